@@ -1,0 +1,18 @@
+# Warning and sanitizer settings shared by every target of the project.
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  add_compile_options(-Wall -Wextra)
+  if(TARNWICK_WERROR)
+    add_compile_options(-Werror)
+  endif()
+  if(TARNWICK_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+  endif()
+endif()
+
+# Library targets of the subsystems: sources of one folder, the folder and
+# driver/ (for the Image record) on the include path.
+function(tarnwick_add_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/driver)
+endfunction()

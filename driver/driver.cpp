@@ -1,0 +1,6 @@
+#include "driver.h"
+
+int RunTarnwick(int, const char *const *)
+{
+    return 0;
+}

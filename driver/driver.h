@@ -1,0 +1,22 @@
+// The conversion driver: command line, loader choice, gray reduction, the
+// header writer's call, messages and exit status. Only this layer prints.
+#ifndef TARNWICK_DRIVER_H
+#define TARNWICK_DRIVER_H
+
+#include "image.h"
+
+struct ConversionOptions {
+    bool b_verbose;
+    bool b_gray;
+    bool b_rle;
+    bool b_rle_decoder;
+};
+
+// Replaces every pixel by its gray value 0..255 (bits 8-31 become zero).
+void ReduceToGray(Image &image);
+
+// Runs one conversion as the program's entry point does: returns 0 after a
+// successful conversion or the usage text, -1 after a load or write error.
+int RunTarnwick(int n_argc, const char *const *p_argv);
+
+#endif // TARNWICK_DRIVER_H

@@ -1,0 +1,42 @@
+// The decoded picture that every loader produces and the header writer reads.
+//
+// Pixels are row-major, top row first, no gap between rows: the pixel at
+// (x, y) is p_buffer[y * n_width + x]. As loaded, each element is 0xAARRGGBB
+// (alpha 24-31, red 16-23, green 8-15, blue 0-7); sources without alpha give
+// alpha 0xFF. After the driver's gray reduction each element holds one gray
+// value 0..255 in bits 0-7 and zero above.
+#ifndef TARNWICK_DRIVER_IMAGE_H
+#define TARNWICK_DRIVER_IMAGE_H
+
+#include <cstdint>
+
+struct Image {
+    uint8_t n_bpp;        // bit depth of the source's colour values
+    uint8_t b_grayscale;  // the source had a single gray channel
+    uint8_t b_alpha;      // the source's pixels carried alpha
+    int32_t n_width;      // pixels per row
+    int32_t n_height;     // number of rows
+    uint32_t *p_buffer;   // n_width * n_height pixels
+};
+
+// The pixel array is one block of n_width * n_height * 4 bytes. Its byte size
+// must fit in 32 bits, so an image holds fewer than 2^30 pixels; a larger one
+// (or a negative size) is treated like a failed allocation.
+constexpr uint64_t kMaxImageBytes = 0xFFFFFFFFull;
+
+// Allocates the record and a pixel array of n_width * n_height pixels, with
+// the descriptive fields zeroed and the pixels uninitialised. Returns nullptr
+// when either size is negative, the byte count does not fit in 32 bits, or an
+// allocation fails; nothing is held then.
+Image *p_AllocateImage(int32_t n_width, int32_t n_height);
+
+// Releases the pixel array and then the record; accepts nullptr.
+void FreeImage(Image *p_image);
+
+// Number of pixels of the image, computed without overflow.
+inline uint64_t n_PixelCount(const Image &image)
+{
+    return uint64_t(uint32_t(image.n_width)) * uint64_t(uint32_t(image.n_height));
+}
+
+#endif // TARNWICK_DRIVER_IMAGE_H

@@ -1,0 +1,34 @@
+// Block reader over an open JPEG file, and the marker search.
+//
+// Every byte the decoder takes from its file passes through one InputBuffer:
+// a fixed 16 KiB block, refilled with one read when it runs dry. The file is
+// consumed strictly forward and never repositioned; the buffer borrows the
+// file and neither opens nor closes it.
+#ifndef TARNWICK_JPEG_INPUT_BUFFER_H
+#define TARNWICK_JPEG_INPUT_BUFFER_H
+
+#include <cstdint>
+#include <cstdio>
+
+constexpr int32_t kInputBlockSize = 0x4000;
+
+struct InputBuffer {
+    uint8_t data[kInputBlockSize]; // the current block of the file
+    int32_t n_count;               // valid bytes in data, from the last refill
+    const uint8_t *p_cursor;       // next byte to deliver
+    FILE *p_file;                  // borrowed
+};
+
+// Sets the buffer empty over p_file; reads nothing.
+void Attach(InputBuffer &input, FILE *p_file);
+// The next byte; false at end of input (out unchanged).
+bool ReadByte(InputBuffer &input, uint8_t &n_out);
+// Big-endian 16-bit value; false if either byte is missing.
+bool ReadU16(InputBuffer &input, uint16_t &n_out);
+// Passes over n bytes; false when the input ends first.
+bool Skip(InputBuffer &input, uint32_t n_bytes);
+// The next marker 0xFF00 | code, passing over fill bytes and stuffed zeros;
+// false when the input ends before one is found.
+bool FindMarker(InputBuffer &input, uint16_t &n_marker);
+
+#endif // TARNWICK_JPEG_INPUT_BUFFER_H

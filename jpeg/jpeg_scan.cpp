@@ -1,0 +1,1 @@
+#include "jpeg_decoder.h"

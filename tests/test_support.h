@@ -1,0 +1,53 @@
+// Helpers shared by the test programs: files, temporary folders, and running
+// the built Tarnwick executable with its streams captured.
+#ifndef TARNWICK_TESTS_TEST_SUPPORT_H
+#define TARNWICK_TESTS_TEST_SUPPORT_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace test {
+
+using Bytes = std::vector<uint8_t>;
+
+// Whole file as bytes / as text; an empty result when it cannot be read.
+Bytes ReadFileBytes(const std::string &path);
+std::string ReadFileText(const std::string &path);
+bool WriteFileBytes(const std::string &path, const Bytes &bytes);
+bool WriteFileText(const std::string &path, const std::string &text);
+bool FileExists(const std::string &path);
+
+// Path of a committed fixture under tests/fixtures.
+std::string Fixture(const std::string &name);
+
+// A fresh folder under /tmp, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return m_path; }
+    std::string File(const std::string &name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+struct RunResult {
+    int n_exit_status = -1000; // as the process returned it (0..255), or -1000 if it did not exit
+    std::string out;           // standard output
+    std::string err;           // standard error
+};
+
+// Runs a program with the arguments (no shell), capturing both streams.
+RunResult Run(const std::vector<std::string> &argv);
+// Runs the built Tarnwick with the given arguments.
+RunResult RunTarnwick(const std::vector<std::string> &args);
+// Runs a command line through /bin/sh; returns its exit status.
+int Shell(const std::string &command);
+
+} // namespace test
+
+#endif // TARNWICK_TESTS_TEST_SUPPORT_H

@@ -1,0 +1,1 @@
+#include "tga_reader.h"
