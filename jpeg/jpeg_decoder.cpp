@@ -362,11 +362,11 @@ bool ParseQuantTables(uint16_t, JpegDecoder &decoder, InputBuffer &input)
     // Fewer than 65 bytes left over are not a table; the marker search scans
     // through them.
     while(n_left >= kQuantTableBytes8) {
-        uint8_t n_spec;
-        if(!ReadByte(input, n_spec))
+        uint8_t n_table_byte;
+        if(!ReadByte(input, n_table_byte))
             return false;
-        const uint8_t n_id = n_spec & 0x0F;
-        const bool b_16bit = (n_spec & 0xF0) == 0x10;
+        const uint8_t n_id = n_table_byte & 0x0F;
+        const bool b_16bit = (n_table_byte & 0xF0) == 0x10;
         const uint16_t n_table_bytes = b_16bit ? kQuantTableBytes16 : kQuantTableBytes8;
         if(n_id > JpegDecoder::kMaxTableId || n_table_bytes > n_left)
             return false;
@@ -391,11 +391,11 @@ bool ParseHuffmanTables(uint16_t, JpegDecoder &decoder, InputBuffer &input)
     // Fewer than 17 bytes left over are not a table; the marker search scans
     // through them.
     while(n_left >= kHuffmanHeaderBytes) {
-        uint8_t n_spec;
-        if(!ReadByte(input, n_spec))
+        uint8_t n_table_byte;
+        if(!ReadByte(input, n_table_byte))
             return false;
         --n_left;
-        const uint8_t n_class = n_spec >> 4, n_id = n_spec & 0x0F;
+        const uint8_t n_class = n_table_byte >> 4, n_id = n_table_byte & 0x0F;
         if(n_class > JpegDecoder::kMaxHuffmanClass || n_id > JpegDecoder::kMaxTableId)
             return false;
 

@@ -49,10 +49,10 @@ const Bytes kSoi = Marker(0xFFD8);
 const Bytes kEoi = Marker(0xFFD9);
 
 // One 8-bit quantisation table body with every entry n_value.
-Bytes QuantBody8(uint8_t n_spec, uint8_t n_value)
+Bytes QuantBody8(uint8_t n_table_byte, uint8_t n_value)
 {
     Bytes body(1 + 64, n_value);
-    body[0] = n_spec;
+    body[0] = n_table_byte;
     return body;
 }
 
@@ -61,20 +61,20 @@ Bytes Dqt8(uint8_t n_id, uint8_t n_value = 1)
     return Segment(0xFFDB, QuantBody8(n_id, n_value));
 }
 
-struct ComponentSpec {
+struct ComponentFields {
     uint8_t n_id, n_sampling, n_quant_table;
 };
 
-Bytes FrameBody(uint16_t n_width, uint16_t n_height, const std::vector<ComponentSpec> &components)
+Bytes FrameBody(uint16_t n_width, uint16_t n_height, const std::vector<ComponentFields> &components)
 {
     Bytes body = {8, uint8_t(n_height >> 8), uint8_t(n_height), uint8_t(n_width >> 8), uint8_t(n_width),
                   uint8_t(components.size())};
-    for(const ComponentSpec &c : components)
+    for(const ComponentFields &c : components)
         body.insert(body.end(), {c.n_id, c.n_sampling, c.n_quant_table});
     return body;
 }
 
-Bytes Sof0(uint16_t n_width, uint16_t n_height, const std::vector<ComponentSpec> &components)
+Bytes Sof0(uint16_t n_width, uint16_t n_height, const std::vector<ComponentFields> &components)
 {
     return Segment(0xFFC0, FrameBody(n_width, n_height, components));
 }
@@ -84,7 +84,7 @@ Bytes GraySof0(uint16_t n_width, uint16_t n_height)
     return Sof0(n_width, n_height, {{1, 0x11, 0}});
 }
 
-const std::vector<ComponentSpec> kYcc420 = {{1, 0x22, 0}, {2, 0x11, 1}, {3, 0x11, 1}};
+const std::vector<ComponentFields> kYcc420 = {{1, 0x22, 0}, {2, 0x11, 1}, {3, 0x11, 1}};
 
 // ---- Decoding -------------------------------------------------------------
 
@@ -668,16 +668,32 @@ TEST(BrokenStreams, EveryBrokenLimitFailsTheDecode)
     };
     for(const BrokenCase &c : cases) {
         // The broken segment follows a valid frame, so without it the stream
-        // decodes; for frame headers the broken one comes last.
+        // decodes; for frame headers the broken one comes last. The decode
+        // stops right there: the table after it stays unread.
         std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-        EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, GraySof0(8, 8), c.segments, kEoi}))) << c.p_name;
+        EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, GraySof0(8, 8), c.segments, Dqt8(3), kEoi}))) << c.p_name;
+        EXPECT_EQ(p_decoder->quant_tables[3].b_defined, 0) << c.p_name;
         ExpectPlanesReleased(*p_decoder);
     }
 }
 
+TEST(BrokenStreams, TablesRunningPastTheirSegmentFailTheirHandler)
+{
+    // Read on past its segment, either table would leave a wrapped-around
+    // count of bytes and go on parsing the zeros that follow as tables.
+    const Bytes zeros(70000, 0x00);
+    const Bytes quant16 = Segment(0, QuantBody8(0x10, 1)); // 65 bytes where 129 are needed
+    EXPECT_FALSE(RunHandler(ParseQuantTables, Join({Bytes(quant16.begin() + 2, quant16.end()), zeros})));
+    const Bytes huffman = Segment(0, {0x00, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3});
+    EXPECT_FALSE(RunHandler(ParseHuffmanTables, Join({Bytes(huffman.begin() + 2, huffman.end()), zeros})));
+}
+
 TEST(BrokenStreams, FramesTheImageCannotBeMadeOf)
 {
+    // An end of image without a frame header, after a decode that left a
+    // gray frame's fields in the record.
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
+    ASSERT_TRUE(Decode(*p_decoder, Join({kSoi, GraySof0(8, 8), kEoi})));
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, kEoi})));
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0), kEoi})));
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}}), kEoi})));

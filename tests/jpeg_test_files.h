@@ -16,7 +16,7 @@ class OpenBytesFile {
 public:
     explicit OpenBytesFile(const Bytes &bytes) : m_p_file(std::tmpfile())
     {
-        if(m_p_file && (std::fwrite(bytes.data(), 1, bytes.size(), m_p_file) != bytes.size() ||
+        if(m_p_file && ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_p_file) != bytes.size()) ||
                         std::fseek(m_p_file, 0, SEEK_SET) != 0)) {
             std::fclose(m_p_file);
             m_p_file = nullptr;
