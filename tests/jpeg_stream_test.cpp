@@ -444,6 +444,13 @@ TEST(HuffmanTables, TablesOfAnEarlierDecodeDoNotCount)
 
 // ---- Frame header and planes ----------------------------------------------
 
+// Planes that no scan wrote read as the mid level 128 in every channel.
+void ExpectAllMidGray(const Image &image)
+{
+    for(uint64_t i = 0; i < n_PixelCount(image); ++i)
+        ASSERT_EQ(image.p_buffer[i], 0xFF808080u) << "pixel " << i;
+}
+
 TEST(FrameHeader, GeometryOfA17By9FrameWithTwoByTwoLuma)
 {
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
@@ -461,12 +468,10 @@ TEST(FrameHeader, GeometryOfA17By9FrameWithTwoByTwoLuma)
     }
     ExpectPlanesReleased(decoder);
 
-    // No scan wrote the planes: every sample reads as the mid level.
     EXPECT_EQ(p_image->n_width, 17);
     EXPECT_EQ(p_image->n_height, 9);
     EXPECT_EQ(p_image->b_grayscale, 0);
-    for(uint64_t i = 0; i < n_PixelCount(*p_image); ++i)
-        ASSERT_EQ(p_image->p_buffer[i], 0xFF808080u) << "pixel " << i;
+    ExpectAllMidGray(*p_image);
 }
 
 TEST(FrameHeader, GrayFrameGivesAGrayImageOfTheFrameSize)
@@ -481,8 +486,7 @@ TEST(FrameHeader, GrayFrameGivesAGrayImageOfTheFrameSize)
     EXPECT_EQ(p_image->n_bpp, 8);
     EXPECT_EQ(p_image->b_grayscale, 1);
     EXPECT_EQ(p_image->b_alpha, 0);
-    for(uint64_t i = 0; i < n_PixelCount(*p_image); ++i)
-        ASSERT_EQ(p_image->p_buffer[i], 0xFF808080u) << "pixel " << i;
+    ExpectAllMidGray(*p_image);
 }
 
 TEST(FrameHeader, EmptyAndLargestFramesAreAccepted)
