@@ -117,12 +117,15 @@ MarkerHandler p_FindMarkerHandler(uint16_t n_marker)
     return nullptr;
 }
 
+// Frees every plane; the frame is then no longer usable, so b_frame_seen
+// drops too and never stands for planes that are gone.
 void ReleasePlanes(JpegDecoder &decoder)
 {
     for(int8_t *&p_plane : decoder.p_planes) {
         std::free(p_plane);
         p_plane = nullptr;
     }
+    decoder.b_frame_seen = 0;
 }
 
 // The fields a decode relies on before the file fills them. Tables and frame
@@ -409,7 +412,6 @@ bool ParseFrameHeader(uint16_t, JpegDecoder &decoder, InputBuffer &input)
 {
     // A second frame header replaces the first one's planes.
     ReleasePlanes(decoder);
-    decoder.b_frame_seen = 0;
 
     uint16_t n_body, n_height, n_width;
     uint8_t n_precision, n_components;

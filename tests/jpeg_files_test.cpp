@@ -19,6 +19,7 @@
 #include <string>
 
 #include "jpeg_decoder.h"
+#include "jpeg_test_files.h"
 #include "test_support.h"
 
 namespace {
@@ -35,27 +36,25 @@ struct ImageDeleter {
 };
 using ImagePtr = std::unique_ptr<Image, ImageDeleter>;
 
-ImagePtr DecodeFile(FILE *p_file)
+// The decoder record is left uninitialised, as the driver provides it.
+ImagePtr DecodePath(const std::string &path)
 {
+    FILE *p_file = std::fopen(path.c_str(), "rb");
     if(!p_file)
         return nullptr;
-    JpegDecoder decoder; // uninitialised, as the driver provides it
+    JpegDecoder decoder;
     ImagePtr p_image(decoder.Decode(p_file));
     std::fclose(p_file);
     return p_image;
 }
 
-ImagePtr DecodePath(const std::string &path)
+ImagePtr DecodeBytes(const Bytes &bytes)
 {
-    return DecodeFile(std::fopen(path.c_str(), "rb"));
-}
-
-// The bytes as an open file; an empty file comes from /dev/null.
-ImagePtr DecodeBytes(Bytes bytes)
-{
-    if(bytes.empty())
-        return DecodeFile(std::fopen("/dev/null", "rb"));
-    return DecodeFile(fmemopen(bytes.data(), bytes.size(), "rb"));
+    test::OpenBytesFile file(bytes);
+    if(!file.get())
+        return nullptr;
+    JpegDecoder decoder;
+    return ImagePtr(decoder.Decode(file.get()));
 }
 
 // A binary PGM (P5) or PPM (P6) with maxval 255.

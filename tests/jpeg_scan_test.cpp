@@ -10,35 +10,21 @@
 #include "jpeg_decoder.h"
 #include "jpeg_idct.h"
 #include "jpeg_scan.h"
+#include "jpeg_test_files.h"
 #include "test_support.h"
 
 namespace {
 
 using test::Bytes;
 
-// An InputBuffer over bytes held in memory.
-class MemoryInput {
+// An InputBuffer over an open file holding the bytes.
+class FileInput {
 public:
-    explicit MemoryInput(const Bytes &bytes) : m_bytes(bytes)
-    {
-        if(m_bytes.empty())
-            m_bytes.push_back(0); // fmemopen needs a buffer; size 0 is passed below
-        m_p_file = fmemopen(m_bytes.data(), bytes.size(), "rb");
-        Attach(input, m_p_file);
-    }
-    ~MemoryInput()
-    {
-        if(m_p_file)
-            std::fclose(m_p_file);
-    }
-    MemoryInput(const MemoryInput &) = delete;
-    MemoryInput &operator=(const MemoryInput &) = delete;
-
+    explicit FileInput(const Bytes &bytes) : m_file(bytes) { Attach(input, m_file.get()); }
     InputBuffer input;
 
 private:
-    Bytes m_bytes;
-    FILE *m_p_file = nullptr;
+    test::OpenBytesFile m_file;
 };
 
 struct Code {
@@ -244,7 +230,7 @@ protected:
     }
     bool RunScanBytes(const Bytes &bytes, uint16_t *p_next_marker = nullptr)
     {
-        MemoryInput memory(bytes);
+        FileInput memory(bytes);
         const bool b_ok = ParseScan(0xFFDA, decoder, memory.input);
         uint16_t n_marker = 0;
         if(p_next_marker)
@@ -275,7 +261,7 @@ protected:
 
 std::vector<int> ReadBitsOf(const Bytes &bytes, int n_count)
 {
-    MemoryInput memory(bytes);
+    FileInput memory(bytes);
     BitReader reader;
     Clear(reader);
     std::vector<int> bits;
@@ -311,13 +297,13 @@ TEST(BitReader, ReadBitsSignExtendsByTheFirstBit)
     } cases[] = {{0xA0, 3, 5}, {0x40, 3, -5}, {0x80, 1, 1}, {0x00, 1, -1}, {0x00, 4, -15}, {0xF0, 4, 15},
                  {0x7F, 8, -128}, {0x80, 8, 128}};
     for(const Case &c : cases) {
-        MemoryInput memory({c.n_byte, 0x00});
+        FileInput memory({c.n_byte, 0x00});
         BitReader reader;
         Clear(reader);
         EXPECT_EQ(ReadBits(reader, c.n_bits, memory.input), c.n_expected)
             << int(c.n_byte) << " in " << c.n_bits << " bits";
     }
-    MemoryInput memory({0xC0, 0x01}); // 11000000 00000001 over 11 + 5 bits
+    FileInput memory({0xC0, 0x01}); // 11000000 00000001 over 11 + 5 bits
     BitReader reader;
     Clear(reader);
     EXPECT_EQ(ReadBits(reader, 11, memory.input), 1536);
@@ -326,7 +312,7 @@ TEST(BitReader, ReadBitsSignExtendsByTheFirstBit)
 
 TEST(BitReader, ResetDropsTheRestOfTheByteAndTheMemoryOfFF)
 {
-    MemoryInput memory({0xFF, 0x00, 0x80, 0xFF, 0x00});
+    FileInput memory({0xFF, 0x00, 0x80, 0xFF, 0x00});
     BitReader reader;
     Clear(reader);
     EXPECT_EQ(ReadBits(reader, 3, memory.input), 7);
@@ -339,7 +325,7 @@ TEST(BitReader, ResetDropsTheRestOfTheByteAndTheMemoryOfFF)
 
 TEST(BitReader, BitsAfterTheEndReadZeroAndMarkTheReader)
 {
-    MemoryInput memory({0xFF, 0x00});
+    FileInput memory({0xFF, 0x00});
     BitReader reader;
     Clear(reader);
     EXPECT_EQ(ReadBits(reader, 8, memory.input), 255);
@@ -348,7 +334,7 @@ TEST(BitReader, BitsAfterTheEndReadZeroAndMarkTheReader)
     EXPECT_TRUE(reader.b_input_ended);
     EXPECT_EQ(ReadBit(reader, memory.input), 0);
     // A lone FF whose stuffed zero is missing ends the input as well.
-    MemoryInput cut({0xFF});
+    FileInput cut({0xFF});
     Clear(reader);
     EXPECT_EQ(ReadBits(reader, 8, cut.input), 255);
     EXPECT_EQ(ReadBit(reader, cut.input), 0);
@@ -368,7 +354,7 @@ TEST(DecodeSymbol, TableK3CodesDecodeBitByBit)
     // Codes written out by hand: 00 -> 0, 010 -> 1, 110 -> 5, 1110 -> 6,
     // 111111110 -> 11, 011 -> 2, 00 -> 0; then padding.
     // 00010110 11101111 11110011 00111111
-    MemoryInput memory({0x16, 0xEF, 0xF3, 0x3F});
+    FileInput memory({0x16, 0xEF, 0xF3, 0x3F});
     BitReader reader;
     Clear(reader);
     std::vector<int> symbols;
@@ -385,7 +371,7 @@ TEST(DecodeSymbol, LengthsWithoutCodesArePassedOver)
     // One code of length 1 (0) and two of length 4 (1000, 1001).
     HuffmanTable table{};
     BuildTable(table, {1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x42, 0x07, 0x99});
-    MemoryInput memory({0x4C}); // 0 1001 100 -> 0x42, 0x99, then the code 100 runs on
+    FileInput memory({0x4C}); // 0 1001 100 -> 0x42, 0x99, then the code 100 runs on
     BitReader reader;
     Clear(reader);
     uint8_t n_symbol = 0;
@@ -403,7 +389,7 @@ TEST(DecodeSymbol, NoMatchWithinSixteenBitsFailsAfterExactlySixteenBits)
     // Only the code 0: sixteen 1 bits match nothing.
     HuffmanTable table{};
     BuildTable(table, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x05});
-    MemoryInput memory({0xFF, 0x00, 0xFF, 0x00, 0x5A});
+    FileInput memory({0xFF, 0x00, 0xFF, 0x00, 0x5A});
     BitReader reader;
     Clear(reader);
     uint8_t n_symbol = 0;
@@ -418,7 +404,7 @@ TEST(DecodeSymbol, SixteenBitCodesDecode)
     HuffmanTable table{};
     BuildTable(table, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0x01, 0x02});
     EXPECT_EQ(table.n_first_codes[15], 0x8000);
-    MemoryInput memory({0x80, 0x00, 0x7F});
+    FileInput memory({0x80, 0x00, 0x7F});
     BitReader reader;
     Clear(reader);
     uint8_t n_symbol = 0;
