@@ -374,6 +374,26 @@ TEST_F(TgaTest, TruncationAtEveryLengthIsRefused)
     EXPECT_EQ(Load(Concat({TgaHeaderBytes(fields), {'i', 'd'}, Bytes(50, 0)})), nullptr);
 }
 
+TEST_F(TgaTest, HugeDeclaredSizesWithLittleDataAreRefused)
+{
+    // 65535 x 16383 pixels declared, one row of data present.
+    TgaFields fields;
+    fields.n_width = 65535;
+    fields.n_height = 16383;
+    EXPECT_EQ(Load(Concat({TgaHeaderBytes(fields), Bytes(65535 * 3, 0x11)})), nullptr);
+    fields.n_image_type = 10; // one row of repetition packets
+    Bytes row;
+    for(int i = 0; i < 511; ++i)
+        row.insert(row.end(), {0xFF, 1, 2, 3});
+    row.insert(row.end(), {0xFE, 1, 2, 3}); // 511 x 128 + 127 = 65535 pixels
+    EXPECT_EQ(Load(Concat({TgaHeaderBytes(fields), row})), nullptr);
+    // The same declared width with the one row it declares loads.
+    fields.n_height = 1;
+    ImagePtr p_image = Load(Concat({TgaHeaderBytes(fields), row}));
+    ASSERT_NE(p_image, nullptr);
+    EXPECT_EQ(p_image->p_buffer[65534], 0xFF030201u);
+}
+
 // ------------------------------------------------------- run-length packets
 
 class TgaRleTest : public TgaTest {
