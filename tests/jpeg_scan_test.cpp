@@ -27,6 +27,20 @@ private:
     test::OpenBytesFile m_file;
 };
 
+// A bit reader at the start of a scan over the bytes.
+struct BitSource {
+    explicit BitSource(const Bytes &bytes) : file(bytes) { Clear(reader); }
+    int Bit() { return ReadBit(reader, file.input); }
+    int Bits(int n_bits) { return ReadBits(reader, n_bits, file.input); }
+    bool Symbol(const HuffmanTable &table, uint8_t &n_symbol)
+    {
+        return DecodeSymbol(reader, file.input, table, n_symbol);
+    }
+
+    FileInput file;
+    BitReader reader;
+};
+
 struct Code {
     uint16_t n_bits = 0;
     uint8_t n_length = 0; // 0: the symbol has no code
@@ -261,12 +275,10 @@ protected:
 
 std::vector<int> ReadBitsOf(const Bytes &bytes, int n_count)
 {
-    FileInput memory(bytes);
-    BitReader reader;
-    Clear(reader);
+    BitSource source(bytes);
     std::vector<int> bits;
     for(int i = 0; i < n_count; ++i)
-        bits.push_back(ReadBit(reader, memory.input));
+        bits.push_back(source.Bit());
     return bits;
 }
 
@@ -297,48 +309,39 @@ TEST(BitReader, ReadBitsSignExtendsByTheFirstBit)
     } cases[] = {{0xA0, 3, 5}, {0x40, 3, -5}, {0x80, 1, 1}, {0x00, 1, -1}, {0x00, 4, -15}, {0xF0, 4, 15},
                  {0x7F, 8, -128}, {0x80, 8, 128}};
     for(const Case &c : cases) {
-        FileInput memory({c.n_byte, 0x00});
-        BitReader reader;
-        Clear(reader);
-        EXPECT_EQ(ReadBits(reader, c.n_bits, memory.input), c.n_expected)
+        BitSource bits({c.n_byte, 0x00});
+        EXPECT_EQ(bits.Bits(c.n_bits), c.n_expected)
             << int(c.n_byte) << " in " << c.n_bits << " bits";
     }
-    FileInput memory({0xC0, 0x01}); // 11000000 00000001 over 11 + 5 bits
-    BitReader reader;
-    Clear(reader);
-    EXPECT_EQ(ReadBits(reader, 11, memory.input), 1536);
-    EXPECT_EQ(ReadBits(reader, 5, memory.input), -30);
+    BitSource bits({0xC0, 0x01}); // 11000000 00000001 over 11 + 5 bits
+    EXPECT_EQ(bits.Bits(11), 1536);
+    EXPECT_EQ(bits.Bits(5), -30);
 }
 
 TEST(BitReader, ResetDropsTheRestOfTheByteAndTheMemoryOfFF)
 {
-    FileInput memory({0xFF, 0x00, 0x80, 0xFF, 0x00});
-    BitReader reader;
-    Clear(reader);
-    EXPECT_EQ(ReadBits(reader, 3, memory.input), 7);
-    Reset(reader);
+    BitSource bits({0xFF, 0x00, 0x80, 0xFF, 0x00});
+    EXPECT_EQ(bits.Bits(3), 7);
+    Reset(bits.reader);
     // The next byte is the 00 after FF; after a reset it is data, not stuffing.
-    EXPECT_EQ(ReadBits(reader, 8, memory.input), -255);
-    EXPECT_EQ(ReadBit(reader, memory.input), 1);
-    EXPECT_FALSE(reader.b_input_ended);
+    EXPECT_EQ(bits.Bits(8), -255);
+    EXPECT_EQ(bits.Bit(), 1);
+    EXPECT_FALSE(bits.reader.b_input_ended);
 }
 
 TEST(BitReader, BitsAfterTheEndReadZeroAndMarkTheReader)
 {
-    FileInput memory({0xFF, 0x00});
-    BitReader reader;
-    Clear(reader);
-    EXPECT_EQ(ReadBits(reader, 8, memory.input), 255);
-    EXPECT_FALSE(reader.b_input_ended);
-    EXPECT_EQ(ReadBit(reader, memory.input), 0);
-    EXPECT_TRUE(reader.b_input_ended);
-    EXPECT_EQ(ReadBit(reader, memory.input), 0);
+    BitSource bits({0xFF, 0x00});
+    EXPECT_EQ(bits.Bits(8), 255);
+    EXPECT_FALSE(bits.reader.b_input_ended);
+    EXPECT_EQ(bits.Bit(), 0);
+    EXPECT_TRUE(bits.reader.b_input_ended);
+    EXPECT_EQ(bits.Bit(), 0);
     // A lone FF whose stuffed zero is missing ends the input as well.
-    FileInput cut({0xFF});
-    Clear(reader);
-    EXPECT_EQ(ReadBits(reader, 8, cut.input), 255);
-    EXPECT_EQ(ReadBit(reader, cut.input), 0);
-    EXPECT_TRUE(reader.b_input_ended);
+    BitSource cut({0xFF});
+    EXPECT_EQ(cut.Bits(8), 255);
+    EXPECT_EQ(cut.Bit(), 0);
+    EXPECT_TRUE(cut.reader.b_input_ended);
 }
 
 // --- DecodeSymbol ------------------------------------------------------------
@@ -354,13 +357,11 @@ TEST(DecodeSymbol, TableK3CodesDecodeBitByBit)
     // Codes written out by hand: 00 -> 0, 010 -> 1, 110 -> 5, 1110 -> 6,
     // 111111110 -> 11, 011 -> 2, 00 -> 0; then padding.
     // 00010110 11101111 11110011 00111111
-    FileInput memory({0x16, 0xEF, 0xF3, 0x3F});
-    BitReader reader;
-    Clear(reader);
+    BitSource bits({0x16, 0xEF, 0xF3, 0x3F});
     std::vector<int> symbols;
     uint8_t n_symbol = 0;
     for(int i = 0; i < 7; ++i) {
-        ASSERT_TRUE(DecodeSymbol(reader, memory.input, table, n_symbol));
+        ASSERT_TRUE(bits.Symbol(table, n_symbol));
         symbols.push_back(n_symbol);
     }
     EXPECT_EQ(symbols, std::vector<int>({0, 1, 5, 6, 11, 2, 0}));
@@ -371,17 +372,15 @@ TEST(DecodeSymbol, LengthsWithoutCodesArePassedOver)
     // One code of length 1 (0) and two of length 4 (1000, 1001).
     HuffmanTable table{};
     BuildTable(table, {1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x42, 0x07, 0x99});
-    FileInput memory({0x4C}); // 0 1001 100 -> 0x42, 0x99, then the code 100 runs on
-    BitReader reader;
-    Clear(reader);
+    BitSource bits({0x4C}); // 0 1001 100 -> 0x42, 0x99, then the code 100 runs on
     uint8_t n_symbol = 0;
-    ASSERT_TRUE(DecodeSymbol(reader, memory.input, table, n_symbol));
+    ASSERT_TRUE(bits.Symbol(table, n_symbol));
     EXPECT_EQ(n_symbol, 0x42);
-    ASSERT_TRUE(DecodeSymbol(reader, memory.input, table, n_symbol));
+    ASSERT_TRUE(bits.Symbol(table, n_symbol));
     EXPECT_EQ(n_symbol, 0x99);
     // 100 + the missing byte: the input ends before a code matches.
-    EXPECT_FALSE(DecodeSymbol(reader, memory.input, table, n_symbol));
-    EXPECT_TRUE(reader.b_input_ended);
+    EXPECT_FALSE(bits.Symbol(table, n_symbol));
+    EXPECT_TRUE(bits.reader.b_input_ended);
 }
 
 TEST(DecodeSymbol, NoMatchWithinSixteenBitsFailsAfterExactlySixteenBits)
@@ -389,13 +388,11 @@ TEST(DecodeSymbol, NoMatchWithinSixteenBitsFailsAfterExactlySixteenBits)
     // Only the code 0: sixteen 1 bits match nothing.
     HuffmanTable table{};
     BuildTable(table, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x05});
-    FileInput memory({0xFF, 0x00, 0xFF, 0x00, 0x5A});
-    BitReader reader;
-    Clear(reader);
+    BitSource bits({0xFF, 0x00, 0xFF, 0x00, 0x5A});
     uint8_t n_symbol = 0;
-    EXPECT_FALSE(DecodeSymbol(reader, memory.input, table, n_symbol));
-    EXPECT_FALSE(reader.b_input_ended);
-    EXPECT_EQ(ReadBits(reader, 8, memory.input), 0x5A - 255); // 0x5A starts with 0
+    EXPECT_FALSE(bits.Symbol(table, n_symbol));
+    EXPECT_FALSE(bits.reader.b_input_ended);
+    EXPECT_EQ(bits.Bits(8), 0x5A - 255); // 0x5A starts with 0
 }
 
 TEST(DecodeSymbol, SixteenBitCodesDecode)
@@ -404,13 +401,11 @@ TEST(DecodeSymbol, SixteenBitCodesDecode)
     HuffmanTable table{};
     BuildTable(table, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0x01, 0x02});
     EXPECT_EQ(table.n_first_codes[15], 0x8000);
-    FileInput memory({0x80, 0x00, 0x7F});
-    BitReader reader;
-    Clear(reader);
+    BitSource bits({0x80, 0x00, 0x7F});
     uint8_t n_symbol = 0;
-    ASSERT_TRUE(DecodeSymbol(reader, memory.input, table, n_symbol));
+    ASSERT_TRUE(bits.Symbol(table, n_symbol));
     EXPECT_EQ(n_symbol, 0x02);
-    ASSERT_TRUE(DecodeSymbol(reader, memory.input, table, n_symbol));
+    ASSERT_TRUE(bits.Symbol(table, n_symbol));
     EXPECT_EQ(n_symbol, 0x01);
 }
 
