@@ -25,7 +25,7 @@
 // its input and not by the MCU count the frame header declares.
 #include "jpeg_scan.h"
 
-#include <cstddef>
+#include <algorithm>
 
 namespace {
 
@@ -75,31 +75,29 @@ int32_t n_CeilDiv(int32_t n_value, int32_t n_divisor)
     return (n_value + n_divisor - 1) / n_divisor;
 }
 
-// Sets the MCU grid of the scan and each component's blocks per MCU.
+// Sets the MCU grid of the scan and each component's blocks per MCU. A frame
+// header guarantees 1..4 components sampled 1..15 and a frame of 0..32767
+// samples each way; a frame of width or height 0 has no MCU.
 void SetScanGeometry(const JpegDecoder &decoder, ScanHeader &header)
 {
-    const bool b_valid_frame = decoder.n_frame_width > 0 && decoder.n_frame_height > 0;
     if(header.n_scan_components != 1) {
         header.n_mcus_per_row = decoder.n_mcus_per_row;
-        header.n_mcu_count = b_valid_frame && decoder.n_mcus_per_row > 0 ? decoder.n_mcu_count : 0;
+        header.n_mcu_count = decoder.n_mcu_count;
         for(int j = 0; j < header.n_scan_components; ++j) {
-            header.scan_components[j].n_mcu_blocks_across = header.scan_components[j].p_component->n_h_sampling;
-            header.scan_components[j].n_mcu_blocks_down = header.scan_components[j].p_component->n_v_sampling;
+            ScanComponent &scan_component = header.scan_components[j];
+            scan_component.n_mcu_blocks_across = scan_component.p_component->n_h_sampling;
+            scan_component.n_mcu_blocks_down = scan_component.p_component->n_v_sampling;
         }
         return;
     }
-    int32_t n_hmax = 0, n_vmax = 0;
+    int32_t n_hmax = 1, n_vmax = 1;
     for(int j = 0; j < decoder.n_components; ++j) {
-        n_hmax = decoder.components[j].n_h_sampling > n_hmax ? decoder.components[j].n_h_sampling : n_hmax;
-        n_vmax = decoder.components[j].n_v_sampling > n_vmax ? decoder.components[j].n_v_sampling : n_vmax;
+        n_hmax = std::max<int32_t>(n_hmax, decoder.components[j].n_h_sampling);
+        n_vmax = std::max<int32_t>(n_vmax, decoder.components[j].n_v_sampling);
     }
     ScanComponent &only = header.scan_components[0];
     only.n_mcu_blocks_across = 1;
     only.n_mcu_blocks_down = 1;
-    header.n_mcus_per_row = 0;
-    header.n_mcu_count = 0;
-    if(!b_valid_frame || !n_hmax || !n_vmax)
-        return;
     // H <= hmax, so a row holds at most ceil(32767 / 8) blocks: no overflow.
     const int32_t n_columns = n_CeilDiv(decoder.n_frame_width * only.p_component->n_h_sampling, n_hmax);
     const int32_t n_rows = n_CeilDiv(decoder.n_frame_height * only.p_component->n_v_sampling, n_vmax);
@@ -186,11 +184,10 @@ bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &tab
     for(int n_length = 0; n_length < kMaxCodeLength; ++n_length) {
         n_code = n_code << 1 | ReadBit(reader, input);
         const int32_t n_offset = n_code - table.n_first_codes[n_length];
+        // The table parser refuses more than 256 symbols, so the codes of
+        // every length point inside symbols.
         if(n_offset >= 0 && n_offset < table.n_code_counts[n_length]) {
-            const ptrdiff_t n_index = table.p_first_values[n_length] - table.symbols + n_offset;
-            if(n_index < 0 || n_index >= ptrdiff_t(sizeof(table.symbols)))
-                return false; // an over-full table whose codes run past its symbols
-            n_symbol = table.symbols[n_index];
+            n_symbol = table.p_first_values[n_length][n_offset];
             return !reader.b_input_ended;
         }
     }
@@ -260,12 +257,12 @@ bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
         return false;
     BitReader reader;
     Clear(reader);
-    const bool b_restart = decoder.b_restart && decoder.n_restart_interval;
+    // b_restart is only ever set together with a non-zero interval.
     int32_t n_until_restart = decoder.n_restart_interval;
     for(int32_t n_mcu = 0; n_mcu < header.n_mcu_count; ++n_mcu) {
         if(!DecodeMcu(decoder, n_mcu, header, reader, input))
             return false;
-        if(!b_restart || --n_until_restart > 0 || n_mcu + 1 == header.n_mcu_count)
+        if(!decoder.b_restart || --n_until_restart > 0 || n_mcu + 1 == header.n_mcu_count)
             continue;
         // Any marker ends the interval; its restart number is not checked.
         uint16_t n_marker = 0;
