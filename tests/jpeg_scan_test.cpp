@@ -152,7 +152,7 @@ std::array<int, 64> ZigzagSequence()
     return natural;
 }
 
-struct FrameSpec {
+struct ComponentLayout {
     int n_id, n_h, n_v;
 };
 
@@ -160,24 +160,24 @@ struct FrameSpec {
 // leave them, and an encoder for the scan data.
 class ScanTest : public ::testing::Test {
 protected:
-    void SetFrame(int n_width, int n_height, const std::vector<FrameSpec> &specs)
+    void SetFrame(int n_width, int n_height, const std::vector<ComponentLayout> &layouts)
     {
         int n_hmax = 0, n_vmax = 0;
-        for(const FrameSpec &spec : specs) {
-            n_hmax = std::max(n_hmax, spec.n_h);
-            n_vmax = std::max(n_vmax, spec.n_v);
+        for(const ComponentLayout &layout : layouts) {
+            n_hmax = std::max(n_hmax, layout.n_h);
+            n_vmax = std::max(n_vmax, layout.n_v);
         }
         decoder.n_frame_width = int16_t(n_width);
         decoder.n_frame_height = int16_t(n_height);
-        decoder.n_components = uint8_t(specs.size());
+        decoder.n_components = uint8_t(layouts.size());
         decoder.n_mcus_per_row = (n_width + 8 * n_hmax - 1) / (8 * n_hmax);
         decoder.n_mcu_count = decoder.n_mcus_per_row * ((n_height + 8 * n_vmax - 1) / (8 * n_vmax));
-        for(size_t j = 0; j < specs.size(); ++j) {
-            const FrameSpec &spec = specs[j];
-            const int n_hs = n_hmax / spec.n_h, n_vs = n_vmax / spec.n_v;
-            decoder.components[j] = FrameComponent{uint8_t(spec.n_id), uint8_t(spec.n_h), uint8_t(spec.n_v),
+        for(size_t j = 0; j < layouts.size(); ++j) {
+            const ComponentLayout &layout = layouts[j];
+            const int n_hs = n_hmax / layout.n_h, n_vs = n_vmax / layout.n_v;
+            decoder.components[j] = FrameComponent{uint8_t(layout.n_id), uint8_t(layout.n_h), uint8_t(layout.n_v),
                                                    uint8_t(n_hs), uint8_t(n_vs), 0};
-            const int n_slot = spec.n_id - 1;
+            const int n_slot = layout.n_id - 1;
             decoder.n_plane_widths[n_slot] = uint16_t(((n_width + n_hs - 1) / n_hs + 7) / 8 * 8);
             decoder.n_plane_heights[n_slot] = uint16_t(((n_height + n_vs - 1) / n_vs + 7) / 8 * 8);
             planes[n_slot].assign(size_t(decoder.n_plane_widths[n_slot]) * decoder.n_plane_heights[n_slot], 0);
