@@ -3,10 +3,11 @@
 // A plane sample stands for an n_h_upsample x n_v_upsample rectangle of
 // pixels, cut at the right and bottom edges of the image; upsampling is pure
 // replication. The pixel array itself serves as the collecting word while the
-// planes are merged: the first two components are ORed into the byte lane of
-// their component ID (ID 1 into bits 0-7, read as Y; ID 2 into bits 8-15,
-// read as Cb), and the third component, taken as Cr, turns each collected
-// word into its final 0xFFRRGGBB pixel.
+// planes are merged: the first two components go into the byte lane of their
+// component ID (ID 1 into bits 0-7, read as Y; ID 2 into bits 8-15, read as
+// Cb; the first one clears the rest of the word, the second is ORed in), and
+// the third component, taken as Cr, turns each collected word into its final
+// 0xFFRRGGBB pixel.
 //
 // Both assemblers expect what the frame header guarantees: component IDs 1..4,
 // a plane allocated for each, upsampling factors of at least 1, and planes
@@ -82,9 +83,6 @@ void AssembleColorImage(Image &image, const FrameComponent *p_components,
     BuildYccTables(tables);
     const int n_width = image.n_width;
     const int n_height = image.n_height;
-    for(uint64_t i = 0, n = n_PixelCount(image); i < n; ++i)
-        image.p_buffer[i] = 0;
-
     for(int j = 0; j < 3; ++j) {
         const FrameComponent &component = p_components[j];
         const int n_slot = component.n_id - 1;
@@ -94,7 +92,11 @@ void AssembleColorImage(Image &image, const FrameComponent *p_components,
         const int8_t *p_plane_row = p_planes[n_slot];
         for(int y = 0; y < n_height; ++y) {
             uint32_t *p_row = image.p_buffer + size_t(y) * size_t(n_width);
-            if(j < 2) {
+            if(j == 0) { // the first component starts each collecting word
+                WalkRow(p_row, n_width, p_plane_row, n_hs, [n_shift](uint32_t &n_pixel, uint8_t n_sample) {
+                    n_pixel = uint32_t(n_sample) << n_shift;
+                });
+            } else if(j == 1) {
                 WalkRow(p_row, n_width, p_plane_row, n_hs, [n_shift](uint32_t &n_pixel, uint8_t n_sample) {
                     n_pixel |= uint32_t(n_sample) << n_shift;
                 });
