@@ -67,8 +67,9 @@ struct JpegDecoder {
     uint8_t b_restart;
     uint16_t n_restart_interval;
     // b_frame_seen is 0 at the start of every decode, while a frame header is
-    // being read and once the planes are released; it is set only by a frame header that was read whole and
-    // passed every limit above, and then guarantees: n_components is 1..4;
+    // being read and once the planes are released. Only a frame header that
+    // was read whole, passed every limit above and got all its planes sets it,
+    // and then it guarantees: n_components is 1..4;
     // components[0 .. n_components - 1] have distinct n_id 1..4, sampling
     // factors 1..15, upsample factors 1..15 and n_quant_table 0..3; for each
     // of them p_planes[n_id - 1] is a zero-filled plane of n_plane_widths x
