@@ -29,7 +29,7 @@
 constexpr int kItemsPerLine32 = 80 / 12 + 1; // 7
 constexpr int kItemsPerLine8 = 80 / 6 + 1;   // 14
 
-constexpr size_t kItemChunkBytes = 8192;
+constexpr size_t kItemChunkBytes = 65536;
 // "0x", at most 8 digits, ",\n\t".
 constexpr size_t kLongestItemBytes = 2 + 8 + 3;
 
