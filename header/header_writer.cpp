@@ -87,14 +87,11 @@ bool b_WriteComment(FILE *p_file, const char *p_image_path)
 
 bool b_WriteItems(ItemWriter &writer, const Image &image, bool b_rle)
 {
-    const uint32_t *p_pixels = image.p_buffer;
     size_t n_pixels = size_t(n_PixelCount(image));
-    if(b_rle) {
-        WriteRunLengthPackets(writer, p_pixels, n_pixels);
-    } else {
-        for(size_t i = 0; i < n_pixels; ++i)
-            WriteItem(writer, p_pixels[i], i + 1 == n_pixels);
-    }
+    if(b_rle)
+        WriteRunLengthPackets(writer, image.p_buffer, n_pixels);
+    else
+        WriteItems(writer, image.p_buffer, n_pixels, true);
     FlushItemChunk(writer);
     return !std::ferror(writer.p_file);
 }

@@ -13,7 +13,9 @@
 //
 // Formatting goes through a table of hexadecimal digit pairs into a fixed
 // chunk inside the writer, which is handed to the buffered stream whenever it
-// fills up: there is no per-item call into stdio and no allocation. Write
+// fills up: there is no per-item call into stdio and no allocation. Items are
+// taken in batches (all pixels, or the values of one packet) so that the
+// formatting loop keeps its position and line counter in registers. Write
 // errors are not reported here; the caller checks the stream's error state
 // after FlushItemChunk.
 #ifndef TARNWICK_HEADER_ITEM_WRITER_H
@@ -22,7 +24,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 // 80 columns divided by the printed width of one item with ", " (12 or 6),
 // plus one.
@@ -42,68 +43,13 @@ struct ItemWriter {
     char a_chunk[kItemChunkBytes];
 };
 
-// "000102...fdfeff": the two digits of byte b start at offset 2 * b.
-struct HexDigitPairs {
-    char a_digits[512];
-};
-
-constexpr HexDigitPairs MakeHexDigitPairs()
-{
-    HexDigitPairs pairs{};
-    const char *p_digits = "0123456789abcdef";
-    for(int n_byte = 0; n_byte < 256; ++n_byte) {
-        pairs.a_digits[2 * n_byte] = p_digits[n_byte >> 4];
-        pairs.a_digits[2 * n_byte + 1] = p_digits[n_byte & 15];
-    }
-    return pairs;
-}
-
-inline constexpr HexDigitPairs kHexDigitPairs = MakeHexDigitPairs();
-
 void StartItemWriter(ItemWriter &writer, FILE *p_file, bool b_byte_items);
 
 // Hands the formatted items collected so far to the stream.
 void FlushItemChunk(ItemWriter &writer);
 
-// An 8-bit item above 0xff (a pixel that was never reduced to gray): printf
-// widens "%02x" to as many digits as the value needs. Returns the end.
-char *p_FormatWideByteItem(char *p_out, uint32_t n_item);
-
-inline char *p_FormatHexByte(char *p_out, uint32_t n_byte)
-{
-    std::memcpy(p_out, kHexDigitPairs.a_digits + 2 * n_byte, 2);
-    return p_out + 2;
-}
-
-inline void WriteItem(ItemWriter &writer, uint32_t n_item, bool b_last)
-{
-    if(writer.n_chunk_used > kItemChunkBytes - kLongestItemBytes)
-        FlushItemChunk(writer);
-    char *p_out = writer.a_chunk + writer.n_chunk_used;
-    *p_out++ = '0';
-    *p_out++ = 'x';
-    if(!writer.b_byte_items) {
-        p_out = p_FormatHexByte(p_out, n_item >> 24);
-        p_out = p_FormatHexByte(p_out, (n_item >> 16) & 0xff);
-        p_out = p_FormatHexByte(p_out, (n_item >> 8) & 0xff);
-        p_out = p_FormatHexByte(p_out, n_item & 0xff);
-    } else if(n_item <= 0xff) {
-        p_out = p_FormatHexByte(p_out, n_item);
-    } else {
-        p_out = p_FormatWideByteItem(p_out, n_item);
-    }
-
-    if(b_last) {
-        *p_out++ = '\n';
-    } else if(--writer.n_line_countdown == 0) {
-        writer.n_line_countdown = writer.n_items_per_line;
-        std::memcpy(p_out, ",\n\t", 3);
-        p_out += 3;
-    } else {
-        std::memcpy(p_out, ", ", 2);
-        p_out += 2;
-    }
-    writer.n_chunk_used = size_t(p_out - writer.a_chunk);
-}
+// Writes n_items items. When b_ends_array is set the last of them is the
+// last item of the array and is followed by "\n".
+void WriteItems(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array);
 
 #endif // TARNWICK_HEADER_ITEM_WRITER_H

@@ -50,12 +50,13 @@ void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t 
         size_t n_length = b_run ? n_RunLength(p_start, n_limit) : n_LiteralLength(p_start, n_limit);
         bool b_final_packet = n_length == n_remaining;
 
-        WriteItem(writer, uint32_t(n_length) | (b_run ? kind.n_run_flag : 0), false);
         if(b_run) {
-            WriteItem(writer, p_start[0], b_final_packet);
+            const uint32_t a_packet[2] = {uint32_t(n_length) | kind.n_run_flag, p_start[0]};
+            WriteItems(writer, a_packet, 2, b_final_packet);
         } else {
-            for(size_t i = 0; i < n_length; ++i)
-                WriteItem(writer, p_start[i], b_final_packet && i + 1 == n_length);
+            const uint32_t n_header = uint32_t(n_length);
+            WriteItems(writer, &n_header, 1, false);
+            WriteItems(writer, p_start, n_length, b_final_packet);
         }
         n_position += n_length;
     }

@@ -48,12 +48,10 @@ static std::string ItemText(const Pixels &pixels, bool b_byte_items, bool b_pack
         return std::string();
     ItemWriter *p_writer = new ItemWriter;
     StartItemWriter(*p_writer, p_stream, b_byte_items);
-    if(b_packed) {
+    if(b_packed)
         WriteRunLengthPackets(*p_writer, pixels.data(), pixels.size());
-    } else {
-        for(size_t i = 0; i < pixels.size(); ++i)
-            WriteItem(*p_writer, pixels[i], i + 1 == pixels.size());
-    }
+    else
+        WriteItems(*p_writer, pixels.data(), pixels.size(), true);
     FlushItemChunk(*p_writer);
     delete p_writer;
     std::fclose(p_stream);
