@@ -162,6 +162,11 @@ TEST(HeaderWriter, ItemsSpanningManyOutputChunksStayInOrder)
     EXPECT_EQ(items, pixels);
     size_t n_start = text.find("{\n\t") + 3;
     EXPECT_EQ(text.substr(n_start, text.find("};") - n_start), test::ReferenceItemText(pixels, false));
+
+    // Items of every width from 2 to 8 digits shift where each chunk ends.
+    for(size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] >>= i % 29;
+    EXPECT_EQ(test::PlainItemText(pixels, true), test::ReferenceItemText(pixels, true));
 }
 
 TEST(HeaderWriter, GrayKindWritesCharAndTwoDigits)
