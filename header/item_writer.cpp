@@ -29,8 +29,9 @@ char *p_FormatHexByte(char *p_out, uint32_t n_byte)
 }
 
 // An 8-bit item above 0xff (a pixel that was never reduced to gray): "%02x"
-// widens to as many digits as the value needs, and so does this.
-char *p_FormatWideHex(char *p_out, uint32_t n_item)
+// widens to as many digits as the value needs, and so does this. Kept out of
+// line: it is rare, and inlined into the item loop it slows the common case.
+[[gnu::noinline]] char *p_FormatWideHex(char *p_out, uint32_t n_item)
 {
     int n_shift = 28;
     while(n_shift > 0 && !(n_item >> n_shift))
