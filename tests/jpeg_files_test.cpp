@@ -245,3 +245,24 @@ TEST(JpegHostile, HugeDeclaredFrameWithLittleDataFails)
 }
 
 } // namespace
+
+namespace {
+
+// The typical run: a JPEG photo to a run-length packed header, verbose.
+TEST(JpegConversion, PhotoToPackedHeaderPrintsExactlyTheProgressLines)
+{
+    test::TempDir dir;
+    const std::string photo = dir.File("photo.jpg");
+    ASSERT_TRUE(test::WriteFileBytes(photo, test::ReadFileBytes(test::Fixture("jpeg/cjpeg_420_17x9.jpg"))));
+    const test::RunResult result = test::RunTarnwick({photo, dir.File("photo.h"), "--rle", "--verbose"});
+    EXPECT_EQ(result.n_exit_status, 0);
+    EXPECT_EQ(result.out, "loading image in JPEG format ...\nwriting image data ... ok\n");
+    EXPECT_EQ(result.err, "");
+    // Names come from the paths as given, here with the temporary folder.
+    const std::string header = test::ReadFileText(dir.File("photo.h"));
+    EXPECT_NE(header.find("PHOTO_H_INCLUDED\n"), std::string::npos) << header;
+    EXPECT_NE(header.find("_photo_jpg_width = 17;"), std::string::npos) << header;
+    EXPECT_NE(header.find("_photo_jpg_height = 9;"), std::string::npos) << header;
+}
+
+} // namespace
