@@ -1,6 +1,7 @@
 // The JPEG decoder on arbitrary bytes, read from memory as from a file.
 #include <cstdio>
 
+#include "fuzz_support.h"
 #include "jpeg_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *p_data, size_t n_size)
@@ -13,11 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *p_data, size_t n_size)
     JpegDecoder decoder;
     Image *p_image = decoder.Decode(p_file);
     std::fclose(p_file);
-    if(p_image) {
-        volatile uint32_t n_sum = 0;
-        for(uint64_t i = 0; i < n_PixelCount(*p_image); ++i)
-            n_sum = n_sum + p_image->p_buffer[i];
-        FreeImage(p_image);
-    }
+    TouchAndFreeImage(p_image);
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "fuzz_support.h"
 
 #include <cstdio>
+
+#include "image.h"
 #include <unistd.h>
 
 std::string WriteFuzzInput(const uint8_t *p_data, size_t n_size, const char *p_extension)
@@ -37,4 +39,14 @@ int n_FuzzConversionArguments(uint8_t n_choice, const char *p_image_path, const 
     if(n_choice & 0x40)
         p_argv[n_argc++] = "--unknown";
     return n_argc;
+}
+
+void TouchAndFreeImage(Image *p_image)
+{
+    if(!p_image)
+        return;
+    volatile uint32_t n_sum = 0;
+    for(uint64_t i = 0; i < n_PixelCount(*p_image); ++i)
+        n_sum = n_sum + p_image->p_buffer[i];
+    FreeImage(p_image);
 }

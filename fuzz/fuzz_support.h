@@ -10,6 +10,12 @@
 // extension and returns its path, or an empty string on failure.
 std::string WriteFuzzInput(const uint8_t *p_data, size_t n_size, const char *p_extension);
 
+struct Image;
+// Reads every pixel of a loaded image, so that a pixel array shorter than the
+// image's size shows up under the address sanitizer, then frees it. Accepts
+// nullptr.
+void TouchAndFreeImage(Image *p_image);
+
 // The command line that the whole-conversion target runs for one input: the
 // choice byte's low two bits pick the image name's extension (".tga", ".jpg",
 // ".bin", ".jpeg"), its next bits add --rle, --rle-decoder, --gray, --verbose
