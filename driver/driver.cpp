@@ -1,6 +1,166 @@
+// The conversion driver. It reads the command line, picks a loader by the
+// image path's extension (".tga" the TGA reader, ".jpg"/".jpeg" the JPEG
+// decoder, anything else TGA first and then JPEG), optionally reduces the
+// pixels to gray, calls the header writer, and is the only layer that prints:
+// progress lines on standard output (with --verbose), the usage text, the
+// warning and the errors on standard error.
 #include "driver.h"
 
-int RunTarnwick(int, const char *const *)
+#include <cstdio>
+#include <cstring>
+
+#include "header_writer.h"
+#include "jpeg_decoder.h"
+#include "tga_reader.h"
+
+namespace {
+
+const char kUsageText[] =
+    "error: missing program arguments.\n"
+    "usage:\n"
+    "Tarnwick <image-file> <header-file> [--verbose] [--rle]\n"
+    "\t[--rle-decoder] [--rgb|--gray]\n"
+    "where image-file is source file, containing image in jpeg or tga format,\n"
+    "and header-file is output file to contain image.\n"
+    "--verbose parameter turns on verbose output\n"
+    "--rle turns on run-length compression (header is smaller)\n"
+    "--rle-decoder includes decoding function in header\n"
+    "--rgb forces RGB(A) colors\n"
+    "--gray forces grayscale colors (single channel)\n";
+
+enum class ImageFormat { kTga, kJpeg, kUnknown };
+
+// Applies the switches that follow the two paths; warns about the others.
+ConversionOptions ParseSwitches(int n_argc, const char *const *p_argv)
 {
+    ConversionOptions options = {false, false, false, false};
+    for(int i = 3; i < n_argc; ++i) {
+        const char *p_arg = p_argv[i];
+        if(!std::strcmp(p_arg, "--verbose"))
+            options.b_verbose = true;
+        else if(!std::strcmp(p_arg, "--rle"))
+            options.b_rle = true;
+        else if(!std::strcmp(p_arg, "--rle-decoder"))
+            options.b_rle_decoder = true;
+        else if(!std::strcmp(p_arg, "--gray"))
+            options.b_gray = true;
+        else if(!std::strcmp(p_arg, "--rgb"))
+            options.b_gray = false;
+        else
+            std::fprintf(stderr, "warning: unknown parameter: '%s' (skipping)\n", p_arg);
+    }
+    return options;
+}
+
+bool EqualsIgnoringAsciiCase(const char *p_text, const char *p_lower)
+{
+    for(; *p_text && *p_lower; ++p_text, ++p_lower) {
+        const char c = (*p_text >= 'A' && *p_text <= 'Z') ? char(*p_text - 'A' + 'a') : *p_text;
+        if(c != *p_lower)
+            return false;
+    }
+    return *p_text == *p_lower;
+}
+
+// The extension runs from the path's last '.' to its end; the whole path is
+// searched, so a dot in a folder name counts when the file name has none.
+ImageFormat FormatFromExtension(const char *p_path)
+{
+    const char *p_dot = std::strrchr(p_path, '.');
+    if(!p_dot)
+        return ImageFormat::kUnknown;
+    if(EqualsIgnoringAsciiCase(p_dot, ".tga"))
+        return ImageFormat::kTga;
+    if(EqualsIgnoringAsciiCase(p_dot, ".jpg") || EqualsIgnoringAsciiCase(p_dot, ".jpeg"))
+        return ImageFormat::kJpeg;
+    return ImageFormat::kUnknown;
+}
+
+void PrintProgress(const ConversionOptions &options, const char *p_text)
+{
+    if(!options.b_verbose)
+        return;
+    std::fputs(p_text, stdout);
+    std::fflush(stdout);
+}
+
+// Opens, decodes with a fresh decoder and closes the file.
+Image *p_LoadJpegImage(const char *p_path)
+{
+    FILE *p_file = std::fopen(p_path, "rb");
+    if(!p_file)
+        return nullptr;
+    JpegDecoder decoder;
+    Image *p_image = decoder.Decode(p_file);
+    std::fclose(p_file);
+    return p_image;
+}
+
+Image *p_LoadImage(const char *p_path, const ConversionOptions &options)
+{
+    switch(FormatFromExtension(p_path)) {
+    case ImageFormat::kTga:
+        PrintProgress(options, "loading image in TGA format ...\n");
+        return LoadTgaImage(p_path);
+    case ImageFormat::kJpeg:
+        PrintProgress(options, "loading image in JPEG format ...\n");
+        return p_LoadJpegImage(p_path);
+    case ImageFormat::kUnknown:
+        break;
+    }
+    PrintProgress(options, "attempting to load image in TGA format ...\n");
+    if(Image *p_image = LoadTgaImage(p_path))
+        return p_image;
+    PrintProgress(options, "attempting to load image in JPEG format ...\n");
+    return p_LoadJpegImage(p_path);
+}
+
+} // namespace
+
+void ReduceToGray(Image &image)
+{
+    // The single-precision weights nearest to 0.299, 0.587 and 0.114, widened
+    // to double. Their sum is slightly above 1, so a pixel whose three channels
+    // are equal keeps its value; the plain double constants would not.
+    const double f_red = 0.29899999499320984;
+    const double f_green = 0.5870000123977661;
+    const double f_blue = 0.11400000005960464;
+    const uint64_t n_pixels = n_PixelCount(image);
+    for(uint64_t i = 0; i < n_pixels; ++i) {
+        const uint32_t n_pixel = image.p_buffer[i];
+        const double f_gray = (((n_pixel >> 16) & 0xFF) * f_red + ((n_pixel >> 8) & 0xFF) * f_green) +
+                              (n_pixel & 0xFF) * f_blue;
+        const uint32_t n_gray = uint32_t(f_gray); // truncation toward zero
+        image.p_buffer[i] = n_gray > 255 ? 255 : n_gray;
+    }
+}
+
+int RunTarnwick(int n_argc, const char *const *p_argv)
+{
+    if(n_argc < 3) {
+        std::fputs(kUsageText, stderr);
+        return 0;
+    }
+    const char *p_image_path = p_argv[1];
+    const char *p_header_path = p_argv[2];
+    const ConversionOptions options = ParseSwitches(n_argc, p_argv);
+
+    Image *p_image = p_LoadImage(p_image_path, options);
+    if(!p_image) {
+        std::fprintf(stderr, "error: error loading image file '%s'\n", p_image_path);
+        return -1;
+    }
+    if(options.b_gray)
+        ReduceToGray(*p_image);
+
+    PrintProgress(options, "writing image data ...");
+    const bool b_written = WriteImageHeader(*p_image, options.b_gray, options.b_rle, options.b_rle_decoder,
+                                            p_image_path, p_header_path);
+    FreeImage(p_image);
+    if(!b_written) {
+        std::fprintf(stderr, "\nerror: error writing header file '%s'\n", p_header_path);
+        return -1;
+    }
+    PrintProgress(options, " ok\n");
     return 0;
 }

@@ -1,1 +1,177 @@
+// The command-line program as a user runs it: messages, streams, exit
+// statuses and loader choice, plus the gray reduction's arithmetic.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "driver.h"
+#include "test_support.h"
+
+namespace {
+
+using test::RunTarnwick;
+
+const char kUsage[] =
+    "error: missing program arguments.\n"
+    "usage:\n"
+    "Tarnwick <image-file> <header-file> [--verbose] [--rle]\n"
+    "\t[--rle-decoder] [--rgb|--gray]\n"
+    "where image-file is source file, containing image in jpeg or tga format,\n"
+    "and header-file is output file to contain image.\n"
+    "--verbose parameter turns on verbose output\n"
+    "--rle turns on run-length compression (header is smaller)\n"
+    "--rle-decoder includes decoding function in header\n"
+    "--rgb forces RGB(A) colors\n"
+    "--gray forces grayscale colors (single channel)\n";
+
+const int kFailure = 255; // the program's -1 as the shell sees it
+
+class DriverTest : public ::testing::Test {
+protected:
+    // Copies a committed picture into the temporary folder under a new name.
+    std::string Place(const std::string &source, const std::string &name)
+    {
+        const std::string path = dir.File(name);
+        const size_t n_slash = name.rfind('/');
+        if(n_slash != std::string::npos)
+            ::mkdir(dir.File(name.substr(0, n_slash)).c_str(), 0755);
+        EXPECT_TRUE(test::WriteFileBytes(path, test::ReadFileBytes(source)));
+        return path;
+    }
+    std::string Tga() { return test::Fixture("tga/pil_rgb24_top.tga"); }
+    std::string GrayTga() { return test::Fixture("tga/pil_gray_top.tga"); }
+    std::string Jpeg() { return std::string(TARNWICK_SOURCE_DIR) + "/examples/sample.jpg"; }
+
+    test::TempDir dir;
+};
+
+TEST_F(DriverTest, FewerThanTwoPathsPrintsTheUsageAndSucceeds)
+{
+    for(const std::vector<std::string> &args : {std::vector<std::string>{}, {dir.File("only.tga")}}) {
+        const test::RunResult result = RunTarnwick(args);
+        EXPECT_EQ(result.n_exit_status, 0);
+        EXPECT_EQ(result.err, kUsage);
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(test::Shell("ls -A '" + dir.path() + "' | grep -q ."), 1) << "no file may be created";
+}
+
+TEST_F(DriverTest, QuietSuccessPrintsNothing)
+{
+    const test::RunResult result = RunTarnwick({Tga(), dir.File("out.h")});
+    EXPECT_EQ(result.n_exit_status, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+    EXPECT_NE(test::ReadFileText(dir.File("out.h")).find("const unsigned __int32 p_"), std::string::npos);
+}
+
+TEST_F(DriverTest, UnknownSwitchesWarnAndTheRunGoesOn)
+{
+    const test::RunResult result =
+        RunTarnwick({Tga(), dir.File("out.h"), "--Verbose", "-verbose", "--rle=1", "--verbose"});
+    EXPECT_EQ(result.n_exit_status, 0);
+    EXPECT_EQ(result.err, "warning: unknown parameter: '--Verbose' (skipping)\n"
+                          "warning: unknown parameter: '-verbose' (skipping)\n"
+                          "warning: unknown parameter: '--rle=1' (skipping)\n");
+    EXPECT_EQ(result.out, "loading image in TGA format ...\nwriting image data ... ok\n");
+}
+
+TEST_F(DriverTest, TheLaterOfGrayAndRgbWins)
+{
+    EXPECT_EQ(RunTarnwick({Tga(), dir.File("a.h"), "--gray", "--rgb"}).n_exit_status, 0);
+    EXPECT_NE(test::ReadFileText(dir.File("a.h")).find("unsigned __int32 p_"), std::string::npos);
+    EXPECT_EQ(RunTarnwick({Tga(), dir.File("b.h"), "--rgb", "--gray"}).n_exit_status, 0);
+    EXPECT_NE(test::ReadFileText(dir.File("b.h")).find("unsigned char p_"), std::string::npos);
+    // A gray source without --gray still gives 32-bit values.
+    EXPECT_EQ(RunTarnwick({GrayTga(), dir.File("c.h")}).n_exit_status, 0);
+    const std::string header = test::ReadFileText(dir.File("c.h"));
+    EXPECT_NE(header.find("unsigned __int32 p_"), std::string::npos);
+    EXPECT_NE(header.find("\t0xff"), std::string::npos);
+}
+
+TEST_F(DriverTest, ExtensionChoosesTheLoader)
+{
+    // TGA content under JPEG names goes to the JPEG decoder alone, which refuses it.
+    for(const char *p_name : {"PHOTO.JPG", "photo.Jpeg"}) {
+        const std::string path = Place(Tga(), p_name);
+        const test::RunResult result = RunTarnwick({path, dir.File("out.h"), "--verbose"});
+        EXPECT_EQ(result.n_exit_status, kFailure) << p_name;
+        EXPECT_EQ(result.out, "loading image in JPEG format ...\n");
+        EXPECT_EQ(result.err, "error: error loading image file '" + path + "'\n");
+    }
+    // Other extensions, a dot only in a folder name, or none: TGA first.
+    for(const char *p_name : {"photo.jpe", "photo", "dir.old/photo", "photo.TGA.bin"}) {
+        const std::string path = Place(Tga(), p_name);
+        const test::RunResult result = RunTarnwick({path, dir.File("out.h"), "--verbose"});
+        EXPECT_EQ(result.n_exit_status, 0) << p_name;
+        EXPECT_EQ(result.out, "attempting to load image in TGA format ...\nwriting image data ... ok\n");
+    }
+    // JPEG content under a ".tga" name is never given to the JPEG decoder.
+    const std::string path = Place(Jpeg(), "photo.tga");
+    const test::RunResult result = RunTarnwick({path, dir.File("out.h")});
+    EXPECT_EQ(result.n_exit_status, kFailure);
+    EXPECT_EQ(result.err, "error: error loading image file '" + path + "'\n");
+}
+
+TEST_F(DriverTest, MissingInputIsALoadErrorOnEveryPath)
+{
+    for(const char *p_name : {"missing.tga", "missing.jpg", "missing.png", "missing"}) {
+        const std::string path = dir.File(p_name);
+        const test::RunResult result = RunTarnwick({path, dir.File("out.h")});
+        EXPECT_EQ(result.n_exit_status, kFailure) << p_name;
+        EXPECT_EQ(result.err, "error: error loading image file '" + path + "'\n");
+        EXPECT_FALSE(test::FileExists(dir.File("out.h")));
+    }
+}
+
+TEST_F(DriverTest, UnwritableHeaderIsAWriteError)
+{
+    const std::string missing_dir = dir.File("no/such/dir/out.h");
+    test::RunResult result = RunTarnwick({Tga(), missing_dir});
+    EXPECT_EQ(result.n_exit_status, kFailure);
+    EXPECT_EQ(result.err, "\nerror: error writing header file '" + missing_dir + "'\n");
+    EXPECT_EQ(result.out, "");
+
+    // A full device: the error follows the progress line, and the device stays.
+    result = RunTarnwick({Tga(), "/dev/full", "--verbose"});
+    EXPECT_EQ(result.n_exit_status, kFailure);
+    EXPECT_EQ(result.out, "loading image in TGA format ...\nwriting image data ...");
+    EXPECT_EQ(result.err, "\nerror: error writing header file '/dev/full'\n");
+    struct stat info;
+    ASSERT_EQ(::stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+// ------------------------------------------------------------ gray reduction
+
+uint32_t Gray(uint32_t n_pixel)
+{
+    Image image = {32, 0, 1, 1, 1, &n_pixel};
+    ReduceToGray(image);
+    return n_pixel;
+}
+
+TEST(ReduceToGray, WeightsTruncateAndEqualChannelsKeepTheirValue)
+{
+    EXPECT_EQ(Gray(0xFFFF0000), 76u);
+    EXPECT_EQ(Gray(0xFF00FF00), 149u);
+    EXPECT_EQ(Gray(0xFF0000FF), 29u);
+    EXPECT_EQ(Gray(0xFFFFFFFF), 255u);
+    EXPECT_EQ(Gray(0xFF123456), 45u);
+    for(uint32_t v = 0; v < 256; ++v) {
+        ASSERT_EQ(Gray(0xFF000000u | v * 0x010101u), v);
+        ASSERT_EQ(Gray(v * 0x010101u), v) << "alpha must not matter";
+        ASSERT_EQ(Gray(0x5A000000u | v * 0x010101u), v);
+    }
+}
+
+TEST(ReduceToGray, RewritesEveryPixelInPlace)
+{
+    uint32_t pixels[6] = {0xFFFF0000, 0x00FF0000, 0xFF00FF00, 0xFF0000FF, 0, 0xFFFFFFFF};
+    Image image = {24, 0, 0, 3, 2, pixels};
+    ReduceToGray(image);
+    EXPECT_EQ(std::vector<uint32_t>(pixels, pixels + 6), (std::vector<uint32_t>{76, 76, 149, 29, 0, 255}));
+    EXPECT_EQ(image.n_bpp, 24);
+}
+
+} // namespace
