@@ -160,15 +160,9 @@ bool FileCanHoldPixels(FILE *p_file, const TgaHeader &header)
 }
 
 // Reads every row into the image, top row first in memory whatever the file's order.
-bool ReadRows(TgaLoad &load, const TgaHeader &header, const TgaColorMap &color_map)
+bool ReadRows(TgaLoad &load, const TgaHeader &header, TgaPixelKind kind, const TgaColorMap &color_map)
 {
     Image &image = *load.p_image;
-    if(n_PixelCount(image) == 0)
-        return true;
-
-    TgaPixelKind kind = TgaPixelKind::kIndex;
-    if((header.n_image_type & 7) == kTrueColor && !ChooseColorKind(header.n_pixel_bits, kind))
-        return false;
     const bool b_compressed = (header.n_image_type & 8) != 0;
     const bool b_top_first = (header.n_descriptor & 0x20) != 0;
 
@@ -203,6 +197,13 @@ bool LoadInto(TgaLoad &load, const char *p_path)
     if(!ReadColorMap(load, header, color_map))
         return false;
 
+    // The pixel depth matters only when there are pixels to read; an empty
+    // image loads whatever its depth. It is checked before the allocation so
+    // that a bad depth never costs one.
+    TgaPixelKind kind = TgaPixelKind::kIndex;
+    const bool b_has_pixels = header.n_width != 0 && header.n_height != 0;
+    if(b_has_pixels && n_class == kTrueColor && !ChooseColorKind(header.n_pixel_bits, kind))
+        return false;
     if(!FileCanHoldPixels(load.p_file, header))
         return false;
     load.p_image = p_AllocateImage(header.n_width, header.n_height);
@@ -213,7 +214,7 @@ bool LoadInto(TgaLoad &load, const char *p_path)
     image.b_grayscale = n_class == kGray;
     image.b_alpha = image.n_bpp == 32;
 
-    return ReadRows(load, header, color_map);
+    return ReadRows(load, header, kind, color_map);
 }
 
 } // namespace

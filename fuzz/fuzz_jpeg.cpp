@@ -1,0 +1,23 @@
+// The JPEG decoder on arbitrary bytes, read from memory as from a file.
+#include <cstdio>
+
+#include "jpeg_decoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *p_data, size_t n_size)
+{
+    if(n_size == 0)
+        return 0;
+    FILE *p_file = fmemopen(const_cast<uint8_t *>(p_data), n_size, "rb");
+    if(!p_file)
+        return 0;
+    JpegDecoder decoder;
+    Image *p_image = decoder.Decode(p_file);
+    std::fclose(p_file);
+    if(p_image) {
+        volatile uint32_t n_sum = 0;
+        for(uint64_t i = 0; i < n_PixelCount(*p_image); ++i)
+            n_sum = n_sum + p_image->p_buffer[i];
+        FreeImage(p_image);
+    }
+    return 0;
+}

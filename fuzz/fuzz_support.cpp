@@ -1,0 +1,40 @@
+#include "fuzz_support.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+std::string WriteFuzzInput(const uint8_t *p_data, size_t n_size, const char *p_extension)
+{
+    const std::string path = "/tmp/tarnwick-fuzz-" + std::to_string(getpid()) + p_extension;
+    FILE *p_file = std::fopen(path.c_str(), "wb");
+    if(!p_file)
+        return std::string();
+    const bool b_ok = std::fwrite(p_data, 1, n_size, p_file) == n_size;
+    return std::fclose(p_file) == 0 && b_ok ? path : std::string();
+}
+
+const char *p_FuzzImageExtension(uint8_t n_choice)
+{
+    static const char *const kExtensions[] = {".tga", ".jpg", ".bin", ".jpeg"};
+    return kExtensions[n_choice & 3];
+}
+
+int n_FuzzConversionArguments(uint8_t n_choice, const char *p_image_path, const char *p_header_path,
+                              const char *p_argv[8])
+{
+    int n_argc = 0;
+    p_argv[n_argc++] = "Tarnwick";
+    p_argv[n_argc++] = p_image_path;
+    p_argv[n_argc++] = p_header_path;
+    if(n_choice & 0x04)
+        p_argv[n_argc++] = "--rle";
+    if(n_choice & 0x08)
+        p_argv[n_argc++] = "--rle-decoder";
+    if(n_choice & 0x10)
+        p_argv[n_argc++] = "--gray";
+    if(n_choice & 0x20)
+        p_argv[n_argc++] = "--verbose";
+    if(n_choice & 0x40)
+        p_argv[n_argc++] = "--unknown";
+    return n_argc;
+}

@@ -1,0 +1,21 @@
+// Puts a fuzz input into a file, for the loaders that open files by path.
+#ifndef TARNWICK_FUZZ_SUPPORT_H
+#define TARNWICK_FUZZ_SUPPORT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Writes the bytes to a file named after this process with the given
+// extension and returns its path, or an empty string on failure.
+std::string WriteFuzzInput(const uint8_t *p_data, size_t n_size, const char *p_extension);
+
+// The command line that the whole-conversion target runs for one input: the
+// choice byte's low two bits pick the image name's extension (".tga", ".jpg",
+// ".bin", ".jpeg"), its next bits add --rle, --rle-decoder, --gray, --verbose
+// and an unknown switch. Fills p_argv (room for 8) and returns the count.
+const char *p_FuzzImageExtension(uint8_t n_choice);
+int n_FuzzConversionArguments(uint8_t n_choice, const char *p_image_path, const char *p_header_path,
+                              const char *p_argv[8]);
+
+#endif // TARNWICK_FUZZ_SUPPORT_H

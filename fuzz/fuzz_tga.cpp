@@ -1,0 +1,19 @@
+// The TGA reader on arbitrary bytes.
+#include "fuzz_support.h"
+#include "tga_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *p_data, size_t n_size)
+{
+    const std::string path = WriteFuzzInput(p_data, n_size, ".tga");
+    if(path.empty())
+        return 0;
+    Image *p_image = LoadTgaImage(path.c_str());
+    if(p_image) {
+        // Touch every pixel so that a short pixel array shows up.
+        volatile uint32_t n_sum = 0;
+        for(uint64_t i = 0; i < n_PixelCount(*p_image); ++i)
+            n_sum = n_sum + p_image->p_buffer[i];
+        FreeImage(p_image);
+    }
+    return 0;
+}

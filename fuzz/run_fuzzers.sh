@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time.
+#   fuzz/run_fuzzers.sh [seconds-per-target] [build-folder]
+# Each target starts from a copy of its committed seed corpus (fuzz/corpus/),
+# so the repository is never written. A crash, leak, timeout or sanitizer
+# report stops the script with a non-zero status and leaves the input under
+# <build-folder>/artifacts/; keep it in tests/crashers/ as a regression test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+build=${2:-build-fuzz}
+
+cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTARNWICK_BUILD_FUZZ=ON -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_WERROR=ON >/dev/null
+cmake --build "$build" -j2 --target fuzz_tga fuzz_jpeg fuzz_convert >/dev/null
+
+mkdir -p "$build/artifacts"
+status=0
+for target in tga jpeg convert; do
+  work=$(mktemp -d)
+  cp -r "fuzz/corpus/$target/." "$work/"
+  echo "== fuzz_$target for ${seconds}s"
+  if ! "$build/fuzz/fuzz_$target" "$work" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
+      -rss_limit_mb=2048 -close_fd_mask=3 -print_final_stats=1 \
+      -artifact_prefix="$build/artifacts/$target-" >"$build/fuzz_$target.log" 2>&1; then
+    status=1
+    tail -n 60 "$build/fuzz_$target.log"
+  fi
+  grep -E '^#[0-9]+.*(DONE|pulse|NEW|REDUCE)' "$build/fuzz_$target.log" | tail -n 1 || true
+  grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$build/fuzz_$target.log" || true
+  rm -rf "$work"
+done
+exit $status

@@ -1,0 +1,78 @@
+// Every input that ever crashed, hung, leaked or tripped a sanitizer in the
+// fuzz targets, kept under tests/crashers/<target>/ and replayed here (the
+// sanitizer build runs them too). A file whose name contains ".loads." is a
+// valid image that must load; every other one must be refused cleanly.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+
+#include "driver.h"
+#include "fuzz_support.h"
+#include "jpeg_decoder.h"
+#include "test_support.h"
+#include "tga_reader.h"
+
+namespace {
+
+std::vector<std::string> CrasherFiles(const std::string &target)
+{
+    std::vector<std::string> paths;
+    const std::string folder = std::string(TARNWICK_SOURCE_DIR) + "/tests/crashers/" + target;
+    if(DIR *p_dir = opendir(folder.c_str())) {
+        while(const dirent *p_entry = readdir(p_dir))
+            if(p_entry->d_name[0] != '.')
+                paths.push_back(folder + "/" + p_entry->d_name);
+        closedir(p_dir);
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+bool b_ShouldLoad(const std::string &path)
+{
+    return path.find(".loads.") != std::string::npos;
+}
+
+TEST(Crashers, TgaReader)
+{
+    for(const std::string &path : CrasherFiles("tga")) {
+        Image *p_image = LoadTgaImage(path.c_str());
+        EXPECT_EQ(p_image != nullptr, b_ShouldLoad(path)) << path;
+        FreeImage(p_image);
+    }
+}
+
+TEST(Crashers, JpegDecoder)
+{
+    for(const std::string &path : CrasherFiles("jpeg")) {
+        FILE *p_file = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(p_file, nullptr) << path;
+        JpegDecoder decoder;
+        Image *p_image = decoder.Decode(p_file);
+        std::fclose(p_file);
+        EXPECT_EQ(p_image != nullptr, b_ShouldLoad(path)) << path;
+        FreeImage(p_image);
+    }
+}
+
+TEST(Crashers, WholeConversion)
+{
+    test::TempDir dir;
+    for(const std::string &path : CrasherFiles("convert")) {
+        const test::Bytes input = test::ReadFileBytes(path);
+        ASSERT_FALSE(input.empty()) << path;
+        const std::string image_path = dir.File(std::string("image") + p_FuzzImageExtension(input[0]));
+        const std::string header_path = dir.File("image.h");
+        ASSERT_TRUE(test::WriteFileBytes(image_path, test::Bytes(input.begin() + 1, input.end())));
+        const char *argv[8];
+        const int n_argc = n_FuzzConversionArguments(input[0], image_path.c_str(), header_path.c_str(), argv);
+        const int n_status = RunTarnwick(n_argc, argv);
+        EXPECT_EQ(n_status, b_ShouldLoad(path) ? 0 : -1) << path;
+        EXPECT_EQ(test::FileExists(header_path), n_status == 0) << path;
+        std::remove(header_path.c_str());
+    }
+}
+
+} // namespace
