@@ -34,7 +34,7 @@ bool WriteFileBytes(const std::string &path, const Bytes &bytes)
     FILE *p_file = std::fopen(path.c_str(), "wb");
     if(!p_file)
         return false;
-    bool b_ok = std::fwrite(bytes.data(), 1, bytes.size(), p_file) == bytes.size();
+    bool b_ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), p_file) == bytes.size();
     return std::fclose(p_file) == 0 && b_ok;
 }
 
