@@ -1,7 +1,145 @@
 #include "header_writer.h"
 
-// Placeholder until the writer lands.
-bool WriteImageHeader(const Image &, bool, bool, bool, const char *, const char *)
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "header_names.h"
+#include "item_writer.h"
+#include "rle_decoder_text.h"
+#include "rle_packer.h"
+
+namespace {
+
+// What the header path named before the writer opened it, and which file the
+// open gave. A failed write removes the file only when the path named nothing
+// or a plain regular file (not a link, device or pipe) before, the open gave
+// a regular file, and the path still names that same file: a device such as
+// /dev/full, a link, or a file someone else put there is never removed.
+struct HeaderFileOrigin {
+    bool b_replaceable_before; // the path named nothing or a regular file
+    bool b_removable;          // ... and the open created or truncated a regular file
+    dev_t n_device;
+    ino_t n_inode;
+};
+
+HeaderFileOrigin InspectPathBeforeOpening(const char *p_header_path)
 {
+    HeaderFileOrigin origin{};
+    struct stat info;
+    if(lstat(p_header_path, &info) == 0)
+        origin.b_replaceable_before = S_ISREG(info.st_mode);
+    else
+        origin.b_replaceable_before = errno == ENOENT;
+    return origin;
+}
+
+void NoteOpenedFile(HeaderFileOrigin &origin, FILE *p_file)
+{
+    struct stat info;
+    if(origin.b_replaceable_before && fstat(fileno(p_file), &info) == 0 && S_ISREG(info.st_mode)) {
+        origin.b_removable = true;
+        origin.n_device = info.st_dev;
+        origin.n_inode = info.st_ino;
+    }
+}
+
+void RemovePartialFile(const HeaderFileOrigin &origin, const char *p_header_path)
+{
+    struct stat info;
+    if(origin.b_removable && lstat(p_header_path, &info) == 0 && S_ISREG(info.st_mode) &&
+       info.st_dev == origin.n_device && info.st_ino == origin.n_inode)
+        unlink(p_header_path);
+}
+
+// The writer refuses an Image that breaks the record's promises instead of
+// reading outside its pixel array.
+bool b_ImageIsWritable(const Image &image)
+{
+    if(image.n_width < 0 || image.n_height < 0)
+        return false;
+    uint64_t n_pixels = n_PixelCount(image);
+    return n_pixels * 4 <= kMaxImageBytes && (n_pixels == 0 || image.p_buffer);
+}
+
+// The image path inside the /* */ comment: each "*/" is written as "* /" so
+// that the path cannot end the comment, and each control byte (below 0x20,
+// line breaks included) as '?'. Every other byte is written as it is.
+void WriteCommentPath(FILE *p_file, const char *p_path)
+{
+    for(const char *p_char = p_path; *p_char; ++p_char) {
+        unsigned char c = (unsigned char)*p_char;
+        if(c == '*' && p_char[1] == '/')
+            std::fputs("* ", p_file);
+        else
+            std::putc(c < 0x20 ? '?' : c, p_file);
+    }
+}
+
+bool b_WriteComment(FILE *p_file, const char *p_image_path)
+{
+    std::fputs("/*\n *\timage header file\n *\tcreated from '", p_file);
+    WriteCommentPath(p_file, p_image_path);
+    std::fputs("'\n */\n\n", p_file);
+    return !std::ferror(p_file);
+}
+
+bool b_WriteItems(ItemWriter &writer, const Image &image, bool b_rle)
+{
+    size_t n_pixels = size_t(n_PixelCount(image));
+    if(b_rle)
+        WriteRunLengthPackets(writer, image.p_buffer, n_pixels);
+    else
+        WriteItems(writer, image.p_buffer, n_pixels, true);
+    FlushItemChunk(writer);
+    return !std::ferror(writer.p_file);
+}
+
+// Everything between opening and closing the file; false at the first write
+// that fails, with nothing written after it.
+bool b_WriteHeaderText(FILE *p_file, const Image &image, bool b_gray, bool b_rle, bool b_rle_decoder,
+                       const char *p_image_path, const char *p_guard, const char *p_name)
+{
+    const char *p_type = b_gray ? "char" : "__int32";
+    ItemWriter writer;
+    StartItemWriter(writer, p_file, b_gray);
+
+    return b_WriteComment(p_file, p_image_path) &&
+           std::fprintf(p_file, "#ifndef %s\n#define %s\n\n", p_guard, p_guard) >= 0 &&
+           std::fprintf(p_file, "const unsigned %s p_%s[] = {\n\t", p_type, p_name) >= 0 &&
+           b_WriteItems(writer, image, b_rle) &&
+           std::fputs("};\n\n", p_file) >= 0 &&
+           std::fprintf(p_file, "const unsigned int n_%s_width = %d;\nconst unsigned int n_%s_height = %d;\n",
+                        p_name, int(image.n_width), p_name, int(image.n_height)) >= 0 &&
+           (!b_rle_decoder || std::fprintf(p_file, "\n%s", p_DecoderText(b_gray)) >= 0) &&
+           std::fprintf(p_file, "\n#endif //%s\n", p_guard) >= 0;
+}
+
+} // namespace
+
+bool WriteImageHeader(const Image &image, bool b_gray, bool b_rle, bool b_rle_decoder,
+                      const char *p_image_path, const char *p_header_path)
+{
+    if(!p_image_path || !p_header_path || !b_ImageIsWritable(image))
+        return false;
+
+    HeaderFileOrigin origin = InspectPathBeforeOpening(p_header_path);
+    FILE *p_file = std::fopen(p_header_path, "w");
+    if(!p_file)
+        return false;
+    NoteOpenedFile(origin, p_file);
+
+    char a_guard[kHeaderNameBufferSize];
+    char a_name[kHeaderNameBufferSize];
+    BuildGuardName(p_header_path, a_guard);
+    BuildArrayName(p_image_path, a_name);
+
+    bool b_written = b_WriteHeaderText(p_file, image, b_gray, b_rle, b_rle_decoder, p_image_path, a_guard, a_name) &&
+                     std::fflush(p_file) == 0;
+    bool b_closed = std::fclose(p_file) == 0;
+    if(b_written && b_closed)
+        return true;
+    RemovePartialFile(origin, p_header_path);
     return false;
 }

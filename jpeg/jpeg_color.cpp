@@ -1,1 +1,126 @@
+// Colour conversion and upsampling: the sample planes become the Image.
+//
+// A plane sample stands for an n_h_upsample x n_v_upsample rectangle of
+// pixels, cut at the right and bottom edges of the image; upsampling is pure
+// replication. The pixel array itself serves as the collecting word while the
+// planes are merged: the first two components go into the byte lane of their
+// component ID (ID 1 into bits 0-7, read as Y; ID 2 into bits 8-15, read as
+// Cb; the first one clears the rest of the word, the second is ORed in), and
+// the third component, taken as Cr, turns each collected word into its final
+// 0xFFRRGGBB pixel.
+//
+// Both assemblers expect what the frame header guarantees: component IDs 1..4,
+// a plane allocated for each, upsampling factors of at least 1, and planes
+// sized from the same frame width and height as the Image. The planes are
+// then read only up to ceil(width / n_h_upsample) columns and
+// ceil(height / n_v_upsample) rows, which their padded size always covers;
+// samples that no block wrote are zero (level 128), since the planes are
+// allocated zero-filled.
+#include "jpeg_color.h"
+
 #include "jpeg_decoder.h"
+
+namespace {
+
+constexpr uint32_t kOpaque = 0xFF000000u;
+constexpr uint32_t kGrayToRgb = 0x010101u;
+
+inline uint8_t n_LevelShift(int8_t n_sample)
+{
+    return uint8_t(n_sample + 128);
+}
+
+inline int n_ClampChannel(int n_value)
+{
+    return n_value < 0 ? 0 : (n_value > 255 ? 255 : n_value);
+}
+
+// Walks one image row in runs of n_repeat pixels, the last run cut at the
+// row's end; each run takes the next sample of the plane row, level-shifted,
+// and apply(pixel, sample) is called for every pixel of the run.
+template <typename Apply>
+inline void WalkRow(uint32_t *p_row, int n_width, const int8_t *p_samples, int n_repeat,
+                    Apply apply)
+{
+    if(n_repeat == 1) { // the common case, kept apart so that it vectorises
+        for(int x = 0; x < n_width; ++x)
+            apply(p_row[x], n_LevelShift(p_samples[x]));
+        return;
+    }
+    for(int x = 0; x < n_width; ++p_samples) {
+        const uint8_t n_sample = n_LevelShift(*p_samples);
+        const int n_run_end = n_width - x > n_repeat ? x + n_repeat : n_width;
+        for(; x < n_run_end; ++x)
+            apply(p_row[x], n_sample);
+    }
+}
+
+} // namespace
+
+void BuildYccTables(YccTables &tables)
+{
+    for(int i = 0; i < 256; ++i) {
+        const float c = float(i - 128);
+        tables.cr_to_r[i] = int16_t(c * 1.402f);
+        tables.cb_to_g[i] = int16_t(c * -0.34414f);
+        tables.cr_to_g[i] = int16_t(c * -0.71414f);
+        tables.cb_to_b[i] = int16_t(c * 1.772f);
+    }
+}
+
+uint32_t YccToPixel(const YccTables &tables, uint8_t n_y, uint8_t n_cb, uint8_t n_cr)
+{
+    const int n_red = n_ClampChannel(n_y + tables.cr_to_r[n_cr]);
+    const int n_green = n_ClampChannel(n_y + tables.cb_to_g[n_cb] + tables.cr_to_g[n_cr]);
+    const int n_blue = n_ClampChannel(n_y + tables.cb_to_b[n_cb]);
+    return kOpaque | uint32_t(n_red) << 16 | uint32_t(n_green) << 8 | uint32_t(n_blue);
+}
+
+void AssembleColorImage(Image &image, const FrameComponent *p_components,
+                        int8_t *const *p_planes, const uint16_t *n_plane_widths)
+{
+    YccTables tables;
+    BuildYccTables(tables);
+    const int n_width = image.n_width;
+    const int n_height = image.n_height;
+    for(int j = 0; j < 3; ++j) {
+        const FrameComponent &component = p_components[j];
+        const int n_slot = component.n_id - 1;
+        const int n_shift = 8 * n_slot;
+        const int n_hs = component.n_h_upsample;
+        const int n_vs = component.n_v_upsample;
+        const int8_t *p_plane_row = p_planes[n_slot];
+        for(int y = 0; y < n_height; ++y) {
+            uint32_t *p_row = image.p_buffer + size_t(y) * size_t(n_width);
+            if(j == 0) { // the first component starts each collecting word
+                WalkRow(p_row, n_width, p_plane_row, n_hs, [n_shift](uint32_t &n_pixel, uint8_t n_sample) {
+                    n_pixel = uint32_t(n_sample) << n_shift;
+                });
+            } else if(j == 1) {
+                WalkRow(p_row, n_width, p_plane_row, n_hs, [n_shift](uint32_t &n_pixel, uint8_t n_sample) {
+                    n_pixel |= uint32_t(n_sample) << n_shift;
+                });
+            } else {
+                WalkRow(p_row, n_width, p_plane_row, n_hs, [&tables](uint32_t &n_pixel, uint8_t n_cr) {
+                    n_pixel = YccToPixel(tables, uint8_t(n_pixel), uint8_t(n_pixel >> 8), n_cr);
+                });
+            }
+            if((y + 1) % n_vs == 0) // a band of n_vs image rows shares one plane row
+                p_plane_row += n_plane_widths[n_slot];
+        }
+    }
+}
+
+void AssembleGrayImage(Image &image, const FrameComponent &component,
+                       int8_t *const *p_planes, const uint16_t *n_plane_widths)
+{
+    const int n_slot = component.n_id - 1;
+    const int8_t *p_plane_row = p_planes[n_slot];
+    for(int y = 0; y < image.n_height; ++y) {
+        uint32_t *p_row = image.p_buffer + size_t(y) * size_t(image.n_width);
+        WalkRow(p_row, image.n_width, p_plane_row, 1, [](uint32_t &n_pixel, uint8_t n_gray) {
+            n_pixel = kOpaque | uint32_t(n_gray) * kGrayToRgb;
+        });
+        p_plane_row += n_plane_widths[n_slot];
+    }
+}

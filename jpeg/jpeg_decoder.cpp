@@ -1,7 +1,453 @@
+// Marker loop and segment parsers of the JPEG decoder.
+//
+// A JPEG file is a sequence of marker segments: 0xFF, a code byte, and for
+// most codes a big-endian 16-bit length that counts itself and the body.
+// Decode finds marker after marker and dispatches each through the constant
+// table kMarkerHandlers. Everything before the start-of-image marker is
+// ignored; the end-of-image marker turns the planes into the Image.
+//
+// Segment bodies handled here:
+//   DQT  (0xFFDB) one or more of: byte Pq|Tq (precision 0 = 8-bit, 1 = 16-bit
+//        entries; table id), then 64 entries in zigzag order.
+//   DHT  (0xFFC4) one or more of: byte Tc|Th (class 0 = DC, 1 = AC; table id),
+//        16 counts of codes of length 1..16, then the symbols in code order.
+//   SOF0/SOF1 precision, height, width, Nf, then per component: ID, H|V
+//        sampling factors, quantisation table id.
+//   DRI  (0xFFDD) restart interval in MCUs, 0 = off.
+// Every read is checked and every field that indexes a table or divides is
+// checked against the limits in JpegDecoder; a segment that breaks one fails
+// the decode. Planes are released on every way out of Decode.
 #include "jpeg_decoder.h"
 
-// Placeholder until the decoder lands: every JPEG decode fails.
-Image *JpegDecoder::Decode(FILE *)
+#include <cstdlib>
+
+const uint8_t kZigzagToNatural[63] = {
+    1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12,
+    19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35,
+    42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58,
+    59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+const float kIdctScaleFactors[8] = {1.0f,        1.3870399f,  1.3065630f,  1.1758755f,
+                                    1.0f,        0.78569496f, 0.54119611f, 0.27589938f};
+
+namespace {
+
+constexpr uint16_t kStartOfImage = 0xFFD8;
+constexpr uint16_t kEndOfImage = 0xFFD9;
+
+// Bytes of one DQT table: the Pq|Tq byte and 64 entries of 1 or 2 bytes.
+constexpr uint16_t kQuantTableBytes8 = 1 + 64;
+constexpr uint16_t kQuantTableBytes16 = 1 + 64 * 2;
+// Smallest DHT table: the Tc|Th byte and 16 counts.
+constexpr uint16_t kHuffmanHeaderBytes = 1 + 16;
+
+struct MarkerHandlerRow {
+    uint16_t n_marker;
+    MarkerHandler p_handler;
+};
+
+// Searched from the first row; markers without a row are ignored. The end of
+// image never gets here: Decode acts on it itself.
+constexpr MarkerHandlerRow kMarkerHandlers[] = {
+    {0xFFC0, ParseFrameHeader},   // baseline sequential
+    {0xFFC1, ParseFrameHeader},   // extended sequential, Huffman
+    {0xFFC2, RefuseMarker},       // progressive
+    {0xFFC3, RefuseMarker},       // lossless
+    {0xFFC4, ParseHuffmanTables},
+    {0xFFC5, RefuseMarker},       // differential (hierarchical) frames
+    {0xFFC6, RefuseMarker},
+    {0xFFC7, RefuseMarker},
+    {0xFFC8, RefuseMarker},       // JPEG extensions
+    {0xFFC9, RefuseMarker},       // arithmetic-coded frames
+    {0xFFCA, RefuseMarker},
+    {0xFFCB, RefuseMarker},
+    {0xFFCC, RefuseMarker},       // arithmetic conditioning
+    {0xFFCD, RefuseMarker},
+    {0xFFCE, RefuseMarker},
+    {0xFFCF, RefuseMarker},
+    {0xFFD8, AcceptMarker},       // start of image
+    {0xFFDA, ParseScan},
+    {0xFFDB, ParseQuantTables},
+    {0xFFDC, RefuseMarker},       // number of lines
+    {0xFFDD, ParseRestartInterval},
+    {0xFFDE, RefuseMarker},       // hierarchical progression
+    {0xFFDF, SkipSegment},        // expand reference components
+    {0xFFE0, SkipApp0},
+    {0xFFE1, SkipSegment},        // APP1..APP15: EXIF, ICC, Adobe, ...
+    {0xFFE2, SkipSegment},
+    {0xFFE3, SkipSegment},
+    {0xFFE4, SkipSegment},
+    {0xFFE5, SkipSegment},
+    {0xFFE6, SkipSegment},
+    {0xFFE7, SkipSegment},
+    {0xFFE8, SkipSegment},
+    {0xFFE9, SkipSegment},
+    {0xFFEA, SkipSegment},
+    {0xFFEB, SkipSegment},
+    {0xFFEC, SkipSegment},
+    {0xFFED, SkipSegment},
+    {0xFFEE, SkipSegment},
+    {0xFFEF, SkipSegment},
+    {0xFFF0, SkipSegment},        // JPG0..JPG13 extensions
+    {0xFFF1, SkipSegment},
+    {0xFFF2, SkipSegment},
+    {0xFFF3, SkipSegment},
+    {0xFFF4, SkipSegment},
+    {0xFFF5, SkipSegment},
+    {0xFFF6, SkipSegment},
+    {0xFFF7, SkipSegment},
+    {0xFFF8, SkipSegment},
+    {0xFFF9, SkipSegment},
+    {0xFFFA, SkipSegment},
+    {0xFFFB, SkipSegment},
+    {0xFFFC, SkipSegment},
+    {0xFFFD, SkipSegment},
+    {0xFFFE, SkipSegment},        // comment
+    {0xFF01, SkipSegment},        // TEM
+    {0xFF02, SkipSegment},        // reserved
+    {0xFFBF, SkipSegment},        // reserved
+};
+
+MarkerHandler p_FindMarkerHandler(uint16_t n_marker)
 {
+    for(const MarkerHandlerRow &row : kMarkerHandlers) {
+        if(row.n_marker == n_marker)
+            return row.p_handler;
+    }
     return nullptr;
+}
+
+// Frees every plane; the frame is then no longer usable, so b_frame_seen
+// drops too and never stands for planes that are gone.
+void ReleasePlanes(JpegDecoder &decoder)
+{
+    for(int8_t *&p_plane : decoder.p_planes) {
+        std::free(p_plane);
+        p_plane = nullptr;
+    }
+    decoder.b_frame_seen = 0;
+}
+
+// The fields a decode relies on before the file fills them. Tables and frame
+// fields keep whatever they held; the b_defined marks and b_frame_seen say
+// which of them this decode has filled.
+void BeginDecode(JpegDecoder &decoder)
+{
+    decoder.b_frame_seen = 0;
+    decoder.b_restart = 0;
+    for(int i = 0; i < 4; ++i) {
+        decoder.p_planes[i] = nullptr;
+        decoder.n_dc_predictors[i] = 0;
+        decoder.quant_tables[i].b_defined = 0;
+        for(HuffmanTable &table : decoder.huffman_tables[i])
+            table.b_defined = 0;
+    }
+}
+
+// The new Image at the end-of-image marker, or nullptr. The planes stay with
+// the decoder.
+Image *p_AssembleImage(const JpegDecoder &decoder)
+{
+    if(!decoder.b_frame_seen || (decoder.n_components != 1 && decoder.n_components != 3))
+        return nullptr;
+    Image *p_image = p_AllocateImage(decoder.n_frame_width, decoder.n_frame_height);
+    if(!p_image)
+        return nullptr;
+    p_image->n_bpp = decoder.n_precision;
+    p_image->b_grayscale = decoder.n_components == 1;
+    p_image->b_alpha = 0;
+    if(decoder.n_components == 1)
+        AssembleGrayImage(*p_image, decoder.components[0], decoder.p_planes, decoder.n_plane_widths);
+    else
+        AssembleColorImage(*p_image, decoder.components, decoder.p_planes, decoder.n_plane_widths);
+    return p_image;
+}
+
+// The segment length and the body size it announces. A length below 2 does
+// not even cover its own two bytes; such a segment fails the decode.
+bool ReadSegmentBodySize(InputBuffer &input, uint16_t &n_body)
+{
+    uint16_t n_length;
+    if(!ReadU16(input, n_length) || n_length < 2)
+        return false;
+    n_body = uint16_t(n_length - 2);
+    return true;
+}
+
+bool ReadQuantEntries(InputBuffer &input, bool b_16bit, float *p_factors)
+{
+    for(int k = 0; k < 64; ++k) {
+        uint16_t n_entry;
+        uint8_t n_byte;
+        if(b_16bit) {
+            if(!ReadU16(input, n_entry))
+                return false;
+        } else {
+            if(!ReadByte(input, n_byte))
+                return false;
+            n_entry = n_byte;
+        }
+        p_factors[k] = float(n_entry);
+    }
+    return true;
+}
+
+// Multiplies each factor (zigzag order) by the inverse-DCT scale factors of
+// its row and column, so that dequantising a coefficient is one product.
+void FoldScaleFactors(float *p_factors)
+{
+    for(int k = 0; k < 64; ++k) {
+        const int n_natural = k ? kZigzagToNatural[k - 1] : 0;
+        const double f_scale = double(kIdctScaleFactors[n_natural / 8]) * kIdctScaleFactors[n_natural % 8];
+        p_factors[k] = float(p_factors[k] * f_scale);
+    }
+}
+
+// Canonical codes: the codes of one length are consecutive, starting where the
+// previous length ended, doubled. Needs the counts to add up to at most 256.
+void BuildCanonicalCodes(HuffmanTable &table)
+{
+    uint32_t n_code = 0;
+    int n_total = 0;
+    for(int i = 0; i < 16; ++i) {
+        table.p_first_values[i] = table.symbols + n_total;
+        table.n_first_codes[i] = uint16_t(n_code);
+        n_code = (n_code + table.n_code_counts[i]) * 2;
+        n_total += table.n_code_counts[i];
+    }
+}
+
+// Reads one Huffman table whose Tc|Th byte is already consumed. n_left is
+// what the segment has left after that byte; the table must fit in it.
+bool ReadHuffmanTable(InputBuffer &input, HuffmanTable &table, uint16_t &n_left)
+{
+    int n_total = 0;
+    for(uint8_t &n_count : table.n_code_counts) {
+        if(!ReadByte(input, n_count))
+            return false;
+        n_total += n_count;
+    }
+    if(n_total > JpegDecoder::kMaxHuffmanSymbols || 16 + n_total > n_left)
+        return false;
+    n_left = uint16_t(n_left - 16 - n_total);
+    BuildCanonicalCodes(table);
+    for(int i = 0; i < n_total; ++i) {
+        if(!ReadByte(input, table.symbols[i]))
+            return false;
+    }
+    return true;
+}
+
+// Reads entry n_index of the frame's component list; false when a field
+// breaks a limit or its ID is taken by an earlier entry.
+bool ReadFrameComponent(InputBuffer &input, JpegDecoder &decoder, int n_index)
+{
+    FrameComponent &component = decoder.components[n_index];
+    uint8_t n_sampling;
+    if(!ReadByte(input, component.n_id) || !ReadByte(input, n_sampling) ||
+       !ReadByte(input, component.n_quant_table))
+        return false;
+    component.n_h_sampling = uint8_t(n_sampling >> 4);
+    component.n_v_sampling = uint8_t(n_sampling & 0x0F);
+    if(component.n_id < 1 || component.n_id > JpegDecoder::kMaxComponents ||
+       component.n_h_sampling < 1 || component.n_h_sampling > JpegDecoder::kMaxSamplingFactor ||
+       component.n_v_sampling < 1 || component.n_v_sampling > JpegDecoder::kMaxSamplingFactor ||
+       component.n_quant_table > JpegDecoder::kMaxTableId)
+        return false;
+    for(int i = 0; i < n_index; ++i) {
+        if(decoder.components[i].n_id == component.n_id)
+            return false;
+    }
+    return true;
+}
+
+// Samples covered by a plane along one side, padded to whole blocks.
+uint16_t n_PaddedPlaneSide(int n_frame_side, int n_upsample)
+{
+    const uint16_t n_side = uint16_t((n_frame_side + n_upsample - 1) / n_upsample);
+    return uint16_t((n_side + 7) & ~7);
+}
+
+// Sizes and allocates the plane of each frame component, zero-filled so that
+// a sample no block writes reads as the mid level 128.
+bool AllocatePlanes(JpegDecoder &decoder)
+{
+    for(int i = 0; i < decoder.n_components; ++i) {
+        const FrameComponent &component = decoder.components[i];
+        const int n_slot = component.n_id - 1;
+        const uint16_t n_width = n_PaddedPlaneSide(decoder.n_frame_width, component.n_h_upsample);
+        const uint16_t n_height = n_PaddedPlaneSide(decoder.n_frame_height, component.n_v_upsample);
+        decoder.n_plane_widths[n_slot] = n_width;
+        decoder.n_plane_heights[n_slot] = n_height;
+        // At most 32768 x 32768 bytes. An empty frame still gets a block, so
+        // that a null pointer always means "not allocated".
+        const size_t n_bytes = size_t(n_width) * n_height;
+        decoder.p_planes[n_slot] = static_cast<int8_t *>(std::calloc(n_bytes ? n_bytes : 1, 1));
+        if(!decoder.p_planes[n_slot])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+Image *JpegDecoder::Decode(FILE *p_file)
+{
+    InputBuffer input;
+    Attach(input, p_file);
+    BeginDecode(*this);
+
+    bool b_start_seen = false;
+    uint16_t n_marker;
+    while(FindMarker(input, n_marker)) {
+        if(n_marker == kStartOfImage)
+            b_start_seen = true;
+        else if(!b_start_seen)
+            continue;
+        if(n_marker == kEndOfImage) {
+            Image *p_image = p_AssembleImage(*this);
+            ReleasePlanes(*this);
+            return p_image;
+        }
+        const MarkerHandler p_handler = p_FindMarkerHandler(n_marker);
+        if(p_handler && !p_handler(n_marker, *this, input))
+            break;
+    }
+    ReleasePlanes(*this);
+    return nullptr;
+}
+
+bool AcceptMarker(uint16_t, JpegDecoder &, InputBuffer &)
+{
+    return true;
+}
+
+bool RefuseMarker(uint16_t, JpegDecoder &, InputBuffer &)
+{
+    return false;
+}
+
+bool SkipSegment(uint16_t, JpegDecoder &, InputBuffer &input)
+{
+    uint16_t n_body;
+    return ReadSegmentBodySize(input, n_body) && Skip(input, n_body);
+}
+
+bool SkipApp0(uint16_t, JpegDecoder &, InputBuffer &input)
+{
+    // The JFIF identifier (5 bytes), the version (2 bytes), then the rest,
+    // counted as (length - 9) modulo 65536: an APP0 shorter than 9 bytes
+    // passes over 65536 bytes more than its body.
+    uint16_t n_length;
+    if(!ReadU16(input, n_length) || n_length < 2)
+        return false;
+    return Skip(input, 5) && Skip(input, 2) && Skip(input, uint16_t(n_length - 9));
+}
+
+bool ParseRestartInterval(uint16_t, JpegDecoder &decoder, InputBuffer &input)
+{
+    uint16_t n_body, n_interval;
+    if(!ReadSegmentBodySize(input, n_body) || !ReadU16(input, n_interval))
+        return false;
+    decoder.n_restart_interval = n_interval;
+    decoder.b_restart = n_interval != 0;
+    return true;
+}
+
+bool ParseQuantTables(uint16_t, JpegDecoder &decoder, InputBuffer &input)
+{
+    uint16_t n_left;
+    if(!ReadSegmentBodySize(input, n_left))
+        return false;
+    // Fewer than 65 bytes left over are not a table; the marker search scans
+    // through them.
+    while(n_left >= kQuantTableBytes8) {
+        uint8_t n_table_byte;
+        if(!ReadByte(input, n_table_byte))
+            return false;
+        const uint8_t n_id = n_table_byte & 0x0F;
+        const bool b_16bit = (n_table_byte & 0xF0) == 0x10;
+        const uint16_t n_table_bytes = b_16bit ? kQuantTableBytes16 : kQuantTableBytes8;
+        if(n_id > JpegDecoder::kMaxTableId || n_table_bytes > n_left)
+            return false;
+        n_left = uint16_t(n_left - n_table_bytes);
+
+        QuantTable &table = decoder.quant_tables[n_id];
+        table.b_defined = 0;
+        if(!ReadQuantEntries(input, b_16bit, table.factors))
+            return false;
+        FoldScaleFactors(table.factors);
+        table.b_16bit = b_16bit;
+        table.b_defined = 1;
+    }
+    return true;
+}
+
+bool ParseHuffmanTables(uint16_t, JpegDecoder &decoder, InputBuffer &input)
+{
+    uint16_t n_left;
+    if(!ReadSegmentBodySize(input, n_left))
+        return false;
+    // Fewer than 17 bytes left over are not a table; the marker search scans
+    // through them.
+    while(n_left >= kHuffmanHeaderBytes) {
+        uint8_t n_table_byte;
+        if(!ReadByte(input, n_table_byte))
+            return false;
+        --n_left;
+        const uint8_t n_class = n_table_byte >> 4, n_id = n_table_byte & 0x0F;
+        if(n_class > JpegDecoder::kMaxHuffmanClass || n_id > JpegDecoder::kMaxTableId)
+            return false;
+
+        HuffmanTable &table = decoder.huffman_tables[n_id][n_class];
+        table.b_defined = 0;
+        if(!ReadHuffmanTable(input, table, n_left))
+            return false;
+        table.b_defined = 1;
+    }
+    return true;
+}
+
+bool ParseFrameHeader(uint16_t, JpegDecoder &decoder, InputBuffer &input)
+{
+    // A second frame header replaces the first one's planes.
+    ReleasePlanes(decoder);
+
+    uint16_t n_body, n_height, n_width;
+    uint8_t n_precision, n_components;
+    if(!ReadSegmentBodySize(input, n_body) || !ReadByte(input, n_precision) || !ReadU16(input, n_height) ||
+       !ReadU16(input, n_width) || !ReadByte(input, n_components))
+        return false;
+    if(n_height > JpegDecoder::kMaxFrameSide || n_width > JpegDecoder::kMaxFrameSide || n_components < 1 ||
+       n_components > JpegDecoder::kMaxComponents)
+        return false;
+    decoder.n_precision = n_precision;
+    decoder.n_frame_height = int16_t(n_height);
+    decoder.n_frame_width = int16_t(n_width);
+    decoder.n_components = n_components;
+
+    int n_h_max = 0, n_v_max = 0;
+    for(int i = 0; i < n_components; ++i) {
+        if(!ReadFrameComponent(input, decoder, i))
+            return false;
+        if(decoder.components[i].n_h_sampling > n_h_max)
+            n_h_max = decoder.components[i].n_h_sampling;
+        if(decoder.components[i].n_v_sampling > n_v_max)
+            n_v_max = decoder.components[i].n_v_sampling;
+    }
+
+    // An MCU covers 8 x hmax by 8 x vmax samples; at most 4096 x 4096 of them.
+    const int n_mcu_width = 8 * n_h_max, n_mcu_height = 8 * n_v_max;
+    decoder.n_mcus_per_row = (n_width + n_mcu_width - 1) / n_mcu_width;
+    decoder.n_mcu_count = decoder.n_mcus_per_row * ((n_height + n_mcu_height - 1) / n_mcu_height);
+    for(int i = 0; i < n_components; ++i) {
+        FrameComponent &component = decoder.components[i];
+        component.n_h_upsample = uint8_t(n_h_max / component.n_h_sampling);
+        component.n_v_upsample = uint8_t(n_v_max / component.n_v_sampling);
+    }
+
+    if(!AllocatePlanes(decoder))
+        return false;
+    decoder.b_frame_seen = 1;
+    return true;
 }

@@ -44,6 +44,17 @@ struct FrameComponent {
 };
 
 struct JpegDecoder {
+    // Limits of the record, checked where the file's fields are read: table
+    // ids and Huffman classes index the fixed table slots, component IDs the
+    // four per-ID slots below, and a frame side below 32768 stays positive in
+    // the signed 16-bit size fields and keeps every plane under 2^30 bytes.
+    static constexpr uint8_t kMaxTableId = 3;
+    static constexpr uint8_t kMaxHuffmanClass = 1;
+    static constexpr int kMaxHuffmanSymbols = 256;
+    static constexpr uint8_t kMaxComponents = 4;
+    static constexpr uint8_t kMaxSamplingFactor = 15;
+    static constexpr uint16_t kMaxFrameSide = 32767;
+
     QuantTable quant_tables[4];
     HuffmanTable huffman_tables[4][2]; // [table id][0 = DC, 1 = AC]
     uint8_t n_precision;
@@ -55,6 +66,19 @@ struct JpegDecoder {
     FrameComponent components[4];
     uint8_t b_restart;
     uint16_t n_restart_interval;
+    // b_frame_seen is 0 at the start of every decode, while a frame header is
+    // being read and once the planes are released. Only a frame header that
+    // was read whole, passed every limit above and got all its planes sets it,
+    // and then it guarantees: n_components is 1..4;
+    // components[0 .. n_components - 1] have distinct n_id 1..4, sampling
+    // factors 1..15, upsample factors 1..15 and n_quant_table 0..3; for each
+    // of them p_planes[n_id - 1] is a zero-filled plane of n_plane_widths x
+    // n_plane_heights bytes (multiples of 8); the frame is 0..32767 samples
+    // each way and n_mcu_count = n_mcus_per_row x MCU rows. So a scan or the
+    // end-of-image marker must fail while it is 0. Tables are another matter:
+    // a quantisation table may arrive after the frame header, so the scan
+    // itself must refuse a component whose QuantTable, or a selector whose
+    // HuffmanTable, has b_defined 0 (Decode clears all twelve marks first).
     uint8_t b_frame_seen;
     int8_t *p_planes[4];
     uint16_t n_plane_widths[4];

@@ -106,6 +106,15 @@ TEST_F(DriverTest, ExtensionChoosesTheLoader)
         EXPECT_EQ(result.n_exit_status, 0) << p_name;
         EXPECT_EQ(result.out, "attempting to load image in TGA format ...\nwriting image data ... ok\n");
     }
+    // A JPEG under another name converts after the TGA reader refuses it.
+    const std::string bin = Place(Jpeg(), "photo.bin");
+    const test::RunResult fallback = RunTarnwick({bin, dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(fallback.n_exit_status, 0);
+    EXPECT_EQ(fallback.out, "attempting to load image in TGA format ...\n"
+                            "attempting to load image in JPEG format ...\n"
+                            "writing image data ... ok\n");
+    EXPECT_NE(test::ReadFileText(dir.File("out.h")).find("_photo_bin_width = 64;\n"), std::string::npos);
+
     // JPEG content under a ".tga" name is never given to the JPEG decoder.
     const std::string path = Place(Jpeg(), "photo.tga");
     const test::RunResult result = RunTarnwick({path, dir.File("out.h")});

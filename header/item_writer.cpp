@@ -1,0 +1,120 @@
+#include "item_writer.h"
+
+#include <cstring>
+
+namespace {
+
+// "000102...fdfeff": the two digits of byte b start at offset 2 * b.
+struct HexDigitPairs {
+    char a_digits[512];
+};
+
+constexpr HexDigitPairs MakeHexDigitPairs()
+{
+    HexDigitPairs pairs{};
+    const char *p_digits = "0123456789abcdef";
+    for(int n_byte = 0; n_byte < 256; ++n_byte) {
+        pairs.a_digits[2 * n_byte] = p_digits[n_byte >> 4];
+        pairs.a_digits[2 * n_byte + 1] = p_digits[n_byte & 15];
+    }
+    return pairs;
+}
+
+constexpr HexDigitPairs kHexDigitPairs = MakeHexDigitPairs();
+
+char *p_FormatHexByte(char *p_out, uint32_t n_byte)
+{
+    std::memcpy(p_out, kHexDigitPairs.a_digits + 2 * n_byte, 2);
+    return p_out + 2;
+}
+
+// An 8-bit item above 0xff (a pixel that was never reduced to gray): "%02x"
+// widens to as many digits as the value needs, and so does this. Kept out of
+// line: it is rare, and inlined into the item loop it slows the common case.
+[[gnu::noinline]] char *p_FormatWideHex(char *p_out, uint32_t n_item)
+{
+    int n_shift = 28;
+    while(n_shift > 0 && !(n_item >> n_shift))
+        n_shift -= 4;
+    for(; n_shift >= 0; n_shift -= 4)
+        *p_out++ = "0123456789abcdef"[(n_item >> n_shift) & 15];
+    return p_out;
+}
+
+// "0x" and the digits of one item, as "0x%08x" or "0x%02x" print it.
+template <bool kByteItems>
+char *p_FormatItem(char *p_out, uint32_t n_item)
+{
+    std::memcpy(p_out, "0x", 2);
+    p_out += 2;
+    if(!kByteItems) {
+        p_out = p_FormatHexByte(p_out, n_item >> 24);
+        p_out = p_FormatHexByte(p_out, (n_item >> 16) & 0xff);
+        p_out = p_FormatHexByte(p_out, (n_item >> 8) & 0xff);
+        return p_FormatHexByte(p_out, n_item & 0xff);
+    }
+    return n_item <= 0xff ? p_FormatHexByte(p_out, n_item) : p_FormatWideHex(p_out, n_item);
+}
+
+// Hands the chunk to the stream when the next item might not fit; returns
+// where the next item goes.
+char *p_MakeRoomForItem(ItemWriter &writer, char *p_out)
+{
+    if(p_out <= writer.a_chunk + (kItemChunkBytes - kLongestItemBytes))
+        return p_out;
+    writer.n_chunk_used = size_t(p_out - writer.a_chunk);
+    FlushItemChunk(writer);
+    return writer.a_chunk;
+}
+
+template <bool kByteItems>
+void WriteItemsOfKind(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array)
+{
+    char *p_out = writer.a_chunk + writer.n_chunk_used;
+    int n_countdown = writer.n_line_countdown;
+    size_t n_separated = b_ends_array && n_items ? n_items - 1 : n_items;
+
+    for(size_t i = 0; i < n_separated; ++i) {
+        p_out = p_FormatItem<kByteItems>(p_MakeRoomForItem(writer, p_out), p_items[i]);
+        if(--n_countdown == 0) {
+            n_countdown = writer.n_items_per_line;
+            std::memcpy(p_out, ",\n\t", 3);
+            p_out += 3;
+        } else {
+            std::memcpy(p_out, ", ", 2);
+            p_out += 2;
+        }
+    }
+    if(n_separated < n_items) {
+        p_out = p_FormatItem<kByteItems>(p_MakeRoomForItem(writer, p_out), p_items[n_separated]);
+        *p_out++ = '\n';
+    }
+    writer.n_chunk_used = size_t(p_out - writer.a_chunk);
+    writer.n_line_countdown = n_countdown;
+}
+
+} // namespace
+
+void StartItemWriter(ItemWriter &writer, FILE *p_file, bool b_byte_items)
+{
+    writer.p_file = p_file;
+    writer.b_byte_items = b_byte_items;
+    writer.n_items_per_line = b_byte_items ? kItemsPerLine8 : kItemsPerLine32;
+    writer.n_line_countdown = writer.n_items_per_line;
+    writer.n_chunk_used = 0;
+}
+
+void FlushItemChunk(ItemWriter &writer)
+{
+    if(writer.n_chunk_used)
+        std::fwrite(writer.a_chunk, 1, writer.n_chunk_used, writer.p_file);
+    writer.n_chunk_used = 0;
+}
+
+void WriteItems(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array)
+{
+    if(writer.b_byte_items)
+        WriteItemsOfKind<true>(writer, p_items, n_items, b_ends_array);
+    else
+        WriteItemsOfKind<false>(writer, p_items, n_items, b_ends_array);
+}

@@ -1,0 +1,55 @@
+// The item writer: prints the items of the header's pixel array.
+//
+// Every item is an unsigned 32-bit number (a pixel, or a packet header or
+// value of the run-length packer) written as a lower-case hexadecimal literal
+// exactly as printf would with "0x%08x" (32-bit kind) or "0x%02x" (8-bit
+// kind), followed by its separator:
+//   "\n"     after the last item of the array,
+//   ",\n\t"  after the item that completes a line (7 or 14 items a line),
+//   ", "     after any other item.
+// The line counter counts down from the items per line and starts again when
+// it reaches zero, so every line of values holds 7 (or 14) items whatever the
+// items stand for.
+//
+// Formatting goes through a table of hexadecimal digit pairs into a fixed
+// chunk inside the writer, which is handed to the buffered stream whenever it
+// fills up: there is no per-item call into stdio and no allocation. Items are
+// taken in batches (all pixels, or the values of one packet) so that the
+// formatting loop keeps its position and line counter in registers. Write
+// errors are not reported here; the caller checks the stream's error state
+// after FlushItemChunk.
+#ifndef TARNWICK_HEADER_ITEM_WRITER_H
+#define TARNWICK_HEADER_ITEM_WRITER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// 80 columns divided by the printed width of one item with ", " (12 or 6),
+// plus one.
+constexpr int kItemsPerLine32 = 80 / 12 + 1; // 7
+constexpr int kItemsPerLine8 = 80 / 6 + 1;   // 14
+
+constexpr size_t kItemChunkBytes = 65536;
+// "0x", at most 8 digits, ",\n\t".
+constexpr size_t kLongestItemBytes = 2 + 8 + 3;
+
+struct ItemWriter {
+    FILE *p_file;
+    bool b_byte_items;      // 8-bit kind ("0x%02x"); otherwise 32-bit ("0x%08x")
+    int n_items_per_line;   // 14 or 7
+    int n_line_countdown;   // items still to come on the current line
+    size_t n_chunk_used;    // bytes of a_chunk not yet handed to p_file
+    char a_chunk[kItemChunkBytes];
+};
+
+void StartItemWriter(ItemWriter &writer, FILE *p_file, bool b_byte_items);
+
+// Hands the formatted items collected so far to the stream.
+void FlushItemChunk(ItemWriter &writer);
+
+// Writes n_items items. When b_ends_array is set the last of them is the
+// last item of the array and is followed by "\n".
+void WriteItems(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array);
+
+#endif // TARNWICK_HEADER_ITEM_WRITER_H

@@ -1,0 +1,28 @@
+// Run-length packing of the header's pixel array.
+//
+// The packed array is a sequence of packets, each a header item followed by
+// values. A header with the kind's flag bit set (0x80000000 for 32-bit items,
+// 0x80 for 8-bit items) is a run: its other bits hold a count n and one value
+// follows, standing for n equal pixels. A header with the flag clear is a
+// literal: n values follow, one per pixel. Counts run from 1 to 0x7FFFFFFF
+// (32-bit) or 127 (8-bit); 0 is never written. The pixel count is not stored:
+// the unpacking function is given width * height and stops there.
+//
+// Packets are chosen in one forward pass: three equal pixels (within the
+// count limit) start a run, which takes every following equal pixel up to the
+// limit; anything else is a literal that ends just before the first three
+// equal pixels lying wholly within its limit, or at the limit.
+#ifndef TARNWICK_HEADER_RLE_PACKER_H
+#define TARNWICK_HEADER_RLE_PACKER_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "item_writer.h"
+
+// Writes the packets of n_pixel_count pixels through the item writer, headers
+// and values alike; the writer's kind picks the flag bit and the count limit.
+// The last item written is a value and ends the array. No pixels, no items.
+void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t n_pixel_count);
+
+#endif // TARNWICK_HEADER_RLE_PACKER_H

@@ -1,0 +1,22 @@
+// YCbCr to RGB conversion with precomputed chroma terms.
+//
+// Each table entry i belongs to the chroma value c = i - 128 and holds c times
+// its factor, formed in single precision and truncated toward zero. A pixel
+// is then Y plus one or two table entries per channel, clamped to 0..255.
+#ifndef TARNWICK_JPEG_COLOR_H
+#define TARNWICK_JPEG_COLOR_H
+
+#include <cstdint>
+
+struct YccTables {
+    int16_t cr_to_r[256]; // c * 1.402
+    int16_t cb_to_g[256]; // c * -0.34414
+    int16_t cr_to_g[256]; // c * -0.71414
+    int16_t cb_to_b[256]; // c * 1.772
+};
+
+void BuildYccTables(YccTables &tables);
+// 0xFFRRGGBB of the level-shifted samples Y, Cb, Cr (each 0..255).
+uint32_t YccToPixel(const YccTables &tables, uint8_t n_y, uint8_t n_cb, uint8_t n_cr);
+
+#endif // TARNWICK_JPEG_COLOR_H

@@ -1,0 +1,21 @@
+// Inverse DCT of one 8x8 block, after the factorisation of Arai, Agui and
+// Nakajima (AAN), in single precision.
+//
+// The input is 64 dequantised coefficients in natural order (index 8 * u + v,
+// u the vertical and v the horizontal frequency), each already multiplied by
+// s[u] * s[v] with s[0] = 1 and s[k] = sqrt(2) * cos(k * pi / 16): the
+// quantisation table parser folds those scale factors into its factors, so
+// the butterfly below needs only five multiplications per line. The output is
+// the two-dimensional inverse DCT of ITU-T T.81 (A.3.3), still level-shifted
+// (samples around 0, not 128), in natural order 8 * y + x.
+#ifndef TARNWICK_JPEG_IDCT_H
+#define TARNWICK_JPEG_IDCT_H
+
+// One 8-point butterfly down a column: eight values 8 apart in, eight out.
+void IdctColumn(float *p_work, const float *p_coefficients);
+// One 8-point butterfly along a row: eight consecutive values in and out.
+void IdctRow(float *p_output, const float *p_work);
+// Column pass, row pass, then the final scale by 1/8.
+void InverseDct(float *p_output, const float *p_coefficients);
+
+#endif // TARNWICK_JPEG_IDCT_H

@@ -1,0 +1,141 @@
+#include "header_text.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "header_writer.h"
+#include "item_writer.h"
+#include "rle_packer.h"
+#include "test_support.h"
+
+namespace test {
+
+bool WriteHeader(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
+                 const std::string &image_path, const std::string &header_path)
+{
+    Pixels copy = pixels; // the writer takes a non-const buffer pointer
+    Image image{};
+    image.n_width = n_width;
+    image.n_height = n_height;
+    image.p_buffer = copy.empty() ? nullptr : copy.data();
+    return WriteImageHeader(image, switches.b_gray, switches.b_rle, switches.b_rle_decoder, image_path.c_str(),
+                            header_path.c_str());
+}
+
+std::string HeaderText(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
+                       const std::string &image_path, const std::string &header_path)
+{
+    TempDir dir;
+    char a_previous[4096];
+    if(!getcwd(a_previous, sizeof(a_previous)) || chdir(dir.path().c_str()) != 0)
+        return std::string();
+    bool b_written = WriteHeader(pixels, n_width, n_height, switches, image_path, header_path);
+    std::string text = b_written ? ReadFileText(header_path) : std::string();
+    if(chdir(a_previous) != 0)
+        return std::string();
+    return text;
+}
+
+static std::string ItemText(const Pixels &pixels, bool b_byte_items, bool b_packed)
+{
+    char *p_text = nullptr;
+    size_t n_size = 0;
+    FILE *p_stream = open_memstream(&p_text, &n_size);
+    if(!p_stream)
+        return std::string();
+    ItemWriter *p_writer = new ItemWriter;
+    StartItemWriter(*p_writer, p_stream, b_byte_items);
+    if(b_packed)
+        WriteRunLengthPackets(*p_writer, pixels.data(), pixels.size());
+    else
+        WriteItems(*p_writer, pixels.data(), pixels.size(), true);
+    FlushItemChunk(*p_writer);
+    delete p_writer;
+    std::fclose(p_stream);
+    std::string text(p_text, n_size);
+    std::free(p_text);
+    return text;
+}
+
+std::string PlainItemText(const Pixels &pixels, bool b_byte_items)
+{
+    return ItemText(pixels, b_byte_items, false);
+}
+
+std::string PackedItemText(const Pixels &pixels, bool b_byte_items)
+{
+    return ItemText(pixels, b_byte_items, true);
+}
+
+std::string ReferenceItemText(const Pixels &items, bool b_byte_items)
+{
+    const int n_per_line = b_byte_items ? 14 : 7;
+    std::string text;
+    for(size_t i = 0; i < items.size(); ++i) {
+        const char *p_separator = i + 1 == items.size() ? "\n" : (i + 1) % n_per_line == 0 ? ",\n\t" : ", ";
+        char a_item[32];
+        std::snprintf(a_item, sizeof(a_item), b_byte_items ? "0x%02x%s" : "0x%08x%s", items[i], p_separator);
+        text += a_item;
+    }
+    return text;
+}
+
+bool ParseItemText(const std::string &item_text, Pixels &items)
+{
+    items.clear();
+    const char *p_char = item_text.c_str();
+    const char *p_end = p_char + item_text.size();
+    while(p_char < p_end) {
+        if(std::strncmp(p_char, "0x", 2) != 0 || !std::isxdigit((unsigned char)p_char[2]))
+            return false;
+        char *p_after = nullptr;
+        unsigned long n_value = std::strtoul(p_char + 2, &p_after, 16);
+        if(n_value > 0xFFFFFFFFul)
+            return false;
+        items.push_back(uint32_t(n_value));
+        p_char = p_after;
+        while(p_char < p_end && (*p_char == ',' || *p_char == ' ' || *p_char == '\n' || *p_char == '\t'))
+            ++p_char;
+    }
+    return true;
+}
+
+bool ParseArrayItems(const std::string &header_text, Pixels &items)
+{
+    size_t n_start = header_text.find("[] = {\n\t");
+    if(n_start == std::string::npos)
+        return false;
+    n_start += 8;
+    size_t n_end = header_text.find("};\n\n", n_start);
+    if(n_end == std::string::npos)
+        return false;
+    return ParseItemText(header_text.substr(n_start, n_end - n_start), items);
+}
+
+bool UnpackPackets(const Pixels &items, bool b_byte_items, size_t n_pixel_count, Pixels &pixels)
+{
+    const uint32_t n_flag = b_byte_items ? 0x80u : 0x80000000u;
+    pixels.clear();
+    size_t n_item = 0;
+    while(pixels.size() < n_pixel_count) {
+        if(n_item >= items.size() || (b_byte_items && items[n_item] > 0xFF))
+            return false;
+        bool b_run = (items[n_item] & n_flag) != 0;
+        size_t n_count = items[n_item] & (n_flag - 1);
+        ++n_item;
+        if(n_count == 0 || n_count > n_pixel_count - pixels.size())
+            return false;
+        size_t n_values = b_run ? 1 : n_count;
+        if(n_values > items.size() - n_item)
+            return false;
+        for(size_t i = 0; i < n_count; ++i)
+            pixels.push_back(items[n_item + (b_run ? 0 : i)]);
+        n_item += n_values;
+    }
+    return n_item == items.size();
+}
+
+} // namespace test

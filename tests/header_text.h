@@ -1,0 +1,52 @@
+// Helpers of the header writer's tests: writing headers from in-memory pixels,
+// taking the pixel array of a header apart again, a reference rendering of the
+// items with printf, and an independent unpacker of run-length packets.
+#ifndef TARNWICK_TESTS_HEADER_TEXT_H
+#define TARNWICK_TESTS_HEADER_TEXT_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace test {
+
+using Pixels = std::vector<uint32_t>;
+
+struct HeaderSwitches {
+    bool b_gray = false;
+    bool b_rle = false;
+    bool b_rle_decoder = false;
+};
+
+// Writes the header of a width x height image holding the pixels (row by row)
+// to p_header_path; returns WriteImageHeader's result.
+bool WriteHeader(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
+                 const std::string &image_path, const std::string &header_path);
+
+// The header text of a width x height image, written inside a fresh folder
+// with the header path exactly as given (relative to that folder).
+std::string HeaderText(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
+                       const std::string &image_path, const std::string &header_path);
+
+// Only the items as the item writer prints them: every pixel, or the packets.
+std::string PlainItemText(const Pixels &pixels, bool b_byte_items);
+std::string PackedItemText(const Pixels &pixels, bool b_byte_items);
+
+// printf's rendering of an item sequence: "0x%08x" / "0x%02x", each with
+// "\n" after the last item, ",\n\t" after every 7th (14th) item, ", " else.
+std::string ReferenceItemText(const Pixels &items, bool b_byte_items);
+
+// The items between "[] = {\n\t" and the closing "};" of a header; false when
+// the text holds no array or an item is not "0x" and hexadecimal digits.
+bool ParseArrayItems(const std::string &header_text, Pixels &items);
+// The same for the output of the item writer alone.
+bool ParseItemText(const std::string &item_text, Pixels &items);
+
+// Unpacks run-length packets of the given kind into n_pixel_count pixels.
+// False when a count is 0, a packet runs past the pixel count or past the
+// items, or items are left over.
+bool UnpackPackets(const Pixels &items, bool b_byte_items, size_t n_pixel_count, Pixels &pixels);
+
+} // namespace test
+
+#endif // TARNWICK_TESTS_HEADER_TEXT_H

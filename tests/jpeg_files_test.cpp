@@ -1,0 +1,268 @@
+// Real JPEG files decoded end to end through JpegDecoder::Decode and compared
+// with libjpeg-turbo's float inverse DCT and replicating upsampler
+// (djpeg -dct float -nosmooth; references committed next to the files).
+//
+// The two decoders differ by design: libjpeg rounds the inverse DCT and the
+// colour conversion where this decoder truncates toward zero, so a channel
+// may differ by a few levels. Over the fixtures the differences measure
+// 43.7 to 45.1 dB PSNR with at most 4 levels for colour, and 50.9 to 51.2 dB
+// with at most 1 level for gray. The limits below sit just outside that and
+// well inside what real faults give: a swapped pair of zigzag entries, even
+// the last two, gives differences of 10 or more levels; swapped chroma
+// planes below 23 dB; a run or band of upsampling off by one pixel or row,
+// below 33 dB and 20 levels.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "jpeg_decoder.h"
+#include "jpeg_test_files.h"
+#include "test_support.h"
+
+namespace {
+
+using test::Bytes;
+
+constexpr double kMinColorPsnr = 42.0;
+constexpr int kMaxColorDifference = 5;
+constexpr double kMinGrayPsnr = 49.0;
+constexpr int kMaxGrayDifference = 2;
+
+struct ImageDeleter {
+    void operator()(Image *p_image) const { FreeImage(p_image); }
+};
+using ImagePtr = std::unique_ptr<Image, ImageDeleter>;
+
+// The decoder record is left uninitialised, as the driver provides it.
+ImagePtr DecodePath(const std::string &path)
+{
+    FILE *p_file = std::fopen(path.c_str(), "rb");
+    if(!p_file)
+        return nullptr;
+    JpegDecoder decoder;
+    ImagePtr p_image(decoder.Decode(p_file));
+    std::fclose(p_file);
+    return p_image;
+}
+
+ImagePtr DecodeBytes(const Bytes &bytes)
+{
+    test::OpenBytesFile file(bytes);
+    if(!file.get())
+        return nullptr;
+    JpegDecoder decoder;
+    return ImagePtr(decoder.Decode(file.get()));
+}
+
+// A binary PGM (P5) or PPM (P6) with maxval 255.
+struct Pnm {
+    int n_width = 0, n_height = 0, n_channels = 0;
+    Bytes samples;
+};
+
+bool ReadPnm(const std::string &path, Pnm &pnm)
+{
+    const Bytes bytes = test::ReadFileBytes(path);
+    size_t i = 0;
+    auto next_token = [&]() {
+        std::string token;
+        while(i < bytes.size() && std::isspace(bytes[i]))
+            ++i;
+        while(i < bytes.size() && !std::isspace(bytes[i]))
+            token += char(bytes[i++]);
+        return token;
+    };
+    const std::string magic = next_token();
+    pnm.n_channels = magic == "P6" ? 3 : (magic == "P5" ? 1 : 0);
+    pnm.n_width = std::atoi(next_token().c_str());
+    pnm.n_height = std::atoi(next_token().c_str());
+    const std::string maxval = next_token();
+    ++i; // the single whitespace byte before the samples
+    const size_t n_size = size_t(pnm.n_width) * size_t(pnm.n_height) * size_t(pnm.n_channels);
+    if(!pnm.n_channels || maxval != "255" || i + n_size > bytes.size())
+        return false;
+    pnm.samples.assign(bytes.begin() + long(i), bytes.begin() + long(i + n_size));
+    return true;
+}
+
+struct Difference {
+    double psnr = 0.0;
+    int n_max = 0;
+};
+
+// Compares the decoded pixels with the reference channel by channel; a gray
+// reference is compared with each of the three colour bytes.
+Difference Compare(const Image &image, const Pnm &reference)
+{
+    double sum = 0.0;
+    int n_max = 0;
+    size_t n_count = 0;
+    for(int y = 0; y < image.n_height; ++y)
+        for(int x = 0; x < image.n_width; ++x) {
+            const uint32_t n_pixel = image.p_buffer[size_t(y) * size_t(image.n_width) + size_t(x)];
+            for(int c = 0; c < 3; ++c) {
+                const int n_ours = int(n_pixel >> (16 - 8 * c) & 0xFF);
+                const size_t n_index = (size_t(y) * size_t(reference.n_width) + size_t(x)) * size_t(reference.n_channels) +
+                                       size_t(reference.n_channels == 3 ? c : 0);
+                const int n_delta = n_ours - int(reference.samples[n_index]);
+                sum += double(n_delta) * n_delta;
+                n_max = std::max(n_max, std::abs(n_delta));
+                ++n_count;
+            }
+        }
+    const double mse = n_count ? sum / double(n_count) : 0.0;
+    return Difference{mse > 0.0 ? 10.0 * std::log10(255.0 * 255.0 / mse) : 99.0, n_max};
+}
+
+void ExpectCloseToReference(const std::string &jpeg_path, const std::string &reference_path)
+{
+    SCOPED_TRACE(jpeg_path);
+    Pnm reference;
+    ASSERT_TRUE(ReadPnm(reference_path, reference)) << reference_path;
+    ImagePtr p_image = DecodePath(jpeg_path);
+    ASSERT_TRUE(p_image);
+    ASSERT_EQ(p_image->n_width, reference.n_width);
+    ASSERT_EQ(p_image->n_height, reference.n_height);
+    EXPECT_EQ(p_image->n_bpp, 8);
+    EXPECT_EQ(p_image->b_grayscale, reference.n_channels == 1);
+    EXPECT_EQ(p_image->b_alpha, 0);
+    const size_t n_pixels = size_t(n_PixelCount(*p_image));
+    for(size_t i = 0; i < n_pixels; ++i) {
+        const uint32_t n_pixel = p_image->p_buffer[i];
+        ASSERT_EQ(n_pixel >> 24, 0xFFu) << "pixel " << i;
+        if(reference.n_channels == 1) {
+            ASSERT_EQ(n_pixel, 0xFF000000u | (n_pixel & 0xFF) * 0x010101u) << "pixel " << i;
+        }
+    }
+    const Difference difference = Compare(*p_image, reference);
+    const bool b_gray = reference.n_channels == 1;
+    EXPECT_GE(difference.psnr, b_gray ? kMinGrayPsnr : kMinColorPsnr);
+    EXPECT_LE(difference.n_max, b_gray ? kMaxGrayDifference : kMaxColorDifference);
+    std::printf("  %-30s %4d x %-4d PSNR %.2f dB, largest difference %d\n", jpeg_path.substr(jpeg_path.rfind('/') + 1).c_str(),
+                p_image->n_width, p_image->n_height, difference.psnr, difference.n_max);
+}
+
+class JpegFile : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(JpegFile, MatchesLibjpegWithinTruncationDifferences)
+{
+    const std::string base = test::Fixture("jpeg/") + GetParam();
+    const std::string reference = test::FileExists(base + ".pgm") ? base + ".pgm" : base + ".ppm";
+    ExpectCloseToReference(base + ".jpg", reference);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, JpegFile,
+    ::testing::Values(
+        // cjpeg: every sampling, gray, sizes down to one pixel.
+        "cjpeg_444", "cjpeg_422", "cjpeg_420", "cjpeg_440", "cjpeg_411", "cjpeg_gray", "cjpeg_gray_7x3",
+        "cjpeg_420_1x1", "cjpeg_420_7x3", "cjpeg_420_17x9",
+        // Restart intervals of one MCU row and of three MCUs; optimised tables.
+        "cjpeg_420_restart_row", "cjpeg_444_restart_3b", "cjpeg_420_optimize",
+        // One scan per component, and a gray component declaring 2 x 2.
+        "cjpeg_444_scans", "cjpeg_420_scans_restart", "cjpeg_gray_2x2",
+        // Other encoders; comment, EXIF and ICC segments.
+        "magick_420", "magick_440", "magick_422_17x9_comment", "pillow_444", "pillow_422_comment",
+        "pillow_420_exif_icc", "pillow_gray"),
+    [](const ::testing::TestParamInfo<const char *> &info) { return std::string(info.param); });
+
+// About 1000 x 700 pixels: more than one 16 KiB input block, 2800 MCUs. The
+// reference is too large to commit, so djpeg makes it when it is installed.
+TEST(JpegLargeFile, MatchesLibjpegWithinTruncationDifferences)
+{
+    if(test::Shell("command -v djpeg >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "djpeg is not installed";
+    test::TempDir temp;
+    const std::string jpeg = test::Fixture("jpeg/cjpeg_420_1000x700.jpg");
+    const std::string reference = temp.File("reference.ppm");
+    ASSERT_EQ(test::Shell("djpeg -dct float -nosmooth '" + jpeg + "' > '" + reference + "'"), 0);
+    ExpectCloseToReference(jpeg, reference);
+}
+
+// Every prefix of real files, with and without an end-of-image marker
+// appended: the decode fails or yields an image of the declared size, and
+// never reads or writes outside its tables and planes (sanitizer build).
+TEST(JpegTruncated, EveryPrefixFailsCleanly)
+{
+    for(const char *p_name : {"cjpeg_420_17x9.jpg", "cjpeg_420_scans_restart.jpg", "magick_422_17x9_comment.jpg"}) {
+        const Bytes whole = test::ReadFileBytes(test::Fixture(std::string("jpeg/") + p_name));
+        ASSERT_FALSE(whole.empty()) << p_name;
+        ASSERT_TRUE(DecodeBytes(whole)) << p_name;
+        for(size_t n_length = 0; n_length < whole.size(); ++n_length) {
+            Bytes prefix(whole.begin(), whole.begin() + long(n_length));
+            EXPECT_FALSE(DecodeBytes(prefix)) << p_name << " cut to " << n_length << " bytes";
+            prefix.insert(prefix.end(), {0xFF, 0xD9});
+            ImagePtr p_image = DecodeBytes(prefix);
+            if(p_image) {
+                const ImagePtr p_whole = DecodeBytes(whole);
+                EXPECT_EQ(p_image->n_width, p_whole->n_width) << p_name << " cut to " << n_length;
+                EXPECT_EQ(p_image->n_height, p_whole->n_height) << p_name << " cut to " << n_length;
+            }
+        }
+    }
+}
+
+// Each byte of a small file inverted in turn: whatever the decode makes of
+// it, it ends, and within its memory.
+TEST(JpegCorrupted, EveryInvertedByteEndsCleanly)
+{
+    const Bytes whole = test::ReadFileBytes(test::Fixture("jpeg/cjpeg_420_17x9.jpg"));
+    ASSERT_FALSE(whole.empty());
+    int n_decoded = 0;
+    for(size_t i = 0; i < whole.size(); ++i) {
+        Bytes corrupted = whole;
+        corrupted[i] ^= 0xFF;
+        n_decoded += DecodeBytes(corrupted) != nullptr;
+    }
+    // Inverting the skipped APP0 body, say, still decodes; inverting the
+    // start-of-image marker never does.
+    EXPECT_GT(n_decoded, 0);
+    EXPECT_LT(n_decoded, int(whole.size()));
+}
+
+// A frame header declaring 32767 x 32767 samples over a few hundred bytes of
+// scan data: the scan stops when its input runs out, instead of walking the
+// 16 million MCUs the header promises.
+TEST(JpegHostile, HugeDeclaredFrameWithLittleDataFails)
+{
+    Bytes bytes = test::ReadFileBytes(test::Fixture("jpeg/cjpeg_gray_7x3.jpg"));
+    ASSERT_FALSE(bytes.empty());
+    size_t n_sof = 0;
+    for(size_t i = 0; i + 1 < bytes.size(); ++i)
+        if(bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
+            n_sof = i;
+            break;
+        }
+    ASSERT_NE(n_sof, 0u);
+    for(size_t n_field : {n_sof + 5, n_sof + 7}) { // height, width
+        bytes[n_field] = 0x7F;
+        bytes[n_field + 1] = 0xFF;
+    }
+    EXPECT_FALSE(DecodeBytes(bytes));
+}
+
+} // namespace
+
+namespace {
+
+// The typical run: a JPEG photo to a run-length packed header, verbose.
+TEST(JpegConversion, PhotoToPackedHeaderPrintsExactlyTheProgressLines)
+{
+    test::TempDir dir;
+    const std::string photo = dir.File("photo.jpg");
+    ASSERT_TRUE(test::WriteFileBytes(photo, test::ReadFileBytes(test::Fixture("jpeg/cjpeg_420_17x9.jpg"))));
+    const test::RunResult result = test::RunTarnwick({photo, dir.File("photo.h"), "--rle", "--verbose"});
+    EXPECT_EQ(result.n_exit_status, 0);
+    EXPECT_EQ(result.out, "loading image in JPEG format ...\nwriting image data ... ok\n");
+    EXPECT_EQ(result.err, "");
+    // Names come from the paths as given, here with the temporary folder.
+    const std::string header = test::ReadFileText(dir.File("photo.h"));
+    EXPECT_NE(header.find("PHOTO_H_INCLUDED\n"), std::string::npos) << header;
+    EXPECT_NE(header.find("_photo_jpg_width = 17;"), std::string::npos) << header;
+    EXPECT_NE(header.find("_photo_jpg_height = 9;"), std::string::npos) << header;
+}
+
+} // namespace

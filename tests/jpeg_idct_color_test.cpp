@@ -1,0 +1,300 @@
+// Inverse DCT, block store, colour conversion and upsampling.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "jpeg_color.h"
+#include "jpeg_decoder.h"
+#include "jpeg_idct.h"
+
+namespace {
+
+// A block whose only coefficient is the DC term D stores D / 8 everywhere,
+// clamped and truncated toward zero.
+int8_t StoredDcSample(float f_dc)
+{
+    float coefficients[64] = {};
+    coefficients[0] = f_dc;
+    int8_t block[64];
+    StoreBlock(coefficients, block, 8);
+    for(int i = 1; i < 64; ++i)
+        EXPECT_EQ(block[i], block[0]) << "D = " << f_dc << ", sample " << i;
+    return block[0];
+}
+
+TEST(StoreBlock, DcOnlyBlocksClampAndTruncateTowardZero)
+{
+    EXPECT_EQ(StoredDcSample(160.0f), 20);
+    EXPECT_EQ(StoredDcSample(-5.0f), 0);       // -0.625
+    EXPECT_EQ(StoredDcSample(1020.0f), 127);   // 127.5
+    EXPECT_EQ(StoredDcSample(-1030.0f), -128); // -128.75
+    EXPECT_EQ(StoredDcSample(0.0f), 0);
+    EXPECT_EQ(StoredDcSample(1016.0f), 127);   // exactly 127.0
+    EXPECT_EQ(StoredDcSample(-1024.0f), -128); // exactly -128.0
+    EXPECT_EQ(StoredDcSample(1015.2f), 126);   // 126.9
+    EXPECT_EQ(StoredDcSample(-12.0f), -1);     // -1.5
+    EXPECT_EQ(StoredDcSample(-5.6f), 0);       // -0.7
+    EXPECT_EQ(StoredDcSample(1.0e6f), 127);
+}
+
+TEST(StoreBlock, RowsLandOneStrideApartAndNothingElseIsTouched)
+{
+    const int n_stride = 24;
+    std::vector<int8_t> plane(n_stride * 10, int8_t(0x55));
+    float coefficients[64] = {};
+    coefficients[0] = 160.0f;
+    StoreBlock(coefficients, plane.data() + n_stride + 8, n_stride); // block at (8, 1)
+    for(int y = 0; y < 10; ++y)
+        for(int x = 0; x < n_stride; ++x) {
+            const bool b_inside = y >= 1 && y < 9 && x >= 8 && x < 16;
+            EXPECT_EQ(plane[y * n_stride + x], b_inside ? 20 : 0x55) << x << "," << y;
+        }
+}
+
+// The 2-D inverse DCT of ITU-T T.81 A.3.3 in double precision, on the
+// unscaled coefficients.
+void ReferenceIdct(const double *p_coefficients, double *p_samples)
+{
+    const double kPi = std::acos(-1.0);
+    for(int y = 0; y < 8; ++y)
+        for(int x = 0; x < 8; ++x) {
+            double sum = 0.0;
+            for(int u = 0; u < 8; ++u)
+                for(int v = 0; v < 8; ++v) {
+                    const double cu = u ? 1.0 : 1.0 / std::sqrt(2.0);
+                    const double cv = v ? 1.0 : 1.0 / std::sqrt(2.0);
+                    sum += cu * cv * p_coefficients[8 * u + v] * std::cos((2 * y + 1) * u * kPi / 16) *
+                           std::cos((2 * x + 1) * v * kPi / 16);
+                }
+            p_samples[8 * y + x] = sum / 4.0;
+        }
+}
+
+// Every coefficient position and every butterfly constant contributes: random
+// blocks, pre-scaled as the quantisation tables deliver them, must match the
+// textbook transform to single-precision accuracy.
+TEST(InverseDct, MatchesTheTextbookTransformOnPreScaledCoefficients)
+{
+    const double kPi = std::acos(-1.0);
+    double scale[8];
+    for(int k = 0; k < 8; ++k)
+        scale[k] = k ? std::sqrt(2.0) * std::cos(k * kPi / 16) : 1.0;
+
+    std::mt19937 random(1234);
+    std::uniform_int_distribution<int> value(-300, 300);
+    for(int n_block = 0; n_block < 200; ++n_block) {
+        double coefficients[64];
+        float scaled[64];
+        for(int i = 0; i < 64; ++i) {
+            // Sparse blocks too, so that single positions are tested alone.
+            coefficients[i] = (n_block < 64 ? i == n_block : true) ? value(random) : 0;
+            scaled[i] = float(coefficients[i] * scale[i / 8] * scale[i % 8]);
+        }
+        double expected[64];
+        float output[64];
+        ReferenceIdct(coefficients, expected);
+        InverseDct(output, scaled);
+        for(int i = 0; i < 64; ++i)
+            ASSERT_NEAR(output[i], expected[i], 2e-3) << "block " << n_block << ", sample " << i;
+    }
+}
+
+TEST(YccTables, EntriesAreTruncatedProducts)
+{
+    YccTables tables;
+    BuildYccTables(tables);
+    EXPECT_EQ(tables.cr_to_r[0], -179);
+    EXPECT_EQ(tables.cr_to_r[255], 178);
+    EXPECT_EQ(tables.cb_to_g[0], 44);
+    EXPECT_EQ(tables.cb_to_g[255], -43);
+    EXPECT_EQ(tables.cr_to_g[0], 91);
+    EXPECT_EQ(tables.cr_to_g[255], -90);
+    EXPECT_EQ(tables.cb_to_b[0], -226);
+    EXPECT_EQ(tables.cb_to_b[255], 225);
+    EXPECT_EQ(tables.cr_to_r[127], -1);
+    EXPECT_EQ(tables.cr_to_r[128], 0);
+    EXPECT_EQ(tables.cr_to_r[129], 1);
+    // The four tables follow each other in one block of 1024 entries.
+    EXPECT_EQ(sizeof(YccTables), 1024 * sizeof(int16_t));
+}
+
+TEST(YccToPixel, ConvertsAndClampsEachChannel)
+{
+    YccTables tables;
+    BuildYccTables(tables);
+    EXPECT_EQ(YccToPixel(tables, 128, 128, 128), 0xFF808080u);
+    EXPECT_EQ(YccToPixel(tables, 0, 128, 255), 0xFFB20000u);
+    EXPECT_EQ(YccToPixel(tables, 255, 0, 128), 0xFFFFFF1Du);
+    EXPECT_EQ(YccToPixel(tables, 100, 200, 50), 0xFF0083E3u);
+    EXPECT_EQ(YccToPixel(tables, 0, 0, 0), 0xFF008700u);
+    EXPECT_EQ(YccToPixel(tables, 255, 255, 255), 0xFFFF7AFFu);
+}
+
+// Planes of one frame, allocated like the frame header does (zero-filled).
+struct TestPlanes {
+    std::vector<int8_t> storage[4];
+    int8_t *p_planes[4] = {};
+    uint16_t n_widths[4] = {};
+
+    void Add(int n_id, int n_width, int n_height)
+    {
+        storage[n_id - 1].assign(size_t(n_width) * n_height, 0);
+        p_planes[n_id - 1] = storage[n_id - 1].data();
+        n_widths[n_id - 1] = uint16_t(n_width);
+    }
+    int8_t &At(int n_id, int x, int y) { return storage[n_id - 1][size_t(y) * n_widths[n_id - 1] + x]; }
+};
+
+struct TestImage {
+    std::vector<uint32_t> pixels;
+    Image image{};
+
+    TestImage(int n_width, int n_height) : pixels(size_t(n_width) * n_height, 0xDEADBEEFu)
+    {
+        image.n_width = n_width;
+        image.n_height = n_height;
+        image.p_buffer = pixels.data();
+    }
+    uint32_t At(int x, int y) const { return pixels[size_t(y) * image.n_width + x]; }
+};
+
+FrameComponent Component(int n_id, int n_h, int n_v, int n_hmax, int n_vmax)
+{
+    return FrameComponent{uint8_t(n_id), uint8_t(n_h), uint8_t(n_v), uint8_t(n_hmax / n_h),
+                          uint8_t(n_vmax / n_v), 0};
+}
+
+// Distinct, position-dependent samples in every plane position, padding too,
+// so that any misplaced read shows in the pixels.
+void FillPattern(TestPlanes &planes, int n_id, int n_width, int n_height)
+{
+    for(int y = 0; y < n_height; ++y)
+        for(int x = 0; x < n_width; ++x)
+            planes.At(n_id, x, y) = int8_t((x * 7 + y * 29 + n_id * 53) % 256 - 128);
+}
+
+uint8_t Level(int8_t n_sample)
+{
+    return uint8_t(n_sample + 128);
+}
+
+TEST(AssembleColorImage, ChromaSampledTwoByTwoCoversSquaresCutAtTheEdges)
+{
+    TestPlanes planes;
+    planes.Add(1, 24, 16);
+    planes.Add(2, 16, 8);
+    planes.Add(3, 16, 8);
+    FillPattern(planes, 1, 24, 16);
+    FillPattern(planes, 2, 16, 8);
+    FillPattern(planes, 3, 16, 8);
+    const FrameComponent components[3] = {Component(1, 2, 2, 2, 2), Component(2, 1, 1, 2, 2),
+                                          Component(3, 1, 1, 2, 2)};
+    TestImage test(17, 9);
+    AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
+
+    YccTables tables;
+    BuildYccTables(tables);
+    for(int y = 0; y < 9; ++y)
+        for(int x = 0; x < 17; ++x)
+            ASSERT_EQ(test.At(x, y),
+                      YccToPixel(tables, Level(planes.At(1, x, y)), Level(planes.At(2, x / 2, y / 2)),
+                                 Level(planes.At(3, x / 2, y / 2))))
+                << x << "," << y;
+    // Column 16 alone takes chroma column 8; row 8 alone takes chroma row 4.
+    planes.At(2, 8, 4) = 127;
+    AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
+    EXPECT_EQ(test.At(16, 8), YccToPixel(tables, Level(planes.At(1, 16, 8)), 255, Level(planes.At(3, 8, 4))));
+}
+
+TEST(AssembleColorImage, FullResolutionComponentsAndLanesChosenByComponentId)
+{
+    TestPlanes planes;
+    for(int n_id = 1; n_id <= 3; ++n_id) {
+        planes.Add(n_id, 8, 8);
+        FillPattern(planes, n_id, 8, 8);
+    }
+    YccTables tables;
+    BuildYccTables(tables);
+    // Y (ID 1) lands in the Y lane and Cb (ID 2) in the Cb lane whatever
+    // their order in the frame; the third component is always Cr.
+    const FrameComponent in_order[3] = {Component(1, 1, 1, 1, 1), Component(2, 1, 1, 1, 1),
+                                        Component(3, 1, 1, 1, 1)};
+    const FrameComponent swapped[3] = {Component(2, 1, 1, 1, 1), Component(1, 1, 1, 1, 1),
+                                       Component(3, 1, 1, 1, 1)};
+    for(const FrameComponent *p_components : {in_order, swapped}) {
+        TestImage test(7, 3);
+        AssembleColorImage(test.image, p_components, planes.p_planes, planes.n_widths);
+        for(int y = 0; y < 3; ++y)
+            for(int x = 0; x < 7; ++x)
+                ASSERT_EQ(test.At(x, y), YccToPixel(tables, Level(planes.At(1, x, y)),
+                                                    Level(planes.At(2, x, y)), Level(planes.At(3, x, y))))
+                    << x << "," << y;
+    }
+}
+
+TEST(AssembleColorImage, UnwrittenPlanesReadAsMidLevel)
+{
+    TestPlanes planes;
+    planes.Add(1, 8, 8);
+    planes.Add(2, 8, 8);
+    planes.Add(3, 8, 8);
+    const FrameComponent components[3] = {Component(1, 1, 1, 1, 1), Component(2, 1, 1, 1, 1),
+                                          Component(3, 1, 1, 1, 1)};
+    TestImage test(5, 5);
+    AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
+    for(uint32_t n_pixel : test.pixels)
+        EXPECT_EQ(n_pixel, 0xFF808080u);
+}
+
+TEST(AssembleColorImage, HorizontalOnlyAndVerticalOnlySubsampling)
+{
+    // 4:1:1 (luma 4 x 1) and 4:4:0 (luma 1 x 2) on a 13 x 5 image.
+    struct Case { int n_h, n_v; } cases[] = {{4, 1}, {1, 2}, {3, 1}};
+    YccTables tables;
+    BuildYccTables(tables);
+    for(const Case &c : cases) {
+        const int n_cw = ((13 + c.n_h - 1) / c.n_h + 7) / 8 * 8;
+        const int n_ch = ((5 + c.n_v - 1) / c.n_v + 7) / 8 * 8;
+        TestPlanes planes;
+        planes.Add(1, 16, 8);
+        planes.Add(2, n_cw, n_ch);
+        planes.Add(3, n_cw, n_ch);
+        FillPattern(planes, 1, 16, 8);
+        FillPattern(planes, 2, n_cw, n_ch);
+        FillPattern(planes, 3, n_cw, n_ch);
+        const FrameComponent components[3] = {Component(1, c.n_h, c.n_v, c.n_h, c.n_v),
+                                              Component(2, 1, 1, c.n_h, c.n_v),
+                                              Component(3, 1, 1, c.n_h, c.n_v)};
+        TestImage test(13, 5);
+        AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
+        for(int y = 0; y < 5; ++y)
+            for(int x = 0; x < 13; ++x)
+                ASSERT_EQ(test.At(x, y),
+                          YccToPixel(tables, Level(planes.At(1, x, y)), Level(planes.At(2, x / c.n_h, y / c.n_v)),
+                                     Level(planes.At(3, x / c.n_h, y / c.n_v))))
+                    << c.n_h << "x" << c.n_v << " at " << x << "," << y;
+    }
+}
+
+TEST(AssembleGrayImage, ReplicatesTheSampleIntoThreeChannelsAndSkipsPadding)
+{
+    TestPlanes planes;
+    planes.Add(3, 16, 8); // a gray frame whose only component has ID 3
+    FillPattern(planes, 3, 16, 8);
+    planes.At(3, 0, 0) = -128;
+    planes.At(3, 1, 0) = 0;
+    planes.At(3, 2, 0) = 127;
+    TestImage test(10, 3);
+    AssembleGrayImage(test.image, Component(3, 1, 1, 1, 1), planes.p_planes, planes.n_widths);
+    EXPECT_EQ(test.At(0, 0), 0xFF000000u);
+    EXPECT_EQ(test.At(1, 0), 0xFF808080u);
+    EXPECT_EQ(test.At(2, 0), 0xFFFFFFFFu);
+    for(int y = 0; y < 3; ++y)
+        for(int x = 0; x < 10; ++x)
+            ASSERT_EQ(test.At(x, y), 0xFF000000u | Level(planes.At(3, x, y)) * 0x010101u) << x << "," << y;
+}
+
+} // namespace

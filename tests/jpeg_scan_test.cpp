@@ -1,0 +1,749 @@
+// Scan decoding: bit reader, Huffman symbols, MCU walk, restarts and the
+// ways corrupt or cut-short data ends a scan.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "jpeg_decoder.h"
+#include "jpeg_idct.h"
+#include "jpeg_scan.h"
+#include "jpeg_test_files.h"
+#include "test_support.h"
+
+namespace {
+
+using test::Bytes;
+
+// An InputBuffer over an open file holding the bytes.
+class FileInput {
+public:
+    explicit FileInput(const Bytes &bytes) : m_file(bytes) { Attach(input, m_file.get()); }
+    InputBuffer input;
+
+private:
+    test::OpenBytesFile m_file;
+};
+
+// A bit reader at the start of a scan over the bytes.
+struct BitSource {
+    explicit BitSource(const Bytes &bytes) : file(bytes) { Clear(reader); }
+    int Bit() { return ReadBit(reader, file.input); }
+    int Bits(int n_bits) { return ReadBits(reader, n_bits, file.input); }
+    bool Symbol(const HuffmanTable &table, uint8_t &n_symbol)
+    {
+        return DecodeSymbol(reader, file.input, table, n_symbol);
+    }
+
+    FileInput file;
+    BitReader reader;
+};
+
+struct Code {
+    uint16_t n_bits = 0;
+    uint8_t n_length = 0; // 0: the symbol has no code
+};
+
+// Fills a HuffmanTable in place (its pointers point into itself) from code
+// counts and symbols, the way a DHT segment lays codes out, and returns the
+// code of every symbol for the test's encoder.
+std::array<Code, 256> BuildTable(HuffmanTable &table, const std::array<uint8_t, 16> &counts,
+                                 const std::vector<uint8_t> &symbols)
+{
+    std::array<Code, 256> codes{};
+    table.b_defined = 1;
+    int n_code = 0, n_total = 0;
+    for(int i = 0; i < 16; ++i) {
+        table.n_code_counts[i] = counts[i];
+        table.n_first_codes[i] = uint16_t(n_code);
+        table.p_first_values[i] = table.symbols + n_total;
+        for(int j = 0; j < counts[i]; ++j) {
+            table.symbols[n_total] = symbols[size_t(n_total)];
+            codes[symbols[size_t(n_total)]] = Code{uint16_t(n_code + j), uint8_t(i + 1)};
+            ++n_total;
+        }
+        n_code = (n_code + counts[i]) * 2;
+    }
+    return codes;
+}
+
+// ITU-T T.81 Table K.3: DC luminance sizes 0..11.
+constexpr std::array<uint8_t, 16> kDcCounts = {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0};
+const std::vector<uint8_t> kDcSymbols = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+
+// A small AC table with every kind of symbol the tests need, including the
+// invalid runs 0x10 and 0x20 and sizes up to 15.
+constexpr std::array<uint8_t, 16> kAcCounts = {0, 1, 2, 0, 8, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+const std::vector<uint8_t> kAcSymbols = {0x00, 0x01, 0xF0, 0x02, 0x03, 0x04, 0x05, 0x06, 0x11,
+                                         0x10, 0x20, 0x51, 0x0A, 0x0F, 0xE1, 0x31, 0x07, 0x08,
+                                         0x09, 0x29, 0x91, 0xF2};
+
+// Writes entropy-coded data: MSB first, a zero stuffed after every 0xFF,
+// the last byte padded with 1 bits.
+class BitWriter {
+public:
+    void Put(uint32_t n_value, int n_bits)
+    {
+        for(int i = n_bits - 1; i >= 0; --i) {
+            m_n_acc = m_n_acc << 1 | (n_value >> i & 1u);
+            if(++m_n_count == 8)
+                Emit();
+        }
+    }
+    void Symbol(const std::array<Code, 256> &codes, uint8_t n_symbol)
+    {
+        ASSERT_NE(codes[n_symbol].n_length, 0) << "no code for symbol " << int(n_symbol);
+        Put(codes[n_symbol].n_bits, codes[n_symbol].n_length);
+    }
+    // A value in n_size bits, negative values as value + 2^n - 1.
+    void Value(int n_value, int n_size)
+    {
+        Put(uint32_t(n_value < 0 ? n_value + (1 << n_size) - 1 : n_value), n_size);
+    }
+    void Marker(uint8_t n_code)
+    {
+        Pad();
+        bytes.push_back(0xFF);
+        bytes.push_back(n_code);
+    }
+    void Pad(uint32_t n_fill = 0xFF)
+    {
+        if(m_n_count)
+            Put(n_fill, 8 - m_n_count);
+    }
+
+    Bytes bytes;
+
+private:
+    void Emit()
+    {
+        bytes.push_back(uint8_t(m_n_acc));
+        if(uint8_t(m_n_acc) == 0xFF)
+            bytes.push_back(0x00);
+        m_n_acc = 0;
+        m_n_count = 0;
+    }
+    uint32_t m_n_acc = 0;
+    int m_n_count = 0;
+};
+
+int n_SizeOf(int n_value)
+{
+    int n_size = 0;
+    for(int n_magnitude = n_value < 0 ? -n_value : n_value; n_magnitude; n_magnitude >>= 1)
+        ++n_size;
+    return n_size;
+}
+
+// The zigzag sequence of T.81 Figure 5, walked diagonal by diagonal.
+std::array<int, 64> ZigzagSequence()
+{
+    std::array<int, 64> natural{};
+    int k = 0;
+    for(int s = 0; s < 15; ++s) {
+        const int n_low = s < 8 ? 0 : s - 7, n_high = s < 8 ? s : 7;
+        for(int i = 0; i <= n_high - n_low; ++i) {
+            const int n_row = s % 2 ? n_low + i : n_high - i;
+            natural[size_t(k++)] = n_row * 8 + (s - n_row);
+        }
+    }
+    return natural;
+}
+
+struct ComponentLayout {
+    int n_id, n_h, n_v;
+};
+
+// A decoder with a frame, tables and planes set up as the segment parsers
+// leave them, and an encoder for the scan data.
+class ScanTest : public ::testing::Test {
+protected:
+    void SetFrame(int n_width, int n_height, const std::vector<ComponentLayout> &layouts)
+    {
+        int n_hmax = 0, n_vmax = 0;
+        for(const ComponentLayout &layout : layouts) {
+            n_hmax = std::max(n_hmax, layout.n_h);
+            n_vmax = std::max(n_vmax, layout.n_v);
+        }
+        decoder.n_frame_width = int16_t(n_width);
+        decoder.n_frame_height = int16_t(n_height);
+        decoder.n_components = uint8_t(layouts.size());
+        decoder.n_mcus_per_row = (n_width + 8 * n_hmax - 1) / (8 * n_hmax);
+        decoder.n_mcu_count = decoder.n_mcus_per_row * ((n_height + 8 * n_vmax - 1) / (8 * n_vmax));
+        for(size_t j = 0; j < layouts.size(); ++j) {
+            const ComponentLayout &layout = layouts[j];
+            const int n_hs = n_hmax / layout.n_h, n_vs = n_vmax / layout.n_v;
+            decoder.components[j] = FrameComponent{uint8_t(layout.n_id), uint8_t(layout.n_h), uint8_t(layout.n_v),
+                                                   uint8_t(n_hs), uint8_t(n_vs), 0};
+            const int n_slot = layout.n_id - 1;
+            decoder.n_plane_widths[n_slot] = uint16_t(((n_width + n_hs - 1) / n_hs + 7) / 8 * 8);
+            decoder.n_plane_heights[n_slot] = uint16_t(((n_height + n_vs - 1) / n_vs + 7) / 8 * 8);
+            planes[n_slot].assign(size_t(decoder.n_plane_widths[n_slot]) * decoder.n_plane_heights[n_slot], 0);
+            decoder.p_planes[n_slot] = planes[n_slot].data();
+        }
+        decoder.b_frame_seen = 1;
+    }
+
+    void SetUp() override
+    {
+        dc_codes = BuildTable(decoder.huffman_tables[0][0], kDcCounts, kDcSymbols);
+        ac_codes = BuildTable(decoder.huffman_tables[1][1], kAcCounts, kAcSymbols);
+        decoder.quant_tables[0].b_defined = 1;
+        // 8 for the DC term, so that a DC-only block stores its DC value;
+        // distinct factors elsewhere, so that a coefficient multiplied by
+        // the factor of the wrong position shows.
+        decoder.quant_tables[0].factors[0] = 8.0f;
+        for(int k = 1; k < 64; ++k)
+            decoder.quant_tables[0].factors[k] = 1.0f + 0.25f * float(k);
+    }
+
+    // Start-of-scan segment body (after the marker) for (ID, table byte)
+    // pairs; DC table 0 and AC table 1 are the ones set up.
+    static Bytes ScanHeaderBytes(const std::vector<std::pair<int, int>> &components)
+    {
+        Bytes bytes = {0, uint8_t(6 + 2 * components.size()), uint8_t(components.size())};
+        for(const auto &component : components) {
+            bytes.push_back(uint8_t(component.first));
+            bytes.push_back(uint8_t(component.second));
+        }
+        bytes.insert(bytes.end(), {0, 63, 0});
+        return bytes;
+    }
+
+    void PutDc(int n_difference)
+    {
+        const int n_size = n_SizeOf(n_difference);
+        data.Symbol(dc_codes, uint8_t(n_size));
+        if(n_size)
+            data.Value(n_difference, n_size);
+    }
+    void PutAc(int n_run, int n_value)
+    {
+        const int n_size = n_SizeOf(n_value);
+        data.Symbol(ac_codes, uint8_t(n_run << 4 | n_size));
+        data.Value(n_value, n_size);
+    }
+    void PutDcOnlyBlock(int n_difference)
+    {
+        PutDc(n_difference);
+        data.Symbol(ac_codes, 0x00);
+    }
+
+    // Runs ParseScan over the scan header and the data written so far,
+    // followed by an end-of-image marker; returns its result and the marker
+    // that a search after the scan finds.
+    bool RunScan(const std::vector<std::pair<int, int>> &components, uint16_t *p_next_marker = nullptr)
+    {
+        Bytes bytes = ScanHeaderBytes(components);
+        data.Pad();
+        bytes.insert(bytes.end(), data.bytes.begin(), data.bytes.end());
+        bytes.insert(bytes.end(), {0xFF, 0xD9});
+        return RunScanBytes(bytes, p_next_marker);
+    }
+    bool RunScanBytes(const Bytes &bytes, uint16_t *p_next_marker = nullptr)
+    {
+        FileInput memory(bytes);
+        const bool b_ok = ParseScan(0xFFDA, decoder, memory.input);
+        uint16_t n_marker = 0;
+        if(p_next_marker)
+            *p_next_marker = FindMarker(memory.input, n_marker) ? n_marker : 0;
+        return b_ok;
+    }
+
+    int8_t Sample(int n_id, int x, int y) const
+    {
+        return planes[n_id - 1][size_t(y) * decoder.n_plane_widths[n_id - 1] + x];
+    }
+    // Every sample of the 8x8 block at (x0, y0) equals n_value.
+    void ExpectFlatBlock(int n_id, int x0, int y0, int n_value) const
+    {
+        for(int y = 0; y < 8; ++y)
+            for(int x = 0; x < 8; ++x)
+                ASSERT_EQ(Sample(n_id, x0 + x, y0 + y), n_value)
+                    << "component " << n_id << ", block at " << x0 << "," << y0;
+    }
+
+    JpegDecoder decoder{};
+    std::vector<int8_t> planes[4];
+    std::array<Code, 256> dc_codes{}, ac_codes{};
+    BitWriter data;
+};
+
+// --- BitReader --------------------------------------------------------------
+
+std::vector<int> ReadBitsOf(const Bytes &bytes, int n_count)
+{
+    BitSource source(bytes);
+    std::vector<int> bits;
+    for(int i = 0; i < n_count; ++i)
+        bits.push_back(source.Bit());
+    return bits;
+}
+
+TEST(BitReader, DropsTheZeroStuffedAfterFF)
+{
+    const std::vector<int> ones(8, 1);
+    std::vector<int> expected = ones;
+    expected.insert(expected.end(), {0, 0, 0, 1, 0, 0, 1, 0});
+    EXPECT_EQ(ReadBitsOf({0xFF, 0x00, 0x12}, 16), expected);
+    expected = ones;
+    expected.insert(expected.end(), ones.begin(), ones.end());
+    expected.insert(expected.end(), {1, 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(ReadBitsOf({0xFF, 0x00, 0xFF, 0x00, 0x80}, 24), expected);
+    // A marker inside the data is not recognised: FF D9 is sixteen data bits.
+    expected = ones;
+    expected.insert(expected.end(), {1, 1, 0, 1, 1, 0, 0, 1});
+    EXPECT_EQ(ReadBitsOf({0xFF, 0xD9}, 16), expected);
+    // A zero after any other byte is data.
+    EXPECT_EQ(ReadBitsOf({0x00, 0x01}, 16), std::vector<int>({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+}
+
+TEST(BitReader, ReadBitsSignExtendsByTheFirstBit)
+{
+    struct Case {
+        uint8_t n_byte;
+        int n_bits;
+        int n_expected;
+    } cases[] = {{0xA0, 3, 5}, {0x40, 3, -5}, {0x80, 1, 1}, {0x00, 1, -1}, {0x00, 4, -15}, {0xF0, 4, 15},
+                 {0x7F, 8, -128}, {0x80, 8, 128}};
+    for(const Case &c : cases) {
+        BitSource bits({c.n_byte, 0x00});
+        EXPECT_EQ(bits.Bits(c.n_bits), c.n_expected)
+            << int(c.n_byte) << " in " << c.n_bits << " bits";
+    }
+    BitSource bits({0xC0, 0x01}); // 11000000 00000001 over 11 + 5 bits
+    EXPECT_EQ(bits.Bits(11), 1536);
+    EXPECT_EQ(bits.Bits(5), -30);
+}
+
+TEST(BitReader, ResetDropsTheRestOfTheByteAndTheMemoryOfFF)
+{
+    BitSource bits({0xFF, 0x00, 0x80, 0xFF, 0x00});
+    EXPECT_EQ(bits.Bits(3), 7);
+    Reset(bits.reader);
+    // The next byte is the 00 after FF; after a reset it is data, not stuffing.
+    EXPECT_EQ(bits.Bits(8), -255);
+    EXPECT_EQ(bits.Bit(), 1);
+    EXPECT_FALSE(bits.reader.b_input_ended);
+}
+
+TEST(BitReader, BitsAfterTheEndReadZeroAndMarkTheReader)
+{
+    BitSource bits({0xFF, 0x00});
+    EXPECT_EQ(bits.Bits(8), 255);
+    EXPECT_FALSE(bits.reader.b_input_ended);
+    EXPECT_EQ(bits.Bit(), 0);
+    EXPECT_TRUE(bits.reader.b_input_ended);
+    EXPECT_EQ(bits.Bit(), 0);
+    // A lone FF whose stuffed zero is missing ends the input as well.
+    BitSource cut({0xFF});
+    EXPECT_EQ(cut.Bits(8), 255);
+    EXPECT_EQ(cut.Bit(), 0);
+    EXPECT_TRUE(cut.reader.b_input_ended);
+}
+
+// --- DecodeSymbol ------------------------------------------------------------
+
+TEST(DecodeSymbol, TableK3CodesDecodeBitByBit)
+{
+    HuffmanTable table{};
+    BuildTable(table, kDcCounts, kDcSymbols);
+    const uint16_t expected_first[16] = {0,    0,    2,    14,    30,    62,    126,   254,
+                                         510,  1022, 2044, 4088,  8176,  16352, 32704, 65408};
+    for(int i = 0; i < 16; ++i)
+        EXPECT_EQ(table.n_first_codes[i], expected_first[i]) << "length " << i + 1;
+    // Codes written out by hand: 00 -> 0, 010 -> 1, 110 -> 5, 1110 -> 6,
+    // 111111110 -> 11, 011 -> 2, 00 -> 0; then padding.
+    // 00010110 11101111 11110011 00111111
+    BitSource bits({0x16, 0xEF, 0xF3, 0x3F});
+    std::vector<int> symbols;
+    uint8_t n_symbol = 0;
+    for(int i = 0; i < 7; ++i) {
+        ASSERT_TRUE(bits.Symbol(table, n_symbol));
+        symbols.push_back(n_symbol);
+    }
+    EXPECT_EQ(symbols, std::vector<int>({0, 1, 5, 6, 11, 2, 0}));
+}
+
+TEST(DecodeSymbol, LengthsWithoutCodesArePassedOver)
+{
+    // One code of length 1 (0) and two of length 4 (1000, 1001).
+    HuffmanTable table{};
+    BuildTable(table, {1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x42, 0x07, 0x99});
+    BitSource bits({0x4C}); // 0 1001 100 -> 0x42, 0x99, then the code 100 runs on
+    uint8_t n_symbol = 0;
+    ASSERT_TRUE(bits.Symbol(table, n_symbol));
+    EXPECT_EQ(n_symbol, 0x42);
+    ASSERT_TRUE(bits.Symbol(table, n_symbol));
+    EXPECT_EQ(n_symbol, 0x99);
+    // 100 + the missing byte: the input ends before a code matches.
+    EXPECT_FALSE(bits.Symbol(table, n_symbol));
+    EXPECT_TRUE(bits.reader.b_input_ended);
+}
+
+TEST(DecodeSymbol, NoMatchWithinSixteenBitsFailsAfterExactlySixteenBits)
+{
+    // Only the code 0: sixteen 1 bits match nothing.
+    HuffmanTable table{};
+    BuildTable(table, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x05});
+    BitSource bits({0xFF, 0x00, 0xFF, 0x00, 0x5A});
+    uint8_t n_symbol = 0;
+    EXPECT_FALSE(bits.Symbol(table, n_symbol));
+    EXPECT_FALSE(bits.reader.b_input_ended);
+    EXPECT_EQ(bits.Bits(8), 0x5A - 255); // 0x5A starts with 0
+}
+
+TEST(DecodeSymbol, SixteenBitCodesDecode)
+{
+    // Codes of length 1 and 16: 0 -> 1, 1000000000000000 -> 2.
+    HuffmanTable table{};
+    BuildTable(table, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0x01, 0x02});
+    EXPECT_EQ(table.n_first_codes[15], 0x8000);
+    BitSource bits({0x80, 0x00, 0x7F});
+    uint8_t n_symbol = 0;
+    ASSERT_TRUE(bits.Symbol(table, n_symbol));
+    EXPECT_EQ(n_symbol, 0x02);
+    ASSERT_TRUE(bits.Symbol(table, n_symbol));
+    EXPECT_EQ(n_symbol, 0x01);
+}
+
+// --- Blocks --------------------------------------------------------------------
+
+TEST_F(ScanTest, DcDifferencesAccumulateAndSizeZeroRepeatsTheValue)
+{
+    SetFrame(40, 8, {{1, 1, 1}});
+    const int differences[] = {20, -5, 0, 100, -127};
+    for(int n_difference : differences)
+        PutDcOnlyBlock(n_difference);
+    ASSERT_TRUE(RunScan({{1, 0x01}}));
+    ExpectFlatBlock(1, 0, 0, 20);
+    ExpectFlatBlock(1, 8, 0, 15);
+    ExpectFlatBlock(1, 16, 0, 15);
+    ExpectFlatBlock(1, 24, 0, 115);
+    ExpectFlatBlock(1, 32, 0, -12);
+    EXPECT_EQ(decoder.n_dc_predictors[0], -12);
+}
+
+// The coefficients land at their zigzag position's natural index, each
+// multiplied by the factor of its zigzag position.
+TEST_F(ScanTest, AcCoefficientsAreDequantisedInZigzagOrderAndPlaced)
+{
+    SetFrame(24, 8, {{1, 1, 1}});
+    // Block 0: values at positions 1, 2, 5 (run 2) and 63 (three runs of
+    // sixteen zeros and a run of 9), ending at 63 without end-of-block.
+    PutDc(3);
+    PutAc(0, 40);
+    PutAc(0, -7);
+    PutAc(2, 300);
+    for(int i = 0; i < 3; ++i)
+        data.Symbol(ac_codes, 0xF0);
+    PutAc(9, 1);
+    // Block 1 follows at once: the next bit belongs to it.
+    PutDc(-1);
+    PutAc(0, 5);
+    data.Symbol(ac_codes, 0x00);
+    // Block 2: position 15 (run 14), 47 (sixteen zeros, then run 15); then
+    // sixteen zeros from position 48 reach 64 and end the block.
+    PutDc(0);
+    PutAc(14, -1);
+    data.Symbol(ac_codes, 0xF0);
+    PutAc(15, 2);
+    data.Symbol(ac_codes, 0xF0);
+    ASSERT_TRUE(RunScan({{1, 0x01}}));
+
+    const std::array<int, 64> zigzag = ZigzagSequence();
+    const float *p_q = decoder.quant_tables[0].factors;
+    auto expect_block = [&](int x0, const std::vector<std::pair<int, int>> &values, int n_dc) {
+        float coefficients[64] = {};
+        coefficients[0] = float(n_dc) * p_q[0];
+        for(const auto &value : values)
+            coefficients[zigzag[size_t(value.first)]] = float(value.second) * p_q[value.first];
+        int8_t expected[64];
+        StoreBlock(coefficients, expected, 8);
+        for(int i = 0; i < 64; ++i)
+            ASSERT_EQ(Sample(1, x0 + i % 8, i / 8), expected[i]) << "block at " << x0 << ", sample " << i;
+    };
+    expect_block(0, {{1, 40}, {2, -7}, {5, 300}, {63, 1}}, 3);
+    expect_block(8, {{1, 5}}, 2);
+    expect_block(16, {{15, -1}, {47, 2}}, 2);
+}
+
+// --- MCU geometry ------------------------------------------------------------
+
+// 17 x 9 pixels, Y sampled 2 x 2: two MCUs of four Y blocks and one Cb and
+// one Cr block each. The Y plane is 24 x 16, so the Y blocks of MCU 1 at
+// x0 = 24 are decoded and dropped.
+TEST_F(ScanTest, InterleavedScanDropsBlocksBeyondThePaddedPlane)
+{
+    SetFrame(17, 9, {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}});
+    ASSERT_EQ(decoder.n_mcus_per_row, 2);
+    ASSERT_EQ(decoder.n_mcu_count, 2);
+    ASSERT_EQ(planes[0].size(), 24u * 16u);
+    ASSERT_EQ(planes[1].size(), 16u * 8u);
+    // Y block values 10, 11, ...; Cb 50, 51; Cr -50, -51.
+    int n_y = 0, n_cb = 0, n_cr = 0;
+    for(int n_mcu = 0; n_mcu < 2; ++n_mcu) {
+        for(int b = 0; b < 4; ++b, ++n_y)
+            PutDcOnlyBlock(n_y ? 1 : 10);
+        PutDcOnlyBlock(n_cb++ ? 1 : 50);
+        PutDcOnlyBlock(n_cr++ ? -1 : -50);
+    }
+    uint16_t n_next = 0;
+    ASSERT_TRUE(RunScan({{1, 0x01}, {2, 0x01}, {3, 0x01}}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD9); // the scan ends by count, before the marker
+    ExpectFlatBlock(1, 0, 0, 10);
+    ExpectFlatBlock(1, 8, 0, 11);
+    ExpectFlatBlock(1, 0, 8, 12);
+    ExpectFlatBlock(1, 8, 8, 13);
+    ExpectFlatBlock(1, 16, 0, 14); // MCU 1: blocks at x0 = 16 stored,
+    ExpectFlatBlock(1, 16, 8, 16); // those at x0 = 24 (15, 17) dropped
+    ExpectFlatBlock(2, 0, 0, 50);
+    ExpectFlatBlock(2, 8, 0, 51);
+    ExpectFlatBlock(3, 0, 0, -50);
+    ExpectFlatBlock(3, 8, 0, -51);
+    EXPECT_EQ(decoder.n_dc_predictors[0], 17);
+}
+
+// A scan of one component is not interleaved: one block per MCU, in raster
+// order over the component's own ceil(ceil(17 * 2 / 2) / 8) = 3 by
+// ceil(ceil(9 * 2 / 2) / 8) = 2 blocks, with the restart interval counting
+// those blocks.
+TEST_F(ScanTest, OneComponentScanWalksItsOwnBlocksInRasterOrder)
+{
+    SetFrame(17, 9, {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}});
+    decoder.b_restart = 1;
+    decoder.n_restart_interval = 4;
+    for(int n_block = 0; n_block < 6; ++n_block) {
+        PutDcOnlyBlock(n_block == 4 ? 14 : (n_block ? 1 : 10)); // 10..13, then 14, 15 after the restart
+        if(n_block == 3)
+            data.Marker(0xD0);
+    }
+    uint16_t n_next = 0;
+    ASSERT_TRUE(RunScan({{1, 0x01}}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD9);
+    for(int n_block = 0; n_block < 6; ++n_block)
+        ExpectFlatBlock(1, 8 * (n_block % 3), 8 * (n_block / 3), 10 + n_block);
+
+    // The chroma of the same frame: ceil(ceil(17 / 2) / 8) = 2 blocks by 1.
+    data = BitWriter();
+    PutDcOnlyBlock(30);
+    PutDcOnlyBlock(1);
+    ASSERT_TRUE(RunScan({{3, 0x01}}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD9);
+    ExpectFlatBlock(3, 0, 0, 30);
+    ExpectFlatBlock(3, 8, 0, 31);
+}
+
+TEST_F(ScanTest, GrayComponentDeclaringTwoByTwoSamplingIsOneBlockPerMcu)
+{
+    // 20 x 12 pixels: a 24 x 16 plane of 3 x 2 blocks. The frame's MCU grid
+    // (2 x 1 MCUs of 2 x 2 blocks) would place blocks differently.
+    SetFrame(20, 12, {{1, 2, 2}});
+    for(int n_block = 0; n_block < 6; ++n_block)
+        PutDcOnlyBlock(n_block ? 1 : 10);
+    uint16_t n_next = 0;
+    ASSERT_TRUE(RunScan({{1, 0x01}}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD9);
+    for(int n_block = 0; n_block < 6; ++n_block)
+        ExpectFlatBlock(1, 8 * (n_block % 3), 8 * (n_block / 3), 10 + n_block);
+}
+
+TEST_F(ScanTest, ThreeOneComponentScansDecodeLikeOneInterleavedScan)
+{
+    SetFrame(16, 8, {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}});
+    const int values[3][2] = {{10, 20}, {-30, 40}, {50, -60}};
+    for(int j = 0; j < 2; ++j)
+        for(int c = 0; c < 3; ++c)
+            PutDcOnlyBlock(values[c][j] - (j ? values[c][0] : 0));
+    ASSERT_TRUE(RunScan({{1, 0x01}, {2, 0x01}, {3, 0x01}}));
+    const std::vector<int8_t> interleaved[3] = {planes[0], planes[1], planes[2]};
+
+    for(int c = 0; c < 3; ++c) {
+        planes[c].assign(planes[c].size(), 0);
+        decoder.n_dc_predictors[c] = 0;
+        data = BitWriter();
+        PutDcOnlyBlock(values[c][0]);
+        PutDcOnlyBlock(values[c][1] - values[c][0]);
+        ASSERT_TRUE(RunScan({{c + 1, 0x01}}));
+        EXPECT_EQ(planes[c], interleaved[c]) << "component " << c + 1;
+    }
+    ExpectFlatBlock(3, 8, 0, -60);
+}
+
+// --- Restarts ------------------------------------------------------------------
+
+// Interval 2 and five MCUs: a marker is searched after MCUs 1 and 3 and not
+// after MCU 4, and the predictors start again from 0 at MCUs 2 and 4. Any
+// marker ends an interval, whatever its number.
+TEST_F(ScanTest, RestartIntervalResetsPredictorsAndTheBitReader)
+{
+    SetFrame(40, 8, {{1, 1, 1}});
+    decoder.b_restart = 1;
+    decoder.n_restart_interval = 2;
+    PutDcOnlyBlock(7);
+    PutDcOnlyBlock(1);
+    data.Marker(0xD5); // the wrong restart number
+    PutDcOnlyBlock(7);
+    PutDcOnlyBlock(1);
+    data.Marker(0xC4); // not a restart marker at all
+    PutDcOnlyBlock(7);
+    uint16_t n_next = 0;
+    ASSERT_TRUE(RunScan({{1, 0x01}}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD9);
+    const int expected[5] = {7, 8, 7, 8, 7};
+    for(int n_mcu = 0; n_mcu < 5; ++n_mcu)
+        ExpectFlatBlock(1, 8 * n_mcu, 0, expected[n_mcu]);
+}
+
+// A gray frame whose component has ID 3 keeps its predictor in slot 2; a
+// restart clears every slot, not only those of IDs 1 .. n_components.
+TEST_F(ScanTest, RestartClearsThePredictorOfEveryComponentId)
+{
+    SetFrame(24, 8, {{3, 1, 1}});
+    decoder.b_restart = 1;
+    decoder.n_restart_interval = 1;
+    for(int n_mcu = 0; n_mcu < 3; ++n_mcu) {
+        PutDcOnlyBlock(5);
+        if(n_mcu < 2)
+            data.Marker(uint8_t(0xD0 + n_mcu));
+    }
+    ASSERT_TRUE(RunScan({{3, 0x01}}));
+    for(int n_mcu = 0; n_mcu < 3; ++n_mcu)
+        ExpectFlatBlock(3, 8 * n_mcu, 0, 5);
+}
+
+TEST_F(ScanTest, ScanWithoutComponentsReadsNoBitsButStillSearchesMarkers)
+{
+    SetFrame(24, 8, {{1, 1, 1}});
+    uint16_t n_next = 0;
+    ASSERT_TRUE(RunScanBytes({0, 6, 0, 0, 63, 0, 0x12, 0xFF, 0xD9}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD9);
+    decoder.b_restart = 1;
+    decoder.n_restart_interval = 1;
+    // Three MCUs: markers are searched after MCUs 0 and 1.
+    ASSERT_TRUE(RunScanBytes({0, 6, 0, 0, 63, 0, 0xFF, 0xD0, 0xFF, 0xD1, 0xFF, 0xD9}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD9);
+    ASSERT_TRUE(RunScanBytes({0, 6, 0, 0, 63, 0, 0xFF, 0xD0, 0xFF, 0xD9, 0xFF, 0xD8}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD8);
+    EXPECT_FALSE(RunScanBytes({0, 6, 0, 0, 63, 0, 0xFF, 0xD0}));
+}
+
+TEST_F(ScanTest, EmptyFrameDecodesNoMcu)
+{
+    SetFrame(0, 9, {{1, 1, 1}});
+    uint16_t n_next = 0;
+    ASSERT_TRUE(RunScanBytes({0, 8, 1, 1, 0x01, 0, 63, 0, 0x00, 0x12, 0xFF, 0xD9}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD9);
+    ASSERT_TRUE(RunScanBytes({0, 8, 1, 1, 0x01, 0, 63, 0, 0xFF, 0xD9}, &n_next)); // one component
+}
+
+// --- Corrupt and cut-short scans --------------------------------------------
+
+TEST_F(ScanTest, AcRunsWithoutValueOrPastPosition63FailTheScan)
+{
+    SetFrame(8, 8, {{1, 1, 1}});
+    for(uint8_t n_symbol : {0x10, 0x20}) {
+        data = BitWriter();
+        PutDc(1);
+        data.Symbol(ac_codes, n_symbol);
+        data.Symbol(ac_codes, 0x00);
+        EXPECT_FALSE(RunScan({{1, 0x01}})) << "symbol " << int(n_symbol);
+    }
+    // Position 58, then a run of 5: position 64 does not exist.
+    data = BitWriter();
+    PutDc(1);
+    for(int i = 0; i < 3; ++i)
+        data.Symbol(ac_codes, 0xF0);
+    PutAc(9, 1);
+    PutAc(5, 1);
+    EXPECT_FALSE(RunScan({{1, 0x01}}));
+    // A run of sixteen zeros past position 64 ends the block like one reaching it.
+    data = BitWriter();
+    PutDc(1);
+    for(int i = 0; i < 3; ++i)
+        data.Symbol(ac_codes, 0xF0);
+    PutAc(9, 1); // position 58
+    data.Symbol(ac_codes, 0xF0);
+    EXPECT_TRUE(RunScan({{1, 0x01}}));
+}
+
+TEST_F(ScanTest, DcSizeAbove16FailsTheScan)
+{
+    SetFrame(8, 8, {{1, 1, 1}});
+    std::vector<uint8_t> sizes = kDcSymbols;
+    sizes.insert(sizes.end(), {16, 17});
+    dc_codes = BuildTable(decoder.huffman_tables[0][0], {0, 1, 5, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, sizes);
+    data.Symbol(dc_codes, 16);
+    data.Put(0x8001, 16);
+    data.Symbol(ac_codes, 0x00);
+    ASSERT_TRUE(RunScan({{1, 0x01}}));
+    EXPECT_EQ(decoder.n_dc_predictors[0], int16_t(0x8001));
+    data = BitWriter();
+    data.Symbol(dc_codes, 17);
+    data.Put(0x1FFFF, 17);
+    data.Symbol(ac_codes, 0x00);
+    EXPECT_FALSE(RunScan({{1, 0x01}}));
+}
+
+TEST_F(ScanTest, ScanHeadersNamingWhatTheDecodeLacksFail)
+{
+    SetFrame(8, 8, {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}});
+    PutDcOnlyBlock(1);
+    PutDcOnlyBlock(1);
+    PutDcOnlyBlock(1);
+    const BitWriter blocks = data;
+    ASSERT_TRUE(RunScan({{1, 0x01}, {2, 0x01}, {3, 0x01}}));
+
+    EXPECT_FALSE(RunScan({{1, 0x01}, {4, 0x01}, {3, 0x01}})) << "no component 4 in the frame";
+    EXPECT_FALSE(RunScan({{1, 0x01}, {2, 0x41}, {3, 0x01}})) << "DC table 4";
+    EXPECT_FALSE(RunScan({{1, 0x01}, {2, 0x04}, {3, 0x01}})) << "AC table 4";
+    EXPECT_FALSE(RunScan({{1, 0x11}, {2, 0x01}, {3, 0x01}})) << "DC table 1 undefined";
+    EXPECT_FALSE(RunScan({{1, 0x00}, {2, 0x01}, {3, 0x01}})) << "AC table 0 undefined";
+    EXPECT_FALSE(RunScan({{1, 0x01}, {2, 0x01}, {3, 0x01}, {1, 0x01}, {2, 0x01}})) << "five components";
+    EXPECT_FALSE(RunScanBytes({0, 12, 3, 1, 0x01, 2})) << "header cut short";
+    EXPECT_FALSE(RunScanBytes({0, 12, 1, 1, 0x01, 0, 63})) << "header cut short";
+
+    decoder.quant_tables[0].b_defined = 0;
+    EXPECT_FALSE(RunScan({{1, 0x01}})) << "quantisation table undefined";
+    decoder.quant_tables[0].b_defined = 1;
+    decoder.b_frame_seen = 0;
+    EXPECT_FALSE(RunScan({{1, 0x01}})) << "no frame header";
+    decoder.b_frame_seen = 1;
+    data = blocks;
+    EXPECT_TRUE(RunScan({{1, 0x01}, {2, 0x01}, {3, 0x01}}));
+}
+
+// Once the input ends inside the scan, decoding stops: the blocks after the
+// cut are neither decoded nor stored, however many MCUs the frame declares.
+// (Zero bits would decode here: 00 is DC size 0 and 00 end-of-block.)
+TEST_F(ScanTest, InputEndingInsideTheScanStopsItAtOnce)
+{
+    SetFrame(8, 8 * 64, {{1, 1, 1}});
+    for(std::vector<int8_t> &plane : planes)
+        std::fill(plane.begin(), plane.end(), int8_t(0x55));
+    PutDcOnlyBlock(1); // 6 bits
+    PutDc(2);          // 5 bits; the padding's 00 ends this block, the next
+    data.Pad(0x00);    // 00 is a DC symbol, and the input ends in its AC symbol
+    Bytes bytes = ScanHeaderBytes({{1, 0x01}});
+    bytes.insert(bytes.end(), data.bytes.begin(), data.bytes.end());
+    EXPECT_FALSE(RunScanBytes(bytes));
+    ExpectFlatBlock(1, 0, 0, 1);
+    ExpectFlatBlock(1, 0, 8, 3);
+    for(int y = 16; y < 8 * 64; ++y)
+        for(int x = 0; x < 8; ++x)
+            ASSERT_EQ(Sample(1, x, y), 0x55) << "row " << y;
+
+    // The same with a restart interval: the search for the marker fails.
+    decoder.b_restart = 1;
+    decoder.n_restart_interval = 1;
+    data = BitWriter();
+    PutDcOnlyBlock(1);
+    data.Pad();
+    bytes = ScanHeaderBytes({{1, 0x01}});
+    bytes.insert(bytes.end(), data.bytes.begin(), data.bytes.end());
+    EXPECT_FALSE(RunScanBytes(bytes));
+}
+
+} // namespace
