@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs Tarnwick into a temporary prefix and uses it the way another project
-# does: examples/embed is configured and built against the installed package
+# Installs Tarnwick into a temporary prefix, checks that the manual page quotes
+# the program's usage text and example header as the program writes them, and
+# uses the package the way another project does: examples/embed is configured and built against the installed package
 # from a build tree of its own, run, and its output compared with plain
 # headers of the same pictures and with ImageMagick's and djpeg's reading of
 # them. Then the build's dependencies are checked: a build with nothing
@@ -49,6 +50,12 @@ awk '/^error: missing program arguments\.$/ {b = 1} b && /^\.RE$/ {exit} b' "$ma
   sed 's/\\-/-/g' >"$work/usage.man"
 "$tarnwick" 2>"$work/usage.program" >/dev/null || fail "Tarnwick without arguments does not end with status 0"
 diff -u "$work/usage.man" "$work/usage.program" || fail "the manual page's usage text differs from the program's"
+# So must the example header: three pixels red, green, blue from dot.tga (an
+# uncompressed 24-bit TGA, top row first; pixels stored blue, green, red).
+printf '\0\0\2\0\0\0\0\0\0\0\0\0\3\0\1\0\30\40\0\0\377\0\377\0\377\0\0' >"$work/dot.tga"
+(cd "$work" && "$tarnwick" dot.tga dot.h) || fail "Tarnwick cannot convert dot.tga"
+awk '/^\/\*$/ {b = 1} b && /^\.RE$/ {exit} b' "$man_page" | sed 's/\\-/-/g' >"$work/dot.man"
+diff -u "$work/dot.man" "$work/dot.h" || fail "the manual page's example header differs from the program's"
 
 # ---- the example, built against the package ---------------------------------
 # A copy of examples/ so that touching a picture leaves the work tree alone.
