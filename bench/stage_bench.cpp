@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -116,6 +117,30 @@ void JpegColorAssembly(benchmark::State &state, const StageInputs &inputs)
         benchmark::DoNotOptimize(image.p_buffer[0]);
     }
     CountPixels(state, image);
+}
+
+// The inverse DCT and block store alone, over 4096 blocks of pre-scaled
+// coefficients like those of a quality-90 photo: a DC term and a few low
+// frequencies.
+void InverseDctStoreBlock(benchmark::State &state)
+{
+    constexpr int kBlocks = 4096, kPlaneWidth = 8 * 64;
+    std::vector<float> blocks(size_t(kBlocks) * 64, 0.0f);
+    std::mt19937 random(5);
+    for(int b = 0; b < kBlocks; ++b) {
+        float *p_block = blocks.data() + size_t(b) * 64;
+        p_block[0] = float(int(random() % 2048) - 1024);
+        for(int k = 0; k < 10; ++k)
+            p_block[kZigzagToNatural[random() % 20]] = float(int(random() % 61) - 30) * 1.3f;
+    }
+    std::vector<int8_t> plane(size_t(kPlaneWidth) * 8 * (kBlocks / 64));
+    for(auto _ : state) {
+        for(int b = 0; b < kBlocks; ++b)
+            StoreBlock(blocks.data() + size_t(b) * 64,
+                       plane.data() + size_t(b / 64) * 8 * kPlaneWidth + size_t(b % 64) * 8, kPlaneWidth);
+        benchmark::DoNotOptimize(plane.data());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kBlocks);
 }
 
 void TgaLoad(benchmark::State &state, const StageInputs &inputs)
@@ -243,6 +268,9 @@ int main(int argc, char **argv)
 
     Configure(benchmark::RegisterBenchmark("Decode/Jpeg", JpegDecode, inputs));
     Configure(benchmark::RegisterBenchmark("Decode/JpegColorAssembly", JpegColorAssembly, inputs));
+    benchmark::RegisterBenchmark("Decode/InverseDctStoreBlock", InverseDctStoreBlock)
+        ->Unit(benchmark::kMicrosecond)
+        ->UseRealTime();
     Configure(benchmark::RegisterBenchmark("Decode/Tga", TgaLoad, inputs));
     Configure(benchmark::RegisterBenchmark("Gray/Reduce", GrayReduction, inputs));
     Configure(benchmark::RegisterBenchmark("Format/Plain32", FormatItems, inputs, false, false));

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -99,6 +100,43 @@ TEST(InverseDct, MatchesTheTextbookTransformOnPreScaledCoefficients)
         InverseDct(output, scaled);
         for(int i = 0; i < 64; ++i)
             ASSERT_NEAR(output[i], expected[i], 2e-3) << "block " << n_block << ", sample " << i;
+    }
+}
+
+// The transform runs eight lines at once and transposes between its passes;
+// that must not change a single bit. The reference applies the one-line
+// butterflies IdctColumn and IdctRow in the plain order, scales by 1/8 and
+// clamps and truncates sample by sample. Blocks of large coefficients too,
+// far outside the sample range, and huge ones as a hostile file could carry.
+TEST(InverseDct, LineParallelPassesGiveTheOneLineButterflysBitsExactly)
+{
+    std::mt19937 random(99);
+    std::uniform_real_distribution<float> small(-300.0f, 300.0f), large(-40000.0f, 40000.0f);
+    for(int n_block = 0; n_block < 3000; ++n_block) {
+        float coefficients[64];
+        for(int i = 0; i < 64; ++i)
+            coefficients[i] = n_block % 3 == 2 ? large(random) : (random() % 4 ? 0.0f : small(random));
+        if(n_block % 100 == 99)
+            coefficients[random() % 64] = n_block % 200 == 99 ? 3.0e11f : -3.0e11f;
+
+        float work[64], expected[64];
+        for(int v = 0; v < 8; ++v)
+            IdctColumn(work + v, coefficients + v);
+        for(int y = 0; y < 8; ++y)
+            IdctRow(expected + 8 * y, work + 8 * y);
+        for(float &f : expected)
+            f *= 0.125f;
+        float output[64];
+        InverseDct(output, coefficients);
+        int8_t stored[8 * 16];
+        StoreBlock(coefficients, stored + 3, 16);
+        for(int i = 0; i < 64; ++i) {
+            ASSERT_EQ(std::memcmp(&output[i], &expected[i], sizeof(float)), 0)
+                << "block " << n_block << ", value " << i << ": " << output[i] << " != " << expected[i];
+            const float f = expected[i];
+            const int n_expected = f < -128.0f ? -128 : f > 127.0f ? 127 : int(f);
+            ASSERT_EQ(stored[3 + 16 * (i / 8) + i % 8], n_expected) << "block " << n_block << ", sample " << i;
+        }
     }
 }
 
