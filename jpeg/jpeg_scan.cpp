@@ -110,32 +110,45 @@ void SetScanGeometry(const JpegDecoder &decoder, ScanHeader &header)
     header.n_mcu_count = header.n_mcus_per_row * n_CeilDiv(n_rows, 8);
 }
 
-// The canonical code search of DecodeSymbol, one bit at a time: the code of
-// length L + 1 matches when it lies within the n_code_counts[L] codes from
-// n_first_codes[L]. next_bit() delivers the bits.
-template <typename NextBit>
-inline bool MatchCode(const HuffmanTable &table, NextBit next_bit, uint8_t &n_symbol)
+// The canonical code search of DecodeSymbol, one bit at a time: for
+// L = 0, 1, ... 15 in turn, the code formed by the first L + 1 bits matches
+// when it lies within the n_code_counts[L] codes from n_first_codes[L].
+// code_of_length(L) gives that code. Returns the length in bits of the code
+// that matched, 0 when none matched within 16 bits.
+// Lengths below n_start_length have no codes (their counts are 0) and are
+// passed over.
+template <typename CodeOfLength>
+inline int n_MatchCode(const HuffmanTable &table, int n_start_length, CodeOfLength code_of_length,
+                       uint8_t &n_symbol)
 {
-    int32_t n_code = 0;
-    for(int n_length = 0; n_length < kMaxCodeLength; ++n_length) {
-        n_code = n_code << 1 | next_bit();
-        const int32_t n_offset = n_code - table.n_first_codes[n_length];
+    for(int n_length = n_start_length; n_length < kMaxCodeLength; ++n_length) {
+        const int32_t n_offset = code_of_length(n_length) - table.n_first_codes[n_length];
         // The table parser refuses more than 256 symbols, so the codes of
         // every length point inside symbols.
         if(uint32_t(n_offset) < table.n_code_counts[n_length]) {
             n_symbol = table.p_first_values[n_length][n_offset];
-            return true;
+            return n_length + 1;
         }
     }
-    return false;
+    return 0;
+}
+
+// The search over bits that come one at a time from next_bit().
+template <typename NextBit>
+inline bool MatchCodeBitByBit(const HuffmanTable &table, NextBit next_bit, uint8_t &n_symbol)
+{
+    int32_t n_code = 0;
+    return n_MatchCode(table, 0, [&n_code, &next_bit](int) { return n_code = n_code << 1 | next_bit(); },
+                       n_symbol) != 0;
 }
 
 // The EXTEND rule on n_bits (1..16) bits v whose first bit is the top one: a
 // value whose first bit is 0 is v - (2^n - 1), within 16 bits.
 inline int16_t n_ExtendSign(uint32_t n_value, int n_bits)
 {
-    if(!(n_value >> (n_bits - 1)))
-        n_value += 1u - (1u << n_bits);
+    // Without a branch: the sign of a coefficient is a coin toss.
+    const uint32_t n_negative_mask = (n_value >> (n_bits - 1)) - 1u; // all ones when the first bit is 0
+    n_value += n_negative_mask & (1u - (1u << n_bits));
     return int16_t(uint16_t(n_value));
 }
 
@@ -260,25 +273,22 @@ inline void DropBits(BitWindow &window, int n_bits)
     window.n_count -= n_bits;
 }
 
-inline bool WindowSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
+inline bool WindowSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable &table, int n_start_length,
+                         uint8_t &n_symbol)
 {
     if(window.n_count < kMaxCodeLength)
         FillWindow(window);
     if(window.n_count >= kMaxCodeLength) {
-        // Sixteen bits are there: the search takes them without checks.
-        uint64_t n_bits = window.n_bits;
-        int n_taken = 0;
-        const bool b_found = MatchCode(table, [&n_bits, &n_taken] {
-            const int n_bit = int(n_bits >> 63);
-            n_bits <<= 1;
-            ++n_taken;
-            return n_bit;
-        }, n_symbol);
-        window.n_bits = n_bits;
-        window.n_count -= n_taken;
-        return b_found;
+        // Sixteen bits are there: the code of each length is read straight
+        // from the top of the window, and the bits are dropped once it
+        // matches (all sixteen when none does, as ReadBit would have read).
+        const uint64_t n_bits = window.n_bits;
+        const int n_length = n_MatchCode(
+            table, n_start_length, [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); }, n_symbol);
+        DropBits(window, n_length ? n_length : kMaxCodeLength);
+        return n_length != 0;
     }
-    return MatchCode(table, [&window, &input] { return TakeBit(window, input); }, n_symbol) &&
+    return MatchCodeBitByBit(table, [&window, &input] { return TakeBit(window, input); }, n_symbol) &&
            !window.b_input_ended;
 }
 
@@ -327,24 +337,58 @@ void CloseWindow(const BitWindow &window, BitReader &reader, InputBuffer &input)
     reader.b_input_ended = window.b_input_ended;
 }
 
-// One block: DC difference and AC coefficients, dequantised, in natural
-// order. False on corrupt data or when the input ended.
-bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &scan_component,
-                 const float *p_factors, int16_t &n_predictor, float *p_coefficients)
-{
-    for(int i = 0; i < 64; ++i)
-        p_coefficients[i] = 0.0f;
+// The coefficients of one block, and which of them are not zero: the block
+// is cleared once, and after each block only the coefficients written.
+struct CoefficientBlock {
+    float values[64];
+    uint8_t a_written[64]; // natural indices written, in the order written
+    int n_written;
+};
 
+void ClearWritten(CoefficientBlock &block)
+{
+    for(int i = 0; i < block.n_written; ++i)
+        block.values[block.a_written[i]] = 0.0f;
+    block.n_written = 0;
+}
+
+// The index of the shortest code length that has codes (16 when none has).
+uint8_t n_FirstUsedLength(const HuffmanTable &table)
+{
+    uint8_t n_length = 0;
+    while(n_length < kMaxCodeLength && table.n_code_counts[n_length] == 0)
+        ++n_length;
+    return n_length;
+}
+
+void SetCodeSearchStarts(ScanHeader &header)
+{
+    for(int j = 0; j < header.n_scan_components; ++j) {
+        ScanComponent &scan_component = header.scan_components[j];
+        scan_component.n_dc_start_length = n_FirstUsedLength(*scan_component.p_dc_table);
+        scan_component.n_ac_start_length = n_FirstUsedLength(*scan_component.p_ac_table);
+    }
+}
+
+// One block: DC difference and AC coefficients, dequantised, in natural
+// order, into an all-zero block. False on corrupt data or when the input
+// ended.
+bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &scan_component,
+                 const float *p_factors, int16_t &n_predictor, CoefficientBlock &block)
+{
+    float *p_coefficients = block.values;
     uint8_t n_size = 0;
-    if(!WindowSymbol(window, input, *scan_component.p_dc_table, n_size) || n_size > kMaxDcSize)
+    if(!WindowSymbol(window, input, *scan_component.p_dc_table, scan_component.n_dc_start_length, n_size) ||
+       n_size > kMaxDcSize)
         return false;
     if(n_size)
         n_predictor = int16_t(uint16_t(n_predictor + WindowValue(window, input, n_size)));
     p_coefficients[0] = float(n_predictor) * p_factors[0];
+    block.a_written[block.n_written++] = 0;
 
     for(int k = 1; k < 64;) {
         uint8_t n_symbol = 0;
-        if(!WindowSymbol(window, input, *scan_component.p_ac_table, n_symbol))
+        if(!WindowSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
             return false;
         const int n_run = n_symbol >> 4;
         const int n_value_size = n_symbol & 0x0F;
@@ -357,7 +401,9 @@ bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &sca
         k += n_run;
         if(n_value_size == 0 || k > 63)
             return false; // a run with no value, or one past the last position
-        p_coefficients[kZigzagToNatural[k - 1]] = float(WindowValue(window, input, n_value_size)) * p_factors[k];
+        const uint8_t n_natural = kZigzagToNatural[k - 1];
+        p_coefficients[n_natural] = float(WindowValue(window, input, n_value_size)) * p_factors[k];
+        block.a_written[block.n_written++] = n_natural;
         ++k;
     }
     return !window.b_input_ended;
@@ -399,7 +445,7 @@ int16_t ReadBits(BitReader &reader, int n_bits, InputBuffer &input)
 
 bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
 {
-    return MatchCode(table, [&reader, &input] { return ReadBit(reader, input); }, n_symbol) &&
+    return MatchCodeBitByBit(table, [&reader, &input] { return ReadBit(reader, input); }, n_symbol) &&
            !reader.b_input_ended;
 }
 
@@ -427,6 +473,7 @@ bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &
     if(!Skip(input, 3))
         return false;
     SetScanGeometry(decoder, header);
+    SetCodeSearchStarts(header);
     return true;
 }
 
@@ -436,6 +483,10 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
     const int32_t n_mcu_row = n_mcu / header.n_mcus_per_row;
     const int32_t n_mcu_col = n_mcu % header.n_mcus_per_row;
     BitWindow window = OpenWindow(reader, input);
+    CoefficientBlock block;
+    for(float &f_value : block.values)
+        f_value = 0.0f;
+    block.n_written = 0;
     for(int j = 0; j < header.n_scan_components; ++j) {
         const ScanComponent &scan_component = header.scan_components[j];
         const FrameComponent &component = *scan_component.p_component;
@@ -446,17 +497,16 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
         const int n_across = scan_component.n_mcu_blocks_across;
         const int n_blocks = n_across * scan_component.n_mcu_blocks_down;
         for(int b = 0; b < n_blocks; ++b) {
-            float coefficients[64];
-            if(!DecodeBlock(window, input, scan_component, p_factors, decoder.n_dc_predictors[n_slot],
-                            coefficients)) {
+            if(!DecodeBlock(window, input, scan_component, p_factors, decoder.n_dc_predictors[n_slot], block)) {
                 CloseWindow(window, reader, input);
                 return false;
             }
             const int32_t n_x0 = 8 * (n_across * n_mcu_col + b % n_across);
             const int32_t n_y0 = 8 * (scan_component.n_mcu_blocks_down * n_mcu_row + b / n_across);
             if(n_x0 < n_plane_width && n_y0 < n_plane_height)
-                StoreBlock(coefficients, decoder.p_planes[n_slot] + n_y0 * n_plane_width + n_x0,
+                StoreBlock(block.values, decoder.p_planes[n_slot] + n_y0 * n_plane_width + n_x0,
                            n_plane_width);
+            ClearWritten(block);
         }
     }
     CloseWindow(window, reader, input);
