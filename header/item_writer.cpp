@@ -68,21 +68,54 @@ char *p_MakeRoomForItem(ItemWriter &writer, char *p_out)
 }
 
 template <bool kByteItems>
+char *p_WriteItemAndComma(char *p_out, uint32_t n_item)
+{
+    p_out = p_FormatItem<kByteItems>(p_out, n_item);
+    std::memcpy(p_out, ", ", 2);
+    return p_out + 2;
+}
+
+template <bool kByteItems>
+char *p_WriteItemEndingLine(char *p_out, uint32_t n_item)
+{
+    p_out = p_FormatItem<kByteItems>(p_out, n_item);
+    std::memcpy(p_out, ",\n\t", 3);
+    return p_out + 3;
+}
+
+// The items are taken in stretches that surely fit in the rest of the chunk
+// (at most kLongestItemBytes each), so that only a stretch, not every item,
+// checks for room; within a stretch whole lines are written with the count of
+// items known at compile time, and only partial lines count down.
+template <bool kByteItems>
 void WriteItemsOfKind(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array)
 {
+    constexpr int kPerLine = kByteItems ? kItemsPerLine8 : kItemsPerLine32;
+    char *const p_chunk_end = writer.a_chunk + kItemChunkBytes;
     char *p_out = writer.a_chunk + writer.n_chunk_used;
     int n_countdown = writer.n_line_countdown;
-    size_t n_separated = b_ends_array && n_items ? n_items - 1 : n_items;
+    const size_t n_separated = b_ends_array && n_items ? n_items - 1 : n_items;
 
-    for(size_t i = 0; i < n_separated; ++i) {
-        p_out = p_FormatItem<kByteItems>(p_MakeRoomForItem(writer, p_out), p_items[i]);
-        if(--n_countdown == 0) {
-            n_countdown = writer.n_items_per_line;
-            std::memcpy(p_out, ",\n\t", 3);
-            p_out += 3;
-        } else {
-            std::memcpy(p_out, ", ", 2);
-            p_out += 2;
+    size_t i = 0;
+    while(i < n_separated) {
+        p_out = p_MakeRoomForItem(writer, p_out);
+        const size_t n_fitting = size_t(p_chunk_end - p_out) / kLongestItemBytes;
+        const size_t n_stretch_end = i + (n_separated - i < n_fitting ? n_separated - i : n_fitting);
+        while(i < n_stretch_end) {
+            if(n_countdown == kPerLine && n_stretch_end - i >= size_t(kPerLine)) {
+                for(int j = 0; j < kPerLine - 1; ++j)
+                    p_out = p_WriteItemAndComma<kByteItems>(p_out, p_items[i + j]);
+                p_out = p_WriteItemEndingLine<kByteItems>(p_out, p_items[i + kPerLine - 1]);
+                i += kPerLine;
+                continue;
+            }
+            if(--n_countdown == 0) {
+                n_countdown = kPerLine;
+                p_out = p_WriteItemEndingLine<kByteItems>(p_out, p_items[i]);
+            } else {
+                p_out = p_WriteItemAndComma<kByteItems>(p_out, p_items[i]);
+            }
+            ++i;
         }
     }
     if(n_separated < n_items) {
