@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "driver.h"
@@ -233,7 +234,8 @@ void WriteHeaderFile(benchmark::State &state, const StageInputs &inputs, bool b_
     const std::string header_path = dir + "/stage_bench_photo.h";
     for(auto _ : state) {
         state.PauseTiming();
-        std::remove(header_path.c_str()); // every run creates a new file
+        std::remove(header_path.c_str()); // every run creates a new file,
+        sync();                           // with no writeback of the last one pending
         state.ResumeTiming();
         if(!WriteImageHeader(*photo.p_image, b_gray, b_rle, false, "photo.jpg", header_path.c_str())) {
             state.SkipWithError("cannot write the header");
