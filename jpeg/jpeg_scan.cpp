@@ -495,18 +495,21 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
         const int32_t n_plane_width = decoder.n_plane_widths[n_slot];
         const int32_t n_plane_height = decoder.n_plane_heights[n_slot];
         const int n_across = scan_component.n_mcu_blocks_across;
-        const int n_blocks = n_across * scan_component.n_mcu_blocks_down;
-        for(int b = 0; b < n_blocks; ++b) {
-            if(!DecodeBlock(window, input, scan_component, p_factors, decoder.n_dc_predictors[n_slot], block)) {
-                CloseWindow(window, reader, input);
-                return false;
+        const int n_down = scan_component.n_mcu_blocks_down;
+        // The component's blocks in this MCU, in raster order, H to a row.
+        for(int n_block_row = 0; n_block_row < n_down; ++n_block_row) {
+            const int32_t n_y0 = 8 * (n_down * n_mcu_row + n_block_row);
+            for(int n_block_col = 0; n_block_col < n_across; ++n_block_col) {
+                if(!DecodeBlock(window, input, scan_component, p_factors, decoder.n_dc_predictors[n_slot], block)) {
+                    CloseWindow(window, reader, input);
+                    return false;
+                }
+                const int32_t n_x0 = 8 * (n_across * n_mcu_col + n_block_col);
+                if(n_x0 < n_plane_width && n_y0 < n_plane_height)
+                    StoreBlock(block.values, decoder.p_planes[n_slot] + n_y0 * n_plane_width + n_x0,
+                               n_plane_width);
+                ClearWritten(block);
             }
-            const int32_t n_x0 = 8 * (n_across * n_mcu_col + b % n_across);
-            const int32_t n_y0 = 8 * (scan_component.n_mcu_blocks_down * n_mcu_row + b / n_across);
-            if(n_x0 < n_plane_width && n_y0 < n_plane_height)
-                StoreBlock(block.values, decoder.p_planes[n_slot] + n_y0 * n_plane_width + n_x0,
-                           n_plane_width);
-            ClearWritten(block);
         }
     }
     CloseWindow(window, reader, input);
