@@ -85,11 +85,26 @@ void BuildYccTables(YccTables &tables)
     }
 }
 
-uint32_t YccToPixel(const YccTables &tables, uint8_t n_y, uint8_t n_cb, uint8_t n_cr)
+namespace {
+
+// The chroma terms of one Cb, Cr pair: what the tables add to Y for each
+// channel.
+struct ChromaTerms {
+    int n_red;
+    int n_green;
+    int n_blue;
+};
+
+inline ChromaTerms LookUpChromaTerms(const YccTables &tables, uint8_t n_cb, uint8_t n_cr)
 {
-    int n_red = n_y + tables.cr_to_r[n_cr];
-    int n_green = n_y + tables.cb_to_g[n_cb] + tables.cr_to_g[n_cr];
-    int n_blue = n_y + tables.cb_to_b[n_cb];
+    return ChromaTerms{tables.cr_to_r[n_cr], tables.cb_to_g[n_cb] + tables.cr_to_g[n_cr], tables.cb_to_b[n_cb]};
+}
+
+inline uint32_t n_PixelOf(int n_y, const ChromaTerms &terms)
+{
+    int n_red = n_y + terms.n_red;
+    int n_green = n_y + terms.n_green;
+    int n_blue = n_y + terms.n_blue;
     // Most pixels need no clamping: one test for all three channels (a
     // negative value is a large unsigned one).
     if((unsigned(n_red) | unsigned(n_green) | unsigned(n_blue)) > 255u) {
@@ -100,11 +115,71 @@ uint32_t YccToPixel(const YccTables &tables, uint8_t n_y, uint8_t n_cb, uint8_t 
     return kOpaque | uint32_t(n_red) << 16 | uint32_t(n_green) << 8 | uint32_t(n_blue);
 }
 
+// The usual frame: Y (ID 1) at full resolution, then Cb (ID 2) and Cr (ID 3)
+// sampled alike. Each pixel is YccToPixel of its Y sample and of the Cb and
+// Cr samples that cover it, which is what the collecting word gives; here the
+// chroma terms of each Cb, Cr pair are looked up once per image row for the
+// n_h_upsample pixels they cover, and the word is never built.
+bool b_IsUsualYccFrame(const FrameComponent *p_components)
+{
+    const FrameComponent &luma = p_components[0], &cb = p_components[1], &cr = p_components[2];
+    return luma.n_id == 1 && cb.n_id == 2 && cr.n_id == 3 && luma.n_h_upsample == 1 && luma.n_v_upsample == 1 &&
+           cb.n_h_upsample == cr.n_h_upsample && cb.n_v_upsample == cr.n_v_upsample;
+}
+
+template <int kRepeat>
+void ConvertUsualRow(uint32_t *p_row, int n_width, const int8_t *p_luma, const int8_t *p_cb, const int8_t *p_cr,
+                     const YccTables &tables)
+{
+    int x = 0;
+    for(; x + kRepeat <= n_width; x += kRepeat, ++p_cb, ++p_cr) {
+        const ChromaTerms terms = LookUpChromaTerms(tables, n_LevelShift(*p_cb), n_LevelShift(*p_cr));
+        for(int i = 0; i < kRepeat; ++i)
+            p_row[x + i] = n_PixelOf(n_LevelShift(p_luma[x + i]), terms);
+    }
+    if(x < n_width) {
+        const ChromaTerms terms = LookUpChromaTerms(tables, n_LevelShift(*p_cb), n_LevelShift(*p_cr));
+        for(; x < n_width; ++x)
+            p_row[x] = n_PixelOf(n_LevelShift(p_luma[x]), terms);
+    }
+}
+
+void AssembleUsualYccImage(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+                           const uint16_t *n_plane_widths, const YccTables &tables)
+{
+    const int n_hs = p_components[1].n_h_upsample, n_vs = p_components[1].n_v_upsample;
+    for(int y = 0; y < image.n_height; ++y) {
+        uint32_t *p_row = image.p_buffer + size_t(y) * size_t(image.n_width);
+        const int8_t *p_luma = p_planes[0] + size_t(y) * n_plane_widths[0];
+        const int8_t *p_cb = p_planes[1] + size_t(y / n_vs) * n_plane_widths[1];
+        const int8_t *p_cr = p_planes[2] + size_t(y / n_vs) * n_plane_widths[2];
+        if(n_hs == 1)
+            ConvertUsualRow<1>(p_row, image.n_width, p_luma, p_cb, p_cr, tables);
+        else if(n_hs == 2)
+            ConvertUsualRow<2>(p_row, image.n_width, p_luma, p_cb, p_cr, tables);
+        else
+            for(int x = 0; x < image.n_width; ++x)
+                p_row[x] = n_PixelOf(n_LevelShift(p_luma[x]), LookUpChromaTerms(tables, n_LevelShift(p_cb[x / n_hs]),
+                                                                                 n_LevelShift(p_cr[x / n_hs])));
+    }
+}
+
+} // namespace
+
+uint32_t YccToPixel(const YccTables &tables, uint8_t n_y, uint8_t n_cb, uint8_t n_cr)
+{
+    return n_PixelOf(n_y, LookUpChromaTerms(tables, n_cb, n_cr));
+}
+
 void AssembleColorImage(Image &image, const FrameComponent *p_components,
                         int8_t *const *p_planes, const uint16_t *n_plane_widths)
 {
     YccTables tables;
     BuildYccTables(tables);
+    if(b_IsUsualYccFrame(p_components)) {
+        AssembleUsualYccImage(image, p_components, p_planes, n_plane_widths, tables);
+        return;
+    }
     const int n_width = image.n_width;
     const int n_height = image.n_height;
     // Row by row, the three components one after the other over the same

@@ -273,6 +273,30 @@ TEST(AssembleColorImage, FullResolutionComponentsAndLanesChosenByComponentId)
     }
 }
 
+// Cb and Cr sampled differently: each pixel still takes the samples that
+// cover it, Cb and Cr from planes of different sizes.
+TEST(AssembleColorImage, ChromaComponentsSampledDifferently)
+{
+    TestPlanes planes;
+    planes.Add(1, 16, 16); // Y 2 x 2: full resolution
+    planes.Add(2, 16, 8);  // Cb 2 x 1: full width, half height
+    planes.Add(3, 8, 8);   // Cr 1 x 1: half width, half height
+    FillPattern(planes, 1, 16, 16);
+    FillPattern(planes, 2, 16, 8);
+    FillPattern(planes, 3, 8, 8);
+    const FrameComponent components[3] = {Component(1, 2, 2, 2, 2), Component(2, 2, 1, 2, 2),
+                                          Component(3, 1, 1, 2, 2)};
+    TestImage test(15, 11);
+    AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
+    YccTables tables;
+    BuildYccTables(tables);
+    for(int y = 0; y < 11; ++y)
+        for(int x = 0; x < 15; ++x)
+            ASSERT_EQ(test.At(x, y), YccToPixel(tables, Level(planes.At(1, x, y)), Level(planes.At(2, x, y / 2)),
+                                                Level(planes.At(3, x / 2, y / 2))))
+                << x << "," << y;
+}
+
 TEST(AssembleColorImage, UnwrittenPlanesReadAsMidLevel)
 {
     TestPlanes planes;
