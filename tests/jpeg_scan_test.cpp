@@ -817,14 +817,19 @@ TEST_F(ScanTest, BitWindowReadsExactlyWhatReadBitReads)
         // Three 2-bit codes and one of 16 bits: most strings 11... match
         // nothing within 16 bits.
         {4, 100, {0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
+        // Only codes of 14 and 15 bits: nearly every string fails at once.
+        {5, 100, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 1, 0}},
     };
     for(const Case &c : cases) {
         SCOPED_TRACE("seed " + std::to_string(c.n_seed));
         SetFrame(8 * 256, 8, {{1, 1, 1}});
         HuffmanTable dc_table{}, ac_table{};
         BuildTable(dc_table, c.dc_counts, {0, 1, 16, 6});
-        // Only end-of-block, sixteen zeros and runs of 0: no AC symbol fails.
-        BuildTable(ac_table, {0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x00, 0x01, 0xF0, 0x0F});
+        // A complete code of lengths 1 to 7 (so that codes end at every place
+        // of the search), with only end-of-block, sixteen zeros and runs of 0:
+        // no AC symbol fails.
+        BuildTable(ac_table, {1, 1, 1, 1, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                   {0x01, 0x02, 0xF0, 0x00, 0x0F, 0x03, 0x05, 0x0A});
         ScanHeader header{};
         header.n_scan_components = 1;
         header.scan_components[0].n_id = 1;
@@ -877,7 +882,7 @@ TEST_F(ScanTest, BitWindowReadsExactlyWhatReadBitReads)
                 Reset(reference_reader);
             }
         }
-        if(c.n_seed != 4) { // the complete codes decode up to the end of the bytes
+        if(c.n_seed < 4) { // the complete codes decode up to the end of the bytes
             EXPECT_TRUE(window_reader.b_input_ended || window_file.input.n_count == 0) << n_mcu << " MCUs";
         }
         EXPECT_EQ(planes[0], reference_plane);
