@@ -56,6 +56,14 @@ struct DecodedPhoto {
     DecodedPhoto &operator=(const DecodedPhoto &) = delete;
 };
 
+// False, and the benchmark marked as failed, when the photo did not decode.
+bool b_Decoded(benchmark::State &state, const DecodedPhoto &photo)
+{
+    if(!photo.p_image)
+        state.SkipWithError("cannot decode the JPEG input");
+    return photo.p_image != nullptr;
+}
+
 void CountPixels(benchmark::State &state, const Image &image)
 {
     const int64_t n_pixels = int64_t(n_PixelCount(image));
@@ -63,14 +71,16 @@ void CountPixels(benchmark::State &state, const Image &image)
     state.counters["MP"] = double(n_pixels) / 1e6;
 }
 
-void JpegDecode(benchmark::State &state, const StageInputs &inputs)
+// A whole load, file to Image, each time; load() returns the new Image.
+template <typename Load>
+void LoadRepeatedly(benchmark::State &state, Load load)
 {
     Image *p_last = nullptr;
     for(auto _ : state) {
         FreeImage(p_last);
-        p_last = p_DecodeJpegFile(inputs.jpeg_path);
+        p_last = load();
         if(!p_last) {
-            state.SkipWithError("cannot decode the JPEG input");
+            state.SkipWithError("cannot load the input");
             return;
         }
     }
@@ -78,15 +88,18 @@ void JpegDecode(benchmark::State &state, const StageInputs &inputs)
     FreeImage(p_last);
 }
 
+void JpegDecode(benchmark::State &state, const StageInputs &inputs)
+{
+    LoadRepeatedly(state, [&inputs] { return p_DecodeJpegFile(inputs.jpeg_path); });
+}
+
 // The colour assembly of a 4:2:0 frame the size of the photo: Y plane at full
 // size, Cb and Cr at half size each way, merged and converted into pixels.
 void JpegColorAssembly(benchmark::State &state, const StageInputs &inputs)
 {
     DecodedPhoto photo(inputs.jpeg_path, false);
-    if(!photo.p_image) {
-        state.SkipWithError("cannot decode the JPEG input");
+    if(!b_Decoded(state, photo))
         return;
-    }
     Image &image = *photo.p_image;
     const FrameComponent components[3] = {{1, 2, 2, 1, 1, 0}, {2, 1, 1, 2, 2, 1}, {3, 1, 1, 2, 2, 1}};
     const uint16_t n_plane_widths[4] = {uint16_t((image.n_width + 7) & ~7),
@@ -146,26 +159,14 @@ void InverseDctStoreBlock(benchmark::State &state)
 
 void TgaLoad(benchmark::State &state, const StageInputs &inputs)
 {
-    Image *p_last = nullptr;
-    for(auto _ : state) {
-        FreeImage(p_last);
-        p_last = LoadTgaImage(inputs.tga_path.c_str());
-        if(!p_last) {
-            state.SkipWithError("cannot load the TGA input");
-            return;
-        }
-    }
-    CountPixels(state, *p_last);
-    FreeImage(p_last);
+    LoadRepeatedly(state, [&inputs] { return LoadTgaImage(inputs.tga_path.c_str()); });
 }
 
 void GrayReduction(benchmark::State &state, const StageInputs &inputs)
 {
     DecodedPhoto photo(inputs.jpeg_path, false);
-    if(!photo.p_image) {
-        state.SkipWithError("cannot decode the JPEG input");
+    if(!b_Decoded(state, photo))
         return;
-    }
     Image &image = *photo.p_image;
     const std::vector<uint32_t> original(image.p_buffer, image.p_buffer + n_PixelCount(image));
     for(auto _ : state) {
@@ -227,10 +228,8 @@ void WriteHeaderFile(benchmark::State &state, const StageInputs &inputs, bool b_
                      const std::string &dir)
 {
     DecodedPhoto photo(inputs.jpeg_path, b_gray);
-    if(!photo.p_image) {
-        state.SkipWithError("cannot decode the JPEG input");
+    if(!b_Decoded(state, photo))
         return;
-    }
     const std::string header_path = dir + "/stage_bench_photo.h";
     for(auto _ : state) {
         state.PauseTiming();
