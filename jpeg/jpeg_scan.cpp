@@ -158,7 +158,8 @@ inline int16_t n_ExtendSign(uint32_t n_value, int n_bits)
 // bits at its top. Data bytes are loaded into it several at a time, with the
 // stuffing rule of ReadBit (a 0x00 after a 0xFF data byte is dropped), and
 // symbols and values are then taken from it without a check per bit: a code
-// is still matched one bit at a time against the first codes and counts.
+// is still matched length by length, shortest first, against the first codes
+// and counts.
 //
 // The window is opened from the BitReader at the start of an MCU and closed
 // into it at the end. Closing hands back every byte that was loaded ahead and
