@@ -274,32 +274,6 @@ inline void DropBits(BitWindow &window, int n_bits)
     window.n_count -= n_bits;
 }
 
-// The code search over the top sixteen bits of the window. Most codes are
-// short: the first four lengths from n_start_length are tested together,
-// each against its first code and count exactly as the search does, and the
-// shortest that matches wins; only when none of them matches does the search
-// go on one length at a time. Testing them together spares the processor a
-// guess, at every length, whether the search ends there.
-inline int n_MatchCodeInWindow(const HuffmanTable &table, int n_start_length, uint64_t n_bits, uint8_t &n_symbol)
-{
-    constexpr int kTogether = 4;
-    const auto code_of_length = [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); };
-    if(n_start_length > kMaxCodeLength - kTogether)
-        return n_MatchCode(table, n_start_length, code_of_length, n_symbol);
-    uint32_t n_matches = 0;
-    for(int i = 0; i < kTogether; ++i) {
-        const int n_length = n_start_length + i;
-        const int32_t n_offset = code_of_length(n_length) - table.n_first_codes[n_length];
-        n_matches |= uint32_t(uint32_t(n_offset) < table.n_code_counts[n_length]) << i;
-    }
-    if(n_matches) {
-        const int n_length = n_start_length + __builtin_ctz(n_matches);
-        n_symbol = table.p_first_values[n_length][code_of_length(n_length) - table.n_first_codes[n_length]];
-        return n_length + 1;
-    }
-    return n_MatchCode(table, n_start_length + kTogether, code_of_length, n_symbol);
-}
-
 inline bool WindowSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable &table, int n_start_length,
                          uint8_t &n_symbol)
 {
@@ -309,7 +283,9 @@ inline bool WindowSymbol(BitWindow &window, InputBuffer &input, const HuffmanTab
         // Sixteen bits are there: the code of each length is read straight
         // from the top of the window, and the bits are dropped once it
         // matches (all sixteen when none does, as ReadBit would have read).
-        const int n_length = n_MatchCodeInWindow(table, n_start_length, window.n_bits, n_symbol);
+        const uint64_t n_bits = window.n_bits;
+        const int n_length = n_MatchCode(
+            table, n_start_length, [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); }, n_symbol);
         DropBits(window, n_length ? n_length : kMaxCodeLength);
         return n_length != 0;
     }
