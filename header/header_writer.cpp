@@ -129,6 +129,10 @@ bool WriteImageHeader(const Image &image, bool b_gray, bool b_rle, bool b_rle_de
     if(!p_file)
         return false;
     NoteOpenedFile(origin, p_file);
+    // The stream's buffer, one item chunk in size, here until the file is
+    // closed: the stream then hands the system whole aligned 64 KiB blocks.
+    char a_stream_buffer[kItemChunkBytes];
+    std::setvbuf(p_file, a_stream_buffer, _IOFBF, sizeof(a_stream_buffer));
 
     char a_guard[kHeaderNameBufferSize];
     char a_name[kHeaderNameBufferSize];

@@ -56,37 +56,86 @@ char *p_FormatItem(char *p_out, uint32_t n_item)
     return n_item <= 0xff ? p_FormatHexByte(p_out, n_item) : p_FormatWideHex(p_out, n_item);
 }
 
-// Hands the chunk to the stream when the next item might not fit; returns
-// where the next item goes.
-char *p_MakeRoomForItem(ItemWriter &writer, char *p_out)
+// Where the first hand-over ends: at the next multiple of kItemChunkBytes
+// after the text already in the stream (anywhere when the stream cannot tell
+// its position).
+size_t n_FirstHandOver(FILE *p_file)
 {
-    if(p_out <= writer.a_chunk + (kItemChunkBytes - kLongestItemBytes))
+    const long n_position = std::ftell(p_file);
+    return kItemChunkBytes - (n_position > 0 ? size_t(n_position) % kItemChunkBytes : 0);
+}
+
+// Hands the first n_hand_over_at bytes of the chunk to the stream once the
+// items have reached that point, and moves the few bytes past it to the
+// start; returns where the next item goes, somewhere before the hand-over
+// point.
+char *p_MakeRoomForItems(ItemWriter &writer, char *p_out)
+{
+    if(writer.n_hand_over_at == 0)
+        writer.n_hand_over_at = n_FirstHandOver(writer.p_file);
+    const size_t n_used = size_t(p_out - writer.a_chunk);
+    if(n_used < writer.n_hand_over_at)
         return p_out;
-    writer.n_chunk_used = size_t(p_out - writer.a_chunk);
-    FlushItemChunk(writer);
-    return writer.a_chunk;
+    std::fwrite(writer.a_chunk, 1, writer.n_hand_over_at, writer.p_file);
+    const size_t n_rest = n_used - writer.n_hand_over_at;
+    std::memmove(writer.a_chunk, writer.a_chunk + writer.n_hand_over_at, n_rest);
+    writer.n_hand_over_at = kItemChunkBytes;
+    return writer.a_chunk + n_rest;
 }
 
 template <bool kByteItems>
+char *p_WriteItemAndComma(char *p_out, uint32_t n_item)
+{
+    p_out = p_FormatItem<kByteItems>(p_out, n_item);
+    std::memcpy(p_out, ", ", 2);
+    return p_out + 2;
+}
+
+template <bool kByteItems>
+char *p_WriteItemEndingLine(char *p_out, uint32_t n_item)
+{
+    p_out = p_FormatItem<kByteItems>(p_out, n_item);
+    std::memcpy(p_out, ",\n\t", 3);
+    return p_out + 3;
+}
+
+// The items are taken in stretches that start before the hand-over point and
+// surely end within the chunk (at most kLongestItemBytes each, and the chunk
+// reaches that far past the point), so that only a stretch, not every item,
+// checks for room; within a stretch whole lines are written with the count of
+// items known at compile time, and only partial lines count down.
+template <bool kByteItems>
 void WriteItemsOfKind(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array)
 {
+    constexpr int kPerLine = kByteItems ? kItemsPerLine8 : kItemsPerLine32;
     char *p_out = writer.a_chunk + writer.n_chunk_used;
     int n_countdown = writer.n_line_countdown;
-    size_t n_separated = b_ends_array && n_items ? n_items - 1 : n_items;
+    const size_t n_separated = b_ends_array && n_items ? n_items - 1 : n_items;
 
-    for(size_t i = 0; i < n_separated; ++i) {
-        p_out = p_FormatItem<kByteItems>(p_MakeRoomForItem(writer, p_out), p_items[i]);
-        if(--n_countdown == 0) {
-            n_countdown = writer.n_items_per_line;
-            std::memcpy(p_out, ",\n\t", 3);
-            p_out += 3;
-        } else {
-            std::memcpy(p_out, ", ", 2);
-            p_out += 2;
+    size_t i = 0;
+    while(i < n_separated) {
+        p_out = p_MakeRoomForItems(writer, p_out);
+        const size_t n_fitting = (writer.n_hand_over_at - size_t(p_out - writer.a_chunk)) / kLongestItemBytes + 1;
+        const size_t n_stretch_end = i + (n_separated - i < n_fitting ? n_separated - i : n_fitting);
+        while(i < n_stretch_end) {
+            if(n_countdown == kPerLine && n_stretch_end - i >= size_t(kPerLine)) {
+                for(int j = 0; j < kPerLine - 1; ++j)
+                    p_out = p_WriteItemAndComma<kByteItems>(p_out, p_items[i + j]);
+                p_out = p_WriteItemEndingLine<kByteItems>(p_out, p_items[i + kPerLine - 1]);
+                i += kPerLine;
+                continue;
+            }
+            if(--n_countdown == 0) {
+                n_countdown = kPerLine;
+                p_out = p_WriteItemEndingLine<kByteItems>(p_out, p_items[i]);
+            } else {
+                p_out = p_WriteItemAndComma<kByteItems>(p_out, p_items[i]);
+            }
+            ++i;
         }
     }
     if(n_separated < n_items) {
-        p_out = p_FormatItem<kByteItems>(p_MakeRoomForItem(writer, p_out), p_items[n_separated]);
+        p_out = p_FormatItem<kByteItems>(p_MakeRoomForItems(writer, p_out), p_items[n_separated]);
         *p_out++ = '\n';
     }
     writer.n_chunk_used = size_t(p_out - writer.a_chunk);
@@ -102,6 +151,7 @@ void StartItemWriter(ItemWriter &writer, FILE *p_file, bool b_byte_items)
     writer.n_items_per_line = b_byte_items ? kItemsPerLine8 : kItemsPerLine32;
     writer.n_line_countdown = writer.n_items_per_line;
     writer.n_chunk_used = 0;
+    writer.n_hand_over_at = 0;
 }
 
 void FlushItemChunk(ItemWriter &writer)

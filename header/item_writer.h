@@ -13,7 +13,11 @@
 //
 // Formatting goes through a table of hexadecimal digit pairs into a fixed
 // chunk inside the writer, which is handed to the buffered stream whenever it
-// fills up: there is no per-item call into stdio and no allocation. Items are
+// fills up: there is no per-item call into stdio and no allocation. Each
+// hand-over but the last ends at a multiple of kItemChunkBytes in the file
+// (the bytes formatted past that point wait in the chunk for the next one), so
+// the stream passes whole aligned 64 KiB blocks to the system, which stores
+// them in fewer, larger pieces of its page cache than unaligned ones. Items are
 // taken in batches (all pixels, or the values of one packet) so that the
 // formatting loop keeps its position and line counter in registers. Write
 // errors are not reported here; the caller checks the stream's error state
@@ -40,7 +44,8 @@ struct ItemWriter {
     int n_items_per_line;   // 14 or 7
     int n_line_countdown;   // items still to come on the current line
     size_t n_chunk_used;    // bytes of a_chunk not yet handed to p_file
-    char a_chunk[kItemChunkBytes];
+    size_t n_hand_over_at;  // bytes of a_chunk the next hand-over passes on (0: not yet known)
+    char a_chunk[kItemChunkBytes + kLongestItemBytes];
 };
 
 void StartItemWriter(ItemWriter &writer, FILE *p_file, bool b_byte_items);

@@ -40,9 +40,9 @@ void Attach(InputBuffer &input, FILE *p_file)
     input.p_file = p_file;
 }
 
-bool ReadByte(InputBuffer &input, uint8_t &n_out)
+bool ReadByteAfterRefill(InputBuffer &input, uint8_t &n_out)
 {
-    if(input.p_cursor == p_BlockEnd(input) && !Refill(input))
+    if(!Refill(input))
         return false;
     n_out = *input.p_cursor;
     ++input.p_cursor;

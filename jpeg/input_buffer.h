@@ -21,8 +21,20 @@ struct InputBuffer {
 
 // Sets the buffer empty over p_file; reads nothing.
 void Attach(InputBuffer &input, FILE *p_file);
-// The next byte; false at end of input (out unchanged).
-bool ReadByte(InputBuffer &input, uint8_t &n_out);
+// The slow path of ReadByte: refills the empty block and delivers its first
+// byte; false (out unchanged) when the file gives nothing more.
+bool ReadByteAfterRefill(InputBuffer &input, uint8_t &n_out);
+
+// The next byte; false at end of input (out unchanged). Inline: the scan
+// takes most of the file through it, and only a refill leaves the fast path.
+inline bool ReadByte(InputBuffer &input, uint8_t &n_out)
+{
+    if(input.p_cursor == input.data + input.n_count)
+        return ReadByteAfterRefill(input, n_out);
+    n_out = *input.p_cursor++;
+    return true;
+}
+
 // Big-endian 16-bit value; false if either byte is missing.
 bool ReadU16(InputBuffer &input, uint16_t &n_out);
 // Passes over n bytes; false when the input ends first.

@@ -3,11 +3,20 @@
 // Every value is a single-precision float and every operation is written in
 // the order of the reference butterfly; the library is built without
 // floating-point contraction, so no multiply-add is fused and every compiler
-// and processor produces the same samples. The loops over the eight columns
-// and over the 64 outputs are written lane-parallel (the same operations on
-// independent values), so the compiler may vectorise them without changing a
-// single result.
+// and processor produces the same samples.
+//
+// InverseDct runs the butterfly lane-parallel: one loop applies it to eight
+// independent lines at once, lane l of each step working on line l only, so
+// the compiler vectorises the loop without changing a single result. The
+// column pass works on the coefficients as they lie (the lanes are the
+// columns); the row pass works on the transposed work block (the lanes are
+// the rows) and its result is transposed back. IdctColumn and IdctRow are the
+// same butterfly on one line.
 #include "jpeg_idct.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "jpeg_decoder.h"
 
@@ -68,6 +77,22 @@ inline void Butterfly8(float *p_out, const float *p_in, int n_stride)
     p_out[4 * n_stride] = e3 + o4;
 }
 
+// The butterfly on eight lines at once: line l is p_in[l], p_in[8 + l], ...
+// p_in[56 + l] and its results go to p_out[l], p_out[8 + l], ... The loop
+// over the lanes has no dependence between iterations.
+inline void ButterflyLanes(float *p_out, const float *p_in)
+{
+    for(int l = 0; l < 8; ++l)
+        Butterfly8(p_out + l, p_in + l, 8);
+}
+
+inline void Transpose(float *p_out, const float *p_in)
+{
+    for(int r = 0; r < 8; ++r)
+        for(int c = 0; c < 8; ++c)
+            p_out[8 * c + r] = p_in[8 * r + c];
+}
+
 // Clamp to the sample range, then truncate toward zero (not round).
 inline int8_t n_ClampSample(float f)
 {
@@ -90,11 +115,11 @@ void IdctRow(float *p_output, const float *p_work)
 
 void InverseDct(float *p_output, const float *p_coefficients)
 {
-    float work[64];
-    for(int v = 0; v < 8; ++v)
-        IdctColumn(work + v, p_coefficients + v);
-    for(int y = 0; y < 8; ++y)
-        IdctRow(p_output + 8 * y, work + 8 * y);
+    float work[64], work_by_rows[64], output_by_columns[64];
+    ButterflyLanes(work, p_coefficients);
+    Transpose(work_by_rows, work);
+    ButterflyLanes(output_by_columns, work_by_rows);
+    Transpose(p_output, output_by_columns);
     for(int i = 0; i < 64; ++i)
         p_output[i] *= kFinalScale;
 }
@@ -103,9 +128,21 @@ void StoreBlock(const float *p_coefficients, int8_t *p_dest, int n_stride)
 {
     float samples[64];
     InverseDct(samples, p_coefficients);
+#if defined(__SSE2__)
+    // Eight samples a row: clamped to -128..127 (max and min give the same
+    // results as the comparisons below for every finite value), truncated
+    // toward zero, and narrowed to bytes (the saturating packs change
+    // nothing: the values are already in range).
+    const __m128 low = _mm_set1_ps(kSampleMin), high = _mm_set1_ps(kSampleMax);
     for(int y = 0; y < 8; ++y) {
-        for(int x = 0; x < 8; ++x)
-            p_dest[x] = n_ClampSample(samples[8 * y + x]);
-        p_dest += n_stride;
+        const __m128 left = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(samples + 8 * y), low), high);
+        const __m128 right = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(samples + 8 * y + 4), low), high);
+        const __m128i words = _mm_packs_epi32(_mm_cvttps_epi32(left), _mm_cvttps_epi32(right));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(p_dest + y * n_stride), _mm_packs_epi16(words, words));
     }
+#else
+    for(int y = 0; y < 8; ++y)
+        for(int x = 0; x < 8; ++x)
+            p_dest[y * n_stride + x] = n_ClampSample(samples[8 * y + x]);
+#endif
 }

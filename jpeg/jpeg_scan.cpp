@@ -19,6 +19,11 @@
 // With a restart interval, a marker follows every n_restart_interval MCUs;
 // there all DC predictors restart at 0 and the bit reader drops its byte.
 //
+// The MCUs take their bits through a BitWindow (below), a 64-bit register
+// loaded several bytes ahead, so that symbols and values are read without a
+// check per bit; it delivers exactly the bits ReadBit would, in the same
+// order, and leaves the BitReader and the InputBuffer where ReadBit would.
+//
 // Corrupt data fails the decode: a code that matches nothing within 16 bits,
 // an AC run past position 63, a DC size above 16, or running out of input.
 // The last one stops the scan at once, so the work of a decode is bounded by
@@ -105,24 +110,286 @@ void SetScanGeometry(const JpegDecoder &decoder, ScanHeader &header)
     header.n_mcu_count = header.n_mcus_per_row * n_CeilDiv(n_rows, 8);
 }
 
-// One block: DC difference and AC coefficients, dequantised, in natural
-// order. False on corrupt data or when the input ended.
-bool DecodeBlock(BitReader &reader, InputBuffer &input, const ScanComponent &scan_component,
-                 const float *p_factors, int16_t &n_predictor, float *p_coefficients)
+// The canonical code search of DecodeSymbol, one bit at a time: for
+// L = 0, 1, ... 15 in turn, the code formed by the first L + 1 bits matches
+// when it lies within the n_code_counts[L] codes from n_first_codes[L].
+// code_of_length(L) gives that code. Returns the length in bits of the code
+// that matched, 0 when none matched within 16 bits.
+// Lengths below n_start_length have no codes (their counts are 0) and are
+// passed over.
+template <typename CodeOfLength>
+inline int n_MatchCode(const HuffmanTable &table, int n_start_length, CodeOfLength code_of_length,
+                       uint8_t &n_symbol)
 {
-    for(int i = 0; i < 64; ++i)
-        p_coefficients[i] = 0.0f;
+    for(int n_length = n_start_length; n_length < kMaxCodeLength; ++n_length) {
+        const int32_t n_offset = code_of_length(n_length) - table.n_first_codes[n_length];
+        // The table parser refuses more than 256 symbols, so the codes of
+        // every length point inside symbols.
+        if(uint32_t(n_offset) < table.n_code_counts[n_length]) {
+            n_symbol = table.p_first_values[n_length][n_offset];
+            return n_length + 1;
+        }
+    }
+    return 0;
+}
 
+// The search over bits that come one at a time from next_bit().
+template <typename NextBit>
+inline bool MatchCodeBitByBit(const HuffmanTable &table, NextBit next_bit, uint8_t &n_symbol)
+{
+    int32_t n_code = 0;
+    return n_MatchCode(table, 0, [&n_code, &next_bit](int) { return n_code = n_code << 1 | next_bit(); },
+                       n_symbol) != 0;
+}
+
+// The EXTEND rule on n_bits (1..16) bits v whose first bit is the top one: a
+// value whose first bit is 0 is v - (2^n - 1), within 16 bits.
+inline int16_t n_ExtendSign(uint32_t n_value, int n_bits)
+{
+    // Without a branch: the sign of a coefficient is a coin toss.
+    const uint32_t n_negative_mask = (n_value >> (n_bits - 1)) - 1u; // all ones when the first bit is 0
+    n_value += n_negative_mask & (1u - (1u << n_bits));
+    return int16_t(uint16_t(n_value));
+}
+
+// --- Bit window --------------------------------------------------------------
+//
+// The MCU decoder's bits come through a 64-bit register that holds the unread
+// bits at its top. Data bytes are loaded into it several at a time, with the
+// stuffing rule of ReadBit (a 0x00 after a 0xFF data byte is dropped), and
+// symbols and values are then taken from it without a check per bit: a code
+// is still matched length by length, shortest first, against the first codes
+// and counts.
+//
+// The window is opened from the BitReader at the start of an MCU and closed
+// into it at the end. Closing hands back every byte that was loaded ahead and
+// from which no bit was taken, so that the BitReader and the InputBuffer then
+// stand exactly where reading the same bits with ReadBit would have left
+// them: a restart marker search, or the decode's marker search after the
+// scan, goes on from the same byte.
+//
+// Bytes are loaded ahead only from the InputBuffer's current block. A new
+// block is read only when the window is empty and a bit is needed, and then
+// through ReadByte, exactly as ReadBit would; that position becomes the
+// anchor. So every byte handed back lies in the current block, after the
+// anchor, whose count of loaded bytes and last-0xFF state are known.
+struct BitWindow {
+    uint64_t n_bits;          // unread bits at the top, zeros below them
+    int n_count;              // unread bits, 0..64
+    uint32_t n_loaded;        // data bytes loaded since opening
+    const uint8_t *p_next;    // next byte of the block
+    const uint8_t *p_end;     // end of the block's valid bytes
+    bool b_last_ff;           // the last loaded data byte was 0xFF
+    bool b_input_ended;       // a bit was asked for after the input ended
+    bool b_stuffed_since_anchor;
+    const uint8_t *p_anchor;  // a block position after n_anchor_loaded data bytes
+    uint32_t n_anchor_loaded;
+    bool b_anchor_last_ff;
+};
+
+void SetAnchor(BitWindow &window)
+{
+    window.p_anchor = window.p_next;
+    window.n_anchor_loaded = window.n_loaded;
+    window.b_anchor_last_ff = window.b_last_ff;
+    window.b_stuffed_since_anchor = false;
+}
+
+BitWindow OpenWindow(const BitReader &reader, const InputBuffer &input)
+{
+    BitWindow window;
+    window.n_count = reader.n_bits_left;
+    // The unread bits of the reader's byte, and zeros below them.
+    window.n_bits = window.n_count ? (uint64_t(reader.n_byte) << 56) & ~(~uint64_t(0) >> window.n_count) : 0;
+    window.n_loaded = 0;
+    window.p_next = input.p_cursor;
+    window.p_end = input.data + input.n_count;
+    window.b_last_ff = reader.b_last_ff;
+    window.b_input_ended = reader.b_input_ended;
+    SetAnchor(window);
+    return window;
+}
+
+inline void AppendByte(BitWindow &window, uint8_t n_byte)
+{
+    window.n_bits |= uint64_t(n_byte) << (56 - window.n_count);
+    window.n_count += 8;
+    window.b_last_ff = n_byte == 0xFF;
+    ++window.n_loaded;
+}
+
+// Loads data bytes from the current block while whole bytes fit. A stuffed
+// zero at the very end of the block is left there: its data byte is in the
+// next block, which only an empty window may read.
+inline void FillWindow(BitWindow &window)
+{
+    while(window.n_count <= 56 && window.p_next != window.p_end) {
+        const uint8_t *p_next = window.p_next;
+        uint8_t n_byte = *p_next++;
+        if(n_byte == 0x00 && window.b_last_ff) {
+            if(p_next == window.p_end)
+                return;
+            n_byte = *p_next++;
+            window.b_stuffed_since_anchor = true;
+        }
+        window.p_next = p_next;
+        AppendByte(window, n_byte);
+    }
+}
+
+// The window is empty and a bit is needed: loads one data byte as ReadBit
+// does, reading a new block if need be. False once the input has ended.
+[[gnu::noinline]] bool LoadByteOnDemand(BitWindow &window, InputBuffer &input)
+{
+    if(window.b_input_ended)
+        return false;
+    input.p_cursor = window.p_next;
+    uint8_t n_byte = 0;
+    const bool b_loaded = ReadByte(input, n_byte) && !(n_byte == 0x00 && window.b_last_ff && !ReadByte(input, n_byte));
+    if(b_loaded)
+        AppendByte(window, n_byte);
+    else
+        window.b_input_ended = true;
+    window.p_next = input.p_cursor;
+    window.p_end = input.data + input.n_count;
+    SetAnchor(window);
+    return b_loaded;
+}
+
+// One bit, loading on demand: the path near block ends and at the end of
+// the input. Once the input has ended every bit reads 0.
+inline int TakeBit(BitWindow &window, InputBuffer &input)
+{
+    if(window.n_count == 0 && !LoadByteOnDemand(window, input))
+        return 0;
+    const int n_bit = int(window.n_bits >> 63);
+    window.n_bits <<= 1;
+    --window.n_count;
+    return n_bit;
+}
+
+inline void DropBits(BitWindow &window, int n_bits)
+{
+    window.n_bits <<= n_bits;
+    window.n_count -= n_bits;
+}
+
+inline bool WindowSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable &table, int n_start_length,
+                         uint8_t &n_symbol)
+{
+    if(window.n_count < kMaxCodeLength)
+        FillWindow(window);
+    if(window.n_count >= kMaxCodeLength) {
+        // Sixteen bits are there: the code of each length is read straight
+        // from the top of the window, and the bits are dropped once it
+        // matches (all sixteen when none does, as ReadBit would have read).
+        const uint64_t n_bits = window.n_bits;
+        const int n_length = n_MatchCode(
+            table, n_start_length, [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); }, n_symbol);
+        DropBits(window, n_length ? n_length : kMaxCodeLength);
+        return n_length != 0;
+    }
+    return MatchCodeBitByBit(table, [&window, &input] { return TakeBit(window, input); }, n_symbol) &&
+           !window.b_input_ended;
+}
+
+// n_bits (1..16) bits, sign-extended as ReadBits does.
+inline int16_t WindowValue(BitWindow &window, InputBuffer &input, int n_bits)
+{
+    if(window.n_count < n_bits)
+        FillWindow(window);
+    uint32_t n_value = 0;
+    if(window.n_count >= n_bits) {
+        n_value = uint32_t(window.n_bits >> (64 - n_bits));
+        DropBits(window, n_bits);
+    } else {
+        for(int i = 0; i < n_bits; ++i)
+            n_value = n_value << 1 | uint32_t(TakeBit(window, input));
+    }
+    return n_ExtendSign(n_value, n_bits);
+}
+
+// Hands back the bytes loaded ahead and stores the state into the reader.
+void CloseWindow(const BitWindow &window, BitReader &reader, InputBuffer &input)
+{
+    // Bytes from which a bit was taken: all but the whole unread bytes at the
+    // end. The unread bits of the last of them make the reader's byte.
+    const uint32_t n_kept = window.n_loaded - uint32_t(window.n_count / 8);
+    const int n_bits_left = window.n_count % 8;
+    const uint8_t *p_cursor = window.p_anchor;
+    bool b_last_ff = window.b_anchor_last_ff;
+    if(!window.b_stuffed_since_anchor) {
+        p_cursor += n_kept - window.n_anchor_loaded;
+        if(n_kept > window.n_anchor_loaded)
+            b_last_ff = p_cursor[-1] == 0xFF;
+    } else {
+        // Walk the bytes again, with the stuffing rule, from the anchor.
+        for(uint32_t i = window.n_anchor_loaded; i < n_kept; ++i) {
+            uint8_t n_byte = *p_cursor++;
+            if(n_byte == 0x00 && b_last_ff)
+                n_byte = *p_cursor++;
+            b_last_ff = n_byte == 0xFF;
+        }
+    }
+    input.p_cursor = p_cursor;
+    reader.n_byte = uint8_t(uint8_t(window.n_bits >> 56) & (0xFF00u >> n_bits_left));
+    reader.n_bits_left = uint8_t(n_bits_left);
+    reader.b_last_ff = b_last_ff;
+    reader.b_input_ended = window.b_input_ended;
+}
+
+// The coefficients of one block, and which of them are not zero: the block
+// is cleared once, and after each block only the coefficients written.
+struct CoefficientBlock {
+    float values[64];
+    uint8_t a_written[64]; // natural indices written, in the order written
+    int n_written;
+};
+
+void ClearWritten(CoefficientBlock &block)
+{
+    for(int i = 0; i < block.n_written; ++i)
+        block.values[block.a_written[i]] = 0.0f;
+    block.n_written = 0;
+}
+
+// The index of the shortest code length that has codes (16 when none has).
+uint8_t n_FirstUsedLength(const HuffmanTable &table)
+{
+    uint8_t n_length = 0;
+    while(n_length < kMaxCodeLength && table.n_code_counts[n_length] == 0)
+        ++n_length;
+    return n_length;
+}
+
+void SetCodeSearchStarts(ScanHeader &header)
+{
+    for(int j = 0; j < header.n_scan_components; ++j) {
+        ScanComponent &scan_component = header.scan_components[j];
+        scan_component.n_dc_start_length = n_FirstUsedLength(*scan_component.p_dc_table);
+        scan_component.n_ac_start_length = n_FirstUsedLength(*scan_component.p_ac_table);
+    }
+}
+
+// One block: DC difference and AC coefficients, dequantised, in natural
+// order, into an all-zero block. False on corrupt data or when the input
+// ended.
+bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &scan_component,
+                 const float *p_factors, int16_t &n_predictor, CoefficientBlock &block)
+{
+    float *p_coefficients = block.values;
     uint8_t n_size = 0;
-    if(!DecodeSymbol(reader, input, *scan_component.p_dc_table, n_size) || n_size > kMaxDcSize)
+    if(!WindowSymbol(window, input, *scan_component.p_dc_table, scan_component.n_dc_start_length, n_size) ||
+       n_size > kMaxDcSize)
         return false;
     if(n_size)
-        n_predictor = int16_t(uint16_t(n_predictor + ReadBits(reader, n_size, input)));
+        n_predictor = int16_t(uint16_t(n_predictor + WindowValue(window, input, n_size)));
     p_coefficients[0] = float(n_predictor) * p_factors[0];
+    block.a_written[block.n_written++] = 0;
 
     for(int k = 1; k < 64;) {
         uint8_t n_symbol = 0;
-        if(!DecodeSymbol(reader, input, *scan_component.p_ac_table, n_symbol))
+        if(!WindowSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
             return false;
         const int n_run = n_symbol >> 4;
         const int n_value_size = n_symbol & 0x0F;
@@ -135,10 +402,12 @@ bool DecodeBlock(BitReader &reader, InputBuffer &input, const ScanComponent &sca
         k += n_run;
         if(n_value_size == 0 || k > 63)
             return false; // a run with no value, or one past the last position
-        p_coefficients[kZigzagToNatural[k - 1]] = float(ReadBits(reader, n_value_size, input)) * p_factors[k];
+        const uint8_t n_natural = kZigzagToNatural[k - 1];
+        p_coefficients[n_natural] = float(WindowValue(window, input, n_value_size)) * p_factors[k];
+        block.a_written[block.n_written++] = n_natural;
         ++k;
     }
-    return !reader.b_input_ended;
+    return !window.b_input_ended;
 }
 
 } // namespace
@@ -169,29 +438,16 @@ int ReadBit(BitReader &reader, InputBuffer &input)
 
 int16_t ReadBits(BitReader &reader, int n_bits, InputBuffer &input)
 {
-    const uint32_t n_first = uint32_t(ReadBit(reader, input));
-    uint32_t n_value = n_first;
-    for(int i = 1; i < n_bits; ++i)
-        n_value = (n_value << 1 | uint32_t(ReadBit(reader, input))) & 0xFFFFu;
-    if(!n_first)
-        n_value += 1u - (1u << n_bits); // negative: value - (2^n - 1), within 16 bits
-    return int16_t(uint16_t(n_value));
+    uint32_t n_value = 0;
+    for(int i = 0; i < n_bits; ++i)
+        n_value = n_value << 1 | uint32_t(ReadBit(reader, input));
+    return n_ExtendSign(n_value, n_bits);
 }
 
 bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
 {
-    int32_t n_code = 0;
-    for(int n_length = 0; n_length < kMaxCodeLength; ++n_length) {
-        n_code = n_code << 1 | ReadBit(reader, input);
-        const int32_t n_offset = n_code - table.n_first_codes[n_length];
-        // The table parser refuses more than 256 symbols, so the codes of
-        // every length point inside symbols.
-        if(n_offset >= 0 && n_offset < table.n_code_counts[n_length]) {
-            n_symbol = table.p_first_values[n_length][n_offset];
-            return !reader.b_input_ended;
-        }
-    }
-    return false;
+    return MatchCodeBitByBit(table, [&reader, &input] { return ReadBit(reader, input); }, n_symbol) &&
+           !reader.b_input_ended;
 }
 
 bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &header)
@@ -218,6 +474,7 @@ bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &
     if(!Skip(input, 3))
         return false;
     SetScanGeometry(decoder, header);
+    SetCodeSearchStarts(header);
     return true;
 }
 
@@ -226,6 +483,11 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
 {
     const int32_t n_mcu_row = n_mcu / header.n_mcus_per_row;
     const int32_t n_mcu_col = n_mcu % header.n_mcus_per_row;
+    BitWindow window = OpenWindow(reader, input);
+    CoefficientBlock block;
+    for(float &f_value : block.values)
+        f_value = 0.0f;
+    block.n_written = 0;
     for(int j = 0; j < header.n_scan_components; ++j) {
         const ScanComponent &scan_component = header.scan_components[j];
         const FrameComponent &component = *scan_component.p_component;
@@ -234,19 +496,24 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
         const int32_t n_plane_width = decoder.n_plane_widths[n_slot];
         const int32_t n_plane_height = decoder.n_plane_heights[n_slot];
         const int n_across = scan_component.n_mcu_blocks_across;
-        const int n_blocks = n_across * scan_component.n_mcu_blocks_down;
-        for(int b = 0; b < n_blocks; ++b) {
-            float coefficients[64];
-            if(!DecodeBlock(reader, input, scan_component, p_factors, decoder.n_dc_predictors[n_slot],
-                            coefficients))
-                return false;
-            const int32_t n_x0 = 8 * (n_across * n_mcu_col + b % n_across);
-            const int32_t n_y0 = 8 * (scan_component.n_mcu_blocks_down * n_mcu_row + b / n_across);
-            if(n_x0 < n_plane_width && n_y0 < n_plane_height)
-                StoreBlock(coefficients, decoder.p_planes[n_slot] + n_y0 * n_plane_width + n_x0,
-                           n_plane_width);
+        const int n_down = scan_component.n_mcu_blocks_down;
+        // The component's blocks in this MCU, in raster order, H to a row.
+        for(int n_block_row = 0; n_block_row < n_down; ++n_block_row) {
+            const int32_t n_y0 = 8 * (n_down * n_mcu_row + n_block_row);
+            for(int n_block_col = 0; n_block_col < n_across; ++n_block_col) {
+                if(!DecodeBlock(window, input, scan_component, p_factors, decoder.n_dc_predictors[n_slot], block)) {
+                    CloseWindow(window, reader, input);
+                    return false;
+                }
+                const int32_t n_x0 = 8 * (n_across * n_mcu_col + n_block_col);
+                if(n_x0 < n_plane_width && n_y0 < n_plane_height)
+                    StoreBlock(block.values, decoder.p_planes[n_slot] + n_y0 * n_plane_width + n_x0,
+                               n_plane_width);
+                ClearWritten(block);
+            }
         }
     }
+    CloseWindow(window, reader, input);
     return true;
 }
 

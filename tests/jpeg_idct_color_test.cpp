@@ -3,7 +3,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "jpeg_color.h"
@@ -102,6 +104,43 @@ TEST(InverseDct, MatchesTheTextbookTransformOnPreScaledCoefficients)
     }
 }
 
+// The transform runs eight lines at once and transposes between its passes;
+// that must not change a single bit. The reference applies the one-line
+// butterflies IdctColumn and IdctRow in the plain order, scales by 1/8 and
+// clamps and truncates sample by sample. Blocks of large coefficients too,
+// far outside the sample range, and huge ones as a hostile file could carry.
+TEST(InverseDct, LineParallelPassesGiveTheOneLineButterflysBitsExactly)
+{
+    std::mt19937 random(99);
+    std::uniform_real_distribution<float> small(-300.0f, 300.0f), large(-40000.0f, 40000.0f);
+    for(int n_block = 0; n_block < 3000; ++n_block) {
+        float coefficients[64];
+        for(int i = 0; i < 64; ++i)
+            coefficients[i] = n_block % 3 == 2 ? large(random) : (random() % 4 ? 0.0f : small(random));
+        if(n_block % 100 == 99)
+            coefficients[random() % 64] = n_block % 200 == 99 ? 3.0e11f : -3.0e11f;
+
+        float work[64], expected[64];
+        for(int v = 0; v < 8; ++v)
+            IdctColumn(work + v, coefficients + v);
+        for(int y = 0; y < 8; ++y)
+            IdctRow(expected + 8 * y, work + 8 * y);
+        for(float &f : expected)
+            f *= 0.125f;
+        float output[64];
+        InverseDct(output, coefficients);
+        int8_t stored[8 * 16];
+        StoreBlock(coefficients, stored + 3, 16);
+        for(int i = 0; i < 64; ++i) {
+            ASSERT_EQ(std::memcmp(&output[i], &expected[i], sizeof(float)), 0)
+                << "block " << n_block << ", value " << i << ": " << output[i] << " != " << expected[i];
+            const float f = expected[i];
+            const int n_expected = f < -128.0f ? -128 : f > 127.0f ? 127 : int(f);
+            ASSERT_EQ(stored[3 + 16 * (i / 8) + i % 8], n_expected) << "block " << n_block << ", sample " << i;
+        }
+    }
+}
+
 TEST(YccTables, EntriesAreTruncatedProducts)
 {
     YccTables tables;
@@ -181,32 +220,53 @@ uint8_t Level(int8_t n_sample)
     return uint8_t(n_sample + 128);
 }
 
+// Assembles an image from patterned planes of the given sizes (IDs 1, 2, 3
+// in frame order) and checks every pixel against YccToPixel of the samples
+// that cover it: each component's at (x / n_h_upsample, y / n_v_upsample).
+void ExpectPixelsOfCoveringSamples(TestPlanes &planes, const FrameComponent (&components)[3],
+                                   const int (&plane_sizes)[3][2], TestImage &test)
+{
+    for(int n_id = 1; n_id <= 3; ++n_id) {
+        planes.Add(n_id, plane_sizes[n_id - 1][0], plane_sizes[n_id - 1][1]);
+        FillPattern(planes, n_id, plane_sizes[n_id - 1][0], plane_sizes[n_id - 1][1]);
+    }
+    AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
+    YccTables tables;
+    BuildYccTables(tables);
+    const auto sample = [&](int j, int x, int y) {
+        return Level(planes.At(j + 1, x / components[j].n_h_upsample, y / components[j].n_v_upsample));
+    };
+    for(int y = 0; y < test.image.n_height; ++y)
+        for(int x = 0; x < test.image.n_width; ++x)
+            ASSERT_EQ(test.At(x, y), YccToPixel(tables, sample(0, x, y), sample(1, x, y), sample(2, x, y)))
+                << x << "," << y;
+}
+
 TEST(AssembleColorImage, ChromaSampledTwoByTwoCoversSquaresCutAtTheEdges)
 {
     TestPlanes planes;
-    planes.Add(1, 24, 16);
-    planes.Add(2, 16, 8);
-    planes.Add(3, 16, 8);
-    FillPattern(planes, 1, 24, 16);
-    FillPattern(planes, 2, 16, 8);
-    FillPattern(planes, 3, 16, 8);
     const FrameComponent components[3] = {Component(1, 2, 2, 2, 2), Component(2, 1, 1, 2, 2),
                                           Component(3, 1, 1, 2, 2)};
     TestImage test(17, 9);
-    AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
-
-    YccTables tables;
-    BuildYccTables(tables);
-    for(int y = 0; y < 9; ++y)
-        for(int x = 0; x < 17; ++x)
-            ASSERT_EQ(test.At(x, y),
-                      YccToPixel(tables, Level(planes.At(1, x, y)), Level(planes.At(2, x / 2, y / 2)),
-                                 Level(planes.At(3, x / 2, y / 2))))
-                << x << "," << y;
+    ExpectPixelsOfCoveringSamples(planes, components, {{24, 16}, {16, 8}, {16, 8}}, test);
     // Column 16 alone takes chroma column 8; row 8 alone takes chroma row 4.
     planes.At(2, 8, 4) = 127;
     AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
+    YccTables tables;
+    BuildYccTables(tables);
     EXPECT_EQ(test.At(16, 8), YccToPixel(tables, Level(planes.At(1, 16, 8)), 255, Level(planes.At(3, 8, 4))));
+}
+
+// Cb and Cr sampled differently: each pixel still takes the samples that
+// cover it, Cb and Cr from planes of different sizes.
+TEST(AssembleColorImage, ChromaComponentsSampledDifferently)
+{
+    TestPlanes planes;
+    // Y 2 x 2 at full resolution; Cb 2 x 1: full width, half height; Cr 1 x 1.
+    const FrameComponent components[3] = {Component(1, 2, 2, 2, 2), Component(2, 2, 1, 2, 2),
+                                          Component(3, 1, 1, 2, 2)};
+    TestImage test(15, 11);
+    ExpectPixelsOfCoveringSamples(planes, components, {{16, 16}, {16, 8}, {8, 8}}, test);
 }
 
 TEST(AssembleColorImage, FullResolutionComponentsAndLanesChosenByComponentId)
@@ -253,29 +313,16 @@ TEST(AssembleColorImage, HorizontalOnlyAndVerticalOnlySubsampling)
 {
     // 4:1:1 (luma 4 x 1) and 4:4:0 (luma 1 x 2) on a 13 x 5 image.
     struct Case { int n_h, n_v; } cases[] = {{4, 1}, {1, 2}, {3, 1}};
-    YccTables tables;
-    BuildYccTables(tables);
     for(const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.n_h) + "x" + std::to_string(c.n_v));
         const int n_cw = ((13 + c.n_h - 1) / c.n_h + 7) / 8 * 8;
         const int n_ch = ((5 + c.n_v - 1) / c.n_v + 7) / 8 * 8;
         TestPlanes planes;
-        planes.Add(1, 16, 8);
-        planes.Add(2, n_cw, n_ch);
-        planes.Add(3, n_cw, n_ch);
-        FillPattern(planes, 1, 16, 8);
-        FillPattern(planes, 2, n_cw, n_ch);
-        FillPattern(planes, 3, n_cw, n_ch);
         const FrameComponent components[3] = {Component(1, c.n_h, c.n_v, c.n_h, c.n_v),
                                               Component(2, 1, 1, c.n_h, c.n_v),
                                               Component(3, 1, 1, c.n_h, c.n_v)};
         TestImage test(13, 5);
-        AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
-        for(int y = 0; y < 5; ++y)
-            for(int x = 0; x < 13; ++x)
-                ASSERT_EQ(test.At(x, y),
-                          YccToPixel(tables, Level(planes.At(1, x, y)), Level(planes.At(2, x / c.n_h, y / c.n_v)),
-                                     Level(planes.At(3, x / c.n_h, y / c.n_v))))
-                    << c.n_h << "x" << c.n_v << " at " << x << "," << y;
+        ExpectPixelsOfCoveringSamples(planes, components, {{16, 8}, {n_cw, n_ch}, {n_cw, n_ch}}, test);
     }
 }
 

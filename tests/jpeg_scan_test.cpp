@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "jpeg_decoder.h"
@@ -744,6 +745,148 @@ TEST_F(ScanTest, InputEndingInsideTheScanStopsItAtOnce)
     bytes = ScanHeaderBytes({{1, 0x01}});
     bytes.insert(bytes.end(), data.bytes.begin(), data.bytes.end());
     EXPECT_FALSE(RunScanBytes(bytes));
+}
+
+// --- The MCU decoder's bit window against ReadBit ---------------------------
+
+// One block decoded the plain way, bit by bit through the public reader.
+bool ReferenceDecodeBlock(BitReader &reader, InputBuffer &input, const HuffmanTable &dc_table,
+                          const HuffmanTable &ac_table, const float *p_factors, int16_t &n_predictor,
+                          float *p_coefficients)
+{
+    std::fill(p_coefficients, p_coefficients + 64, 0.0f);
+    uint8_t n_size = 0;
+    if(!DecodeSymbol(reader, input, dc_table, n_size) || n_size > 16)
+        return false;
+    if(n_size)
+        n_predictor = int16_t(uint16_t(n_predictor + ReadBits(reader, n_size, input)));
+    p_coefficients[0] = float(n_predictor) * p_factors[0];
+    for(int k = 1; k < 64;) {
+        uint8_t n_symbol = 0;
+        if(!DecodeSymbol(reader, input, ac_table, n_symbol))
+            return false;
+        if(n_symbol == 0x00)
+            break;
+        if(n_symbol == 0xF0) {
+            k += 16;
+            continue;
+        }
+        k += n_symbol >> 4;
+        if((n_symbol & 0x0F) == 0 || k > 63)
+            return false;
+        p_coefficients[kZigzagToNatural[k - 1]] = float(ReadBits(reader, n_symbol & 0x0F, input)) * p_factors[k];
+        ++k;
+    }
+    return !reader.b_input_ended;
+}
+
+// Random entropy-coded bytes, many of them 0xFF: most followed by a stuffed
+// zero, some by data (a marker-like pair or another 0xFF). They run over
+// two 16 KiB block boundaries; a stuffed pair can be placed across one.
+Bytes RandomScanBytes(uint32_t n_seed, size_t n_ff_pair_at)
+{
+    std::mt19937 random(n_seed);
+    Bytes bytes;
+    while(bytes.size() < 40000) {
+        const uint8_t n_byte = random() % 5 == 0 ? 0xFF : uint8_t(random());
+        bytes.push_back(n_byte);
+        if(n_byte == 0xFF && random() % 4 != 0)
+            bytes.push_back(0x00);
+    }
+    bytes[n_ff_pair_at] = 0xFF;
+    bytes[n_ff_pair_at + 1] = 0x00;
+    return bytes;
+}
+
+// DecodeMcu, reading through its window, must decode every block as the
+// bit-by-bit reference does and leave the BitReader and the InputBuffer in
+// the same state after every MCU, so that restart marker searches (one after
+// every 37th MCU here) start from the same byte; when the data breaks, both
+// must fail at the same MCU.
+TEST_F(ScanTest, BitWindowReadsExactlyWhatReadBitReads)
+{
+    struct Case {
+        uint32_t n_seed;
+        size_t n_ff_pair_at;
+        std::array<uint8_t, 16> dc_counts;
+    } cases[] = {
+        // A complete DC code of four 2-bit codes: every bit string decodes.
+        {1, kInputBlockSize - 2, {0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {2, kInputBlockSize - 1, {0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {3, 2 * kInputBlockSize - 1, {0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        // Three 2-bit codes and one of 16 bits: most strings 11... match
+        // nothing within 16 bits.
+        {4, 100, {0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
+        // Only codes of 14 and 15 bits: nearly every string fails at once.
+        {5, 100, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 1, 0}},
+    };
+    for(const Case &c : cases) {
+        SCOPED_TRACE("seed " + std::to_string(c.n_seed));
+        SetFrame(8 * 256, 8, {{1, 1, 1}});
+        HuffmanTable dc_table{}, ac_table{};
+        BuildTable(dc_table, c.dc_counts, {0, 1, 16, 6});
+        // A complete code of lengths 1 to 7 (so that codes end at every place
+        // of the search), with only end-of-block, sixteen zeros and runs of 0:
+        // no AC symbol fails.
+        BuildTable(ac_table, {1, 1, 1, 1, 1, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                   {0x01, 0x02, 0xF0, 0x00, 0x0F, 0x03, 0x05, 0x0A});
+        ScanHeader header{};
+        header.n_scan_components = 1;
+        header.scan_components[0].n_id = 1;
+        header.scan_components[0].p_component = &decoder.components[0];
+        header.scan_components[0].p_dc_table = &dc_table;
+        header.scan_components[0].p_ac_table = &ac_table;
+        header.scan_components[0].n_mcu_blocks_across = 1;
+        header.scan_components[0].n_mcu_blocks_down = 1;
+        header.n_mcus_per_row = decoder.n_mcus_per_row;
+        header.n_mcu_count = decoder.n_mcu_count;
+
+        const Bytes bytes = RandomScanBytes(c.n_seed, c.n_ff_pair_at);
+        FileInput window_file(bytes), reference_file(bytes);
+        BitReader window_reader, reference_reader;
+        Clear(window_reader);
+        Clear(reference_reader);
+        int16_t n_reference_predictor = 0;
+        decoder.n_dc_predictors[0] = 0;
+        std::vector<int8_t> reference_plane(planes[0].size(), 0);
+        int n_mcu = 0;
+        for(;; ++n_mcu) {
+            const int32_t n_index = n_mcu % header.n_mcu_count;
+            const bool b_window = DecodeMcu(decoder, n_index, header, window_reader, window_file.input);
+            float coefficients[64];
+            const bool b_reference = ReferenceDecodeBlock(reference_reader, reference_file.input, dc_table, ac_table,
+                                                          decoder.quant_tables[0].factors, n_reference_predictor,
+                                                          coefficients);
+            ASSERT_EQ(b_window, b_reference) << "MCU " << n_mcu;
+            if(!b_window)
+                break;
+            StoreBlock(coefficients, reference_plane.data() + 8 * n_index, decoder.n_plane_widths[0]);
+            ASSERT_EQ(decoder.n_dc_predictors[0], n_reference_predictor) << "MCU " << n_mcu;
+            ASSERT_EQ(window_reader.n_bits_left, reference_reader.n_bits_left) << "MCU " << n_mcu;
+            ASSERT_EQ(window_reader.n_byte, reference_reader.n_byte) << "MCU " << n_mcu;
+            ASSERT_EQ(window_reader.b_last_ff, reference_reader.b_last_ff) << "MCU " << n_mcu;
+            ASSERT_EQ(window_file.input.n_count, reference_file.input.n_count) << "MCU " << n_mcu;
+            ASSERT_EQ(window_file.input.p_cursor - window_file.input.data,
+                      reference_file.input.p_cursor - reference_file.input.data) << "MCU " << n_mcu;
+            if(n_index == header.n_mcu_count - 1) {
+                ASSERT_EQ(planes[0], reference_plane) << "MCU " << n_mcu;
+            }
+            if(n_mcu % 37 == 36) {
+                uint16_t n_window_marker = 0, n_reference_marker = 0;
+                const bool b_found = FindMarker(window_file.input, n_window_marker);
+                ASSERT_EQ(b_found, FindMarker(reference_file.input, n_reference_marker));
+                if(!b_found)
+                    break;
+                ASSERT_EQ(n_window_marker, n_reference_marker);
+                Reset(window_reader);
+                Reset(reference_reader);
+            }
+        }
+        if(c.n_seed < 4) { // the complete codes decode up to the end of the bytes
+            EXPECT_TRUE(window_reader.b_input_ended || window_file.input.n_count == 0) << n_mcu << " MCUs";
+        }
+        EXPECT_EQ(planes[0], reference_plane);
+    }
 }
 
 } // namespace
