@@ -273,5 +273,7 @@ bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
         Reset(reader);
         n_until_restart = decoder.n_restart_interval;
     }
+    for(int j = 0; j < header.n_scan_components; ++j)
+        decoder.n_scanned_id_bits |= uint8_t(1u << (header.scan_components[j].n_id - 1));
     return true;
 }
