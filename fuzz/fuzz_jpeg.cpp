@@ -1,7 +1,7 @@
 // The JPEG decoder on arbitrary bytes, read from memory as from a file.
 #include <cstdio>
-#include <cstdlib>
 
+#include "fuzz_support.h"
 #include "jpeg_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *p_data, size_t n_size)
@@ -14,14 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *p_data, size_t n_size)
     JpegDecoder decoder;
     Image *p_image = decoder.Decode(p_file);
     std::fclose(p_file);
+    // A complete scan costs at least two bits per 8x8 block of every
+    // component: with the most extreme sampling factors (15 x 1 and 1 x 15)
+    // 1920 pixels per byte. A larger Image was made from a declared size.
+    AbortIfLargerThan(p_image, 2048 * uint64_t(n_size));
     if(p_image) {
-        // Work bounded by the input: a complete scan costs at least two bits
-        // per 8x8 block of every component, which with the most extreme
-        // sampling factors (15 x 1 and 1 x 15) is 1920 pixels per byte. A
-        // larger Image was made from the size a file declares, not from data
-        // it holds; abort, so that the fuzzer keeps the input.
-        if(n_PixelCount(*p_image) > 2048 * uint64_t(n_size))
-            std::abort();
         volatile uint32_t n_sum = 0;
         for(uint64_t i = 0; i < n_PixelCount(*p_image); ++i)
             n_sum = n_sum + p_image->p_buffer[i];

@@ -1,7 +1,10 @@
 #include "fuzz_support.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
+
+#include "image.h"
 
 std::string WriteFuzzInput(const uint8_t *p_data, size_t n_size, const char *p_extension)
 {
@@ -37,4 +40,10 @@ int n_FuzzConversionArguments(uint8_t n_choice, const char *p_image_path, const 
     if(n_choice & 0x40)
         p_argv[n_argc++] = "--unknown";
     return n_argc;
+}
+
+void AbortIfLargerThan(const Image *p_image, uint64_t n_max_pixels)
+{
+    if(p_image && n_PixelCount(*p_image) > n_max_pixels)
+        std::abort();
 }

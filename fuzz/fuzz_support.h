@@ -10,6 +10,12 @@
 // extension and returns its path, or an empty string on failure.
 std::string WriteFuzzInput(const uint8_t *p_data, size_t n_size, const char *p_extension);
 
+struct Image;
+// Work bounded by the input: aborts, so that the fuzzer keeps the input like
+// a crash, when a loaded Image has more than n_max_pixels pixels, the most
+// that the input's size can account for. Accepts nullptr.
+void AbortIfLargerThan(const Image *p_image, uint64_t n_max_pixels);
+
 // The command line that the whole-conversion target runs for one input: the
 // choice byte's low two bits pick the image name's extension (".tga", ".jpg",
 // ".bin", ".jpeg"), its next bits add --rle, --rle-decoder, --gray, --verbose
