@@ -15,6 +15,10 @@ struct Image;
 // image's size shows up under the address sanitizer, then frees it. Accepts
 // nullptr.
 void TouchAndFreeImage(Image *p_image);
+// Work bounded by the input: aborts, so that the fuzzer keeps the input like
+// a crash, when a loaded Image has more than n_max_pixels pixels, the most
+// that the input's size can account for. Accepts nullptr.
+void AbortIfLargerThan(const Image *p_image, uint64_t n_max_pixels);
 
 // The command line that the whole-conversion target runs for one input: the
 // choice byte's low two bits pick the image name's extension (".tga", ".jpg",

@@ -2,9 +2,11 @@
 # Builds the libFuzzer targets with clang and runs each for a bounded time.
 #   fuzz/run_fuzzers.sh [seconds-per-target] [build-folder]
 # Each target starts from a copy of its committed seed corpus (fuzz/corpus/),
-# so the repository is never written. A crash, leak, timeout or sanitizer
-# report stops the script with a non-zero status and leaves the input under
-# <build-folder>/artifacts/; keep it in tests/crashers/ as a regression test.
+# so the repository is never written; the JPEG and whole-conversion targets
+# get the JPEG marker dictionary fuzz/jpeg.dict. A crash, leak, timeout or
+# sanitizer report stops the script with a non-zero status and leaves the
+# input under <build-folder>/artifacts/; keep it in tests/crashers/ as a
+# regression test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -19,8 +21,10 @@ status=0
 for target in tga jpeg convert; do
   work=$(mktemp -d)
   cp -r "fuzz/corpus/$target/." "$work/"
+  dict=()
+  case $target in jpeg | convert) dict=(-dict=fuzz/jpeg.dict) ;; esac
   echo "== fuzz_$target for ${seconds}s"
-  if ! "$build/fuzz/fuzz_$target" "$work" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
+  if ! "$build/fuzz/fuzz_$target" "$work" "${dict[@]}" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
       -rss_limit_mb=2048 -close_fd_mask=3 -print_final_stats=1 \
       -artifact_prefix="$build/artifacts/$target-" >"$build/fuzz_$target.log" 2>&1; then
     status=1

@@ -118,7 +118,7 @@ MarkerHandler p_FindMarkerHandler(uint16_t n_marker)
 }
 
 // Frees every plane; the frame is then no longer usable, so b_frame_seen
-// drops too and never stands for planes that are gone.
+// and the scanned marks drop too and never stand for planes that are gone.
 void ReleasePlanes(JpegDecoder &decoder)
 {
     for(int8_t *&p_plane : decoder.p_planes) {
@@ -126,6 +126,7 @@ void ReleasePlanes(JpegDecoder &decoder)
         p_plane = nullptr;
     }
     decoder.b_frame_seen = 0;
+    decoder.n_scanned_id_bits = 0;
 }
 
 // The fields a decode relies on before the file fills them. Tables and frame
@@ -134,6 +135,7 @@ void ReleasePlanes(JpegDecoder &decoder)
 void BeginDecode(JpegDecoder &decoder)
 {
     decoder.b_frame_seen = 0;
+    decoder.n_scanned_id_bits = 0;
     decoder.b_restart = 0;
     for(int i = 0; i < 4; ++i) {
         decoder.p_planes[i] = nullptr;
@@ -144,11 +146,23 @@ void BeginDecode(JpegDecoder &decoder)
     }
 }
 
+// A scan carried every component of the frame. Decoding a scan costs at
+// least two bits per block, so this keeps the Image's size, and the work of
+// assembling it, in proportion to the data the file really holds.
+bool b_EveryComponentScanned(const JpegDecoder &decoder)
+{
+    for(int i = 0; i < decoder.n_components; ++i)
+        if(!(decoder.n_scanned_id_bits >> (decoder.components[i].n_id - 1) & 1))
+            return false;
+    return true;
+}
+
 // The new Image at the end-of-image marker, or nullptr. The planes stay with
 // the decoder.
 Image *p_AssembleImage(const JpegDecoder &decoder)
 {
-    if(!decoder.b_frame_seen || (decoder.n_components != 1 && decoder.n_components != 3))
+    if(!decoder.b_frame_seen || (decoder.n_components != 1 && decoder.n_components != 3) ||
+       !b_EveryComponentScanned(decoder))
         return nullptr;
     Image *p_image = p_AllocateImage(decoder.n_frame_width, decoder.n_frame_height);
     if(!p_image)

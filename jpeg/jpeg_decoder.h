@@ -80,6 +80,12 @@ struct JpegDecoder {
     // itself must refuse a component whose QuantTable, or a selector whose
     // HuffmanTable, has b_defined 0 (Decode clears all twelve marks first).
     uint8_t b_frame_seen;
+    // Bit ID - 1 is set once a scan carrying that component has decoded all
+    // its MCUs since the frame header. Every component of a frame is coded in
+    // some scan, and the end-of-image marker refuses a frame that has one no
+    // scan carried: otherwise a header-only file of a few bytes would become
+    // an Image as large as it declares, filled with the mid level.
+    uint8_t n_scanned_id_bits;
     int8_t *p_planes[4];
     uint16_t n_plane_widths[4];
     uint16_t n_plane_heights[4];

@@ -453,8 +453,11 @@ bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &tab
 bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &header)
 {
     uint16_t n_length = 0;
+    // A scan carries 1..4 components. One of none would read no data yet
+    // still walk every MCU of the frame: thousands of such eight-byte
+    // headers would cost seconds.
     if(!decoder.b_frame_seen || !ReadU16(input, n_length) || !ReadByte(input, header.n_scan_components) ||
-       header.n_scan_components > kMaxScanComponents)
+       header.n_scan_components < 1 || header.n_scan_components > kMaxScanComponents)
         return false;
     for(int j = 0; j < header.n_scan_components; ++j) {
         ScanComponent &scan_component = header.scan_components[j];
@@ -540,5 +543,7 @@ bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
         Reset(reader);
         n_until_restart = decoder.n_restart_interval;
     }
+    for(int j = 0; j < header.n_scan_components; ++j)
+        decoder.n_scanned_id_bits |= uint8_t(1u << (header.scan_components[j].n_id - 1));
     return true;
 }

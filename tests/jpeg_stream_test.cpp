@@ -86,6 +86,25 @@ Bytes GraySof0(uint16_t n_width, uint16_t n_height)
 
 const std::vector<ComponentFields> kYcc420 = {{1, 0x22, 0}, {2, 0x11, 1}, {3, 0x11, 1}};
 
+// Huffman table 3 of both classes holding one 1-bit code, for symbol 0, and a
+// scan of the given components over them: each pair of zero bits is a flat
+// block (DC difference 0, then end of block), n_blocks of them in whole
+// bytes. The components' quantisation tables must be defined elsewhere.
+Bytes FlatScan(const Bytes &ids, int n_blocks = 1)
+{
+    Bytes dht_body;
+    for(uint8_t n_table_byte : {0x03, 0x13}) {
+        dht_body.insert(dht_body.end(), {n_table_byte, 1});
+        dht_body.resize(dht_body.size() + 15, 0);
+        dht_body.push_back(0x00);
+    }
+    Bytes sos_body = {uint8_t(ids.size())};
+    for(uint8_t n_id : ids)
+        sos_body.insert(sos_body.end(), {n_id, 0x33});
+    sos_body.insert(sos_body.end(), {0, 63, 0});
+    return Join({Segment(0xFFC4, dht_body), Segment(0xFFDA, sos_body), Bytes(size_t(n_blocks + 3) / 4, 0x00)});
+}
+
 // ---- Decoding -------------------------------------------------------------
 
 struct ImageDeleter {
@@ -342,7 +361,7 @@ TEST(QuantTables, OneSegmentCarriesAnEightAndASixteenBitTable)
     ASSERT_EQ(dqt.size(), 2u + 196u);
 
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, dqt, GraySof0(8, 8), kEoi})));
+    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, dqt, GraySof0(8, 8), FlatScan({1}), kEoi})));
     const QuantTable &table8 = p_decoder->quant_tables[0], &table16 = p_decoder->quant_tables[1];
     EXPECT_EQ(table8.b_defined, 1);
     EXPECT_EQ(table8.b_16bit, 0);
@@ -358,7 +377,7 @@ TEST(QuantTables, BytesTooShortForATableAreScannedThrough)
     // 77 = 2 + 65 + 10: one table, then ten bytes that hold no table.
     const Bytes dqt = Segment(0xFFDB, Join({QuantBody8(0x02, 3), Bytes(10, 0x42)}));
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, dqt, GraySof0(8, 8), kEoi})));
+    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, dqt, Dqt8(0), GraySof0(8, 8), FlatScan({1}), kEoi})));
     EXPECT_EQ(p_decoder->quant_tables[2].b_defined, 1);
     EXPECT_EQ(p_decoder->quant_tables[2].factors[0], 3.0f);
 }
@@ -424,7 +443,7 @@ TEST(HuffmanTables, SegmentOfEighteenBytesOrLessFillsNoTable)
 {
     const Bytes dht = Segment(0xFFC4, Bytes(16, 0x00)); // length 18
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, dht, GraySof0(8, 8), kEoi})));
+    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, dht, Dqt8(0), GraySof0(8, 8), FlatScan({1}), kEoi})));
     EXPECT_EQ(p_decoder->huffman_tables[0][0].b_defined, 0);
 }
 
@@ -444,7 +463,8 @@ TEST(HuffmanTables, TablesOfAnEarlierDecodeDoNotCount)
 
 // ---- Frame header and planes ----------------------------------------------
 
-// Planes that no scan wrote read as the mid level 128 in every channel.
+// Flat blocks, and plane samples that no block wrote, read as the mid level
+// 128 in every channel.
 void ExpectAllMidGray(const Image &image)
 {
     for(uint64_t i = 0; i < n_PixelCount(image); ++i)
@@ -454,7 +474,8 @@ void ExpectAllMidGray(const Image &image)
 TEST(FrameHeader, GeometryOfA17By9FrameWithTwoByTwoLuma)
 {
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    ImagePtr p_image = Decode(*p_decoder, Join({kSoi, Sof0(17, 9, kYcc420), kEoi}));
+    ImagePtr p_image =
+        Decode(*p_decoder, Join({kSoi, Dqt8(0), Dqt8(1), Sof0(17, 9, kYcc420), FlatScan({1, 2, 3}, 12), kEoi}));
     ASSERT_TRUE(p_image);
     const JpegDecoder &decoder = *p_decoder;
     EXPECT_EQ(decoder.n_mcus_per_row, 2);
@@ -477,7 +498,7 @@ TEST(FrameHeader, GeometryOfA17By9FrameWithTwoByTwoLuma)
 TEST(FrameHeader, GrayFrameGivesAGrayImageOfTheFrameSize)
 {
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    ImagePtr p_image = Decode(*p_decoder, Join({kSoi, GraySof0(10, 3), kEoi}));
+    ImagePtr p_image = Decode(*p_decoder, Join({kSoi, Dqt8(0), GraySof0(10, 3), FlatScan({1}, 2), kEoi}));
     ASSERT_TRUE(p_image);
     EXPECT_EQ(p_decoder->n_plane_widths[0], 16);
     EXPECT_EQ(p_decoder->n_plane_heights[0], 8);
@@ -492,12 +513,15 @@ TEST(FrameHeader, GrayFrameGivesAGrayImageOfTheFrameSize)
 TEST(FrameHeader, EmptyAndLargestFramesAreAccepted)
 {
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    ImagePtr p_empty = Decode(*p_decoder, Join({kSoi, GraySof0(0, 5), kEoi}));
+    // An empty frame has no MCU, but its scan header is still due.
+    ImagePtr p_empty = Decode(*p_decoder, Join({kSoi, Dqt8(0), GraySof0(0, 5), FlatScan({1}, 0), kEoi}));
     ASSERT_TRUE(p_empty);
     EXPECT_EQ(p_empty->n_width, 0);
     EXPECT_EQ(p_decoder->n_mcu_count, 0);
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0), GraySof0(0, 5), kEoi})));
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0), GraySof0(7, 0), kEoi})));
 
-    ImagePtr p_wide = Decode(*p_decoder, Join({kSoi, GraySof0(32767, 1), kEoi}));
+    ImagePtr p_wide = Decode(*p_decoder, Join({kSoi, Dqt8(0), GraySof0(32767, 1), FlatScan({1}, 4096), kEoi}));
     ASSERT_TRUE(p_wide);
     EXPECT_EQ(p_wide->n_width, 32767);
     EXPECT_EQ(p_decoder->n_plane_widths[0], 32768);
@@ -507,11 +531,60 @@ TEST(FrameHeader, EmptyAndLargestFramesAreAccepted)
 TEST(FrameHeader, SecondFrameHeaderReplacesThePlanesOfTheFirst)
 {
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    ImagePtr p_image = Decode(*p_decoder, Join({kSoi, Sof0(32, 32, kYcc420), GraySof0(8, 4), kEoi}));
+    ImagePtr p_image =
+        Decode(*p_decoder, Join({kSoi, Dqt8(0), Sof0(32, 32, kYcc420), GraySof0(8, 4), FlatScan({1}), kEoi}));
     ASSERT_TRUE(p_image); // the sanitizer build finds no leak of the first planes
     EXPECT_EQ(p_image->n_width, 8);
     EXPECT_EQ(p_image->b_grayscale, 1);
     ExpectPlanesReleased(*p_decoder);
+
+    // A scan of the first frame does not count for the second.
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0), GraySof0(8, 4), FlatScan({1}), GraySof0(8, 4), kEoi})));
+    ExpectPlanesReleased(*p_decoder);
+}
+
+// ---- Scans due before the end of image ------------------------------------
+
+TEST(ScansDue, EveryComponentNeedsAScanBeforeTheEndOfImage)
+{
+    const Bytes tables = Join({Dqt8(0), Dqt8(1)});
+    const Bytes frame = Sof0(16, 16, kYcc420); // one MCU: four luma blocks, one of each chroma
+    std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
+    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({1, 2, 3}, 6), kEoi})));
+    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({2}), FlatScan({1}, 4), FlatScan({3}), kEoi})));
+
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, tables, frame, kEoi})));
+    ExpectPlanesReleased(*p_decoder);
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({1}, 4), FlatScan({3}), kEoi})));
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({1, 2}, 5), kEoi})));
+    // The marks of a finished decode do not carry over into the next one.
+    ASSERT_TRUE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({1, 2, 3}, 6), kEoi})));
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, tables, frame, kEoi})));
+}
+
+TEST(ScansDue, HeaderOnlyFileDeclaringAHugeFrameIsRefused)
+{
+    // 21248 x 16772 in three components: assembled from its empty planes this
+    // would be a 1.4 GB Image made from under a hundred bytes.
+    std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0), Dqt8(1), Sof0(21248, 16772, kYcc420), kEoi})));
+    ExpectPlanesReleased(*p_decoder);
+}
+
+TEST(ScansDue, ScanRunningOutOfDataStopsAtTheEndOfTheFile)
+{
+    // 1 KB declaring 32767 x 32767 in three components; its flat blocks cover
+    // a third of the first MCU row before the file ends.
+    const Bytes head = Join({kSoi, Dqt8(0), Sof0(32767, 32767, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}})});
+    Bytes file = Join({head, FlatScan({1, 2, 3})});
+    file.resize(1024, 0x00);
+    std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
+    EXPECT_FALSE(Decode(*p_decoder, file));
+    ExpectPlanesReleased(*p_decoder);
+    // With an end of image right after the data, the scan reads its two
+    // bytes as data and fails on them just as well.
+    file.resize(1022);
+    EXPECT_FALSE(Decode(*p_decoder, Join({file, kEoi})));
 }
 
 // ---- Marker loop ----------------------------------------------------------
@@ -519,7 +592,7 @@ TEST(FrameHeader, SecondFrameHeaderReplacesThePlanesOfTheFirst)
 TEST(MarkerLoop, MarkersBeforeTheStartOfImageAreIgnored)
 {
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    EXPECT_TRUE(Decode(*p_decoder, Join({Dqt8(2), kEoi, kSoi, GraySof0(8, 8), kEoi})));
+    EXPECT_TRUE(Decode(*p_decoder, Join({Dqt8(2), kEoi, kSoi, Dqt8(0), GraySof0(8, 8), FlatScan({1}), kEoi})));
     EXPECT_EQ(p_decoder->quant_tables[2].b_defined, 0);
 
     EXPECT_FALSE(Decode(*p_decoder, Join({Dqt8(0), GraySof0(8, 8), kEoi})));
@@ -529,17 +602,18 @@ TEST(MarkerLoop, MarkersBeforeTheStartOfImageAreIgnored)
 TEST(MarkerLoop, StrayRestartMarkersAndUnknownMarkersAreIgnored)
 {
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, Marker(0xFFD0), GraySof0(8, 8), Marker(0xFFD7), kSoi,
-                                         Marker(0xFF4F), kEoi})));
+    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, Marker(0xFFD0), Dqt8(0), GraySof0(8, 8), Marker(0xFFD7), kSoi,
+                                         Marker(0xFF4F), FlatScan({1}), kEoi})));
 }
 
 TEST(MarkerLoop, RestartInterval)
 {
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, Segment(0xFFDD, {0x01, 0x02}), GraySof0(8, 8), kEoi})));
+    const Bytes gray = Join({Dqt8(0), GraySof0(8, 8)});
+    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, Segment(0xFFDD, {0x01, 0x02}), gray, FlatScan({1}), kEoi})));
     EXPECT_EQ(p_decoder->b_restart, 1);
     EXPECT_EQ(p_decoder->n_restart_interval, 0x0102);
-    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, Segment(0xFFDD, {0x00, 0x00}), GraySof0(8, 8), kEoi})));
+    EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, Segment(0xFFDD, {0x00, 0x00}), gray, FlatScan({1}), kEoi})));
     EXPECT_EQ(p_decoder->b_restart, 0);
 }
 
@@ -550,8 +624,8 @@ TEST(MarkerLoop, SkippedSegmentsPassOverExactlyTheirBody)
     const Bytes decoy = Join({Dqt8(3), kEoi});
     for(uint16_t n_marker : {0xFFE1, 0xFFEF, 0xFFFE, 0xFFDF, 0xFF01, 0xFFBF}) {
         std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-        EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, Segment(n_marker, Join({{0x00}, decoy})), GraySof0(8, 8),
-                                             kEoi})))
+        EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, Segment(n_marker, Join({{0x00}, decoy})), Dqt8(0),
+                                             GraySof0(8, 8), FlatScan({1}), kEoi})))
             << std::hex << n_marker;
         EXPECT_EQ(p_decoder->quant_tables[3].b_defined, 0) << std::hex << n_marker;
     }
@@ -579,7 +653,7 @@ TEST(MarkerLoop, App0ShorterThanNineBytesPassesOver65536MoreBytes)
     std::copy(decoy.begin(), decoy.end(), skipped.begin() + 6);
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
     EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, SegmentWithLength(0xFFE0, 8, skipped), Dqt8(0), GraySof0(8, 8),
-                                         kEoi})));
+                                         FlatScan({1}), kEoi})));
     EXPECT_EQ(p_decoder->quant_tables[3].b_defined, 0);
     EXPECT_EQ(p_decoder->quant_tables[0].b_defined, 1);
 
@@ -625,7 +699,7 @@ TEST(RefusedFrames, EveryRefusedMarkerStopsTheDecodeAndReleasesThePlanes)
     // The same stream with an application segment in that place decodes.
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
     EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, Sof0(16, 16, kYcc420), Dqt8(0), Segment(0xFFE1, body), Dqt8(1),
-                                         kEoi})));
+                                         FlatScan({1, 2, 3}, 6), kEoi})));
     EXPECT_EQ(p_decoder->quant_tables[1].b_defined, 1);
 }
 
@@ -670,12 +744,16 @@ TEST(BrokenStreams, EveryBrokenLimitFailsTheDecode)
         {"comment length 0", SegmentWithLength(0xFFFE, 0, {})},
         {"APP0 length 1", SegmentWithLength(0xFFE0, 1, Bytes(65542, 0x00))},
     };
+    // The broken segment follows a valid frame, so without it the stream
+    // decodes; for frame headers the broken one comes last. The decode stops
+    // right there: the table after it stays unread.
+    const Bytes frame = Join({kSoi, Dqt8(0), GraySof0(8, 8)});
+    const Bytes rest = Join({Dqt8(3), FlatScan({1}), kEoi});
+    std::unique_ptr<JpegDecoder> p_valid = p_GarbageDecoder();
+    ASSERT_TRUE(Decode(*p_valid, Join({frame, rest})));
     for(const BrokenCase &c : cases) {
-        // The broken segment follows a valid frame, so without it the stream
-        // decodes; for frame headers the broken one comes last. The decode
-        // stops right there: the table after it stays unread.
         std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-        EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, GraySof0(8, 8), c.segments, Dqt8(3), kEoi}))) << c.p_name;
+        EXPECT_FALSE(Decode(*p_decoder, Join({frame, c.segments, rest}))) << c.p_name;
         EXPECT_EQ(p_decoder->quant_tables[3].b_defined, 0) << c.p_name;
         ExpectPlanesReleased(*p_decoder);
     }
@@ -697,12 +775,15 @@ TEST(BrokenStreams, FramesTheImageCannotBeMadeOf)
     // An end of image without a frame header, after a decode that left a
     // gray frame's fields in the record.
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    ASSERT_TRUE(Decode(*p_decoder, Join({kSoi, GraySof0(8, 8), kEoi})));
+    ASSERT_TRUE(Decode(*p_decoder, Join({kSoi, Dqt8(0), GraySof0(8, 8), FlatScan({1}), kEoi})));
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, kEoi})));
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0), kEoi})));
-    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}}), kEoi})));
+    // Two and four components decode through their scan, then fail.
     EXPECT_FALSE(Decode(*p_decoder,
-                        Join({kSoi, Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}, {4, 0x11, 0}}), kEoi})));
+                        Join({kSoi, Dqt8(0), Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}}), FlatScan({1, 2}, 2), kEoi})));
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0),
+                                          Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}, {4, 0x11, 0}}),
+                                          FlatScan({1, 2, 3, 4}, 4), kEoi})));
     ExpectPlanesReleased(*p_decoder);
 
     // A scan before any frame header.

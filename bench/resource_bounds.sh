@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Work and memory on hostile input: files that declare a huge picture but hold
+# little data must end in the load error at once, whatever they declare.
+#   bench/resource_bounds.sh [path-to-Tarnwick]
+# Without a path, Tarnwick is built (Release) in build-bounds/. The inputs are
+# made here; each runs under /usr/bin/time -v and must exit with the load
+# error (status 255) within MAX_SECONDS (default 1) and a peak resident size
+# below MAX_RSS_KIB (default 65536, 64 MiB). Prints one line per input and
+# exits non-zero when any bound is broken.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+max_seconds=${MAX_SECONDS:-1}
+max_rss_kib=${MAX_RSS_KIB:-65536}
+
+if [ $# -ge 1 ]; then
+  tarnwick=$(realpath "$1")
+else
+  cmake -S . -B build-bounds -DCMAKE_BUILD_TYPE=Release -DTARNWICK_BUILD_TESTS=OFF >/dev/null
+  cmake --build build-bounds -j2 --target Tarnwick >/dev/null
+  tarnwick=$PWD/build-bounds/Tarnwick
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+python3 - "$work" <<'PY'
+import struct, sys
+out = sys.argv[1]
+
+def segment(marker, body):
+    return struct.pack('>HH', marker, len(body) + 2) + body
+
+# Quantisation table 0 of ones; Huffman table 0 of each class with one 1-bit
+# code, symbol 0: every two zero bits of scan data are one flat block.
+TABLES = (segment(0xFFDB, b'\x00' + b'\x01' * 64) +
+          segment(0xFFC4, b'\x00\x01' + b'\x00' * 15 + b'\x00' + b'\x10\x01' + b'\x00' * 15 + b'\x00'))
+
+def frame(width, height, components):
+    body = struct.pack('>BHHB', 8, height, width, len(components))
+    for n_id, sampling in components:
+        body += bytes([n_id, sampling, 0])
+    return segment(0xFFC0, body)
+
+def scan(ids):
+    return segment(0xFFDA, bytes([len(ids)]) + b''.join(bytes([i, 0x00]) for i in ids) + b'\x00\x3f\x00')
+
+def write(name, data):
+    with open(f'{out}/{name}', 'wb') as f:
+        f.write(data)
+
+ycc = [(1, 0x11), (2, 0x11), (3, 0x11)]
+head = b'\xff\xd8' + TABLES + frame(32767, 32767, ycc) + scan([1, 2, 3])
+# 1 KB declaring 32767 x 32767 in 3 components; the scan's data ends a third
+# of the way through the first MCU row.
+write('jpeg-32767x32767x3-1k-scan-cut.jpg', head + bytes(1024 - len(head)))
+# Frame header and end of image, no scan: once a 1.4 GB mid-gray image.
+write('jpeg-21248x16772x3-no-scan.jpg', b'\xff\xd8' + TABLES + frame(21248, 16772, ycc) + b'\xff\xd9')
+# A scan of the two 1 x 1 components of a frame whose third one is sampled
+# 15 x 15: MCUs of 120 x 120 pixels, 178 x 140 of them, two flat blocks each
+# in 12 KB of data; the third component is never scanned.
+sparse = b'\xff\xd8' + TABLES + frame(21248, 16772, [(1, 0x11), (2, 0x11), (3, 0xFF)]) + scan([1, 2])
+write('jpeg-21248x16772x3-one-plane-unscanned.jpg', sparse + bytes(178 * 140 * 2 * 2 // 8) + b'\xff\xd9')
+# 1 KB of scan headers that carry no component over a 32767 x 32767 frame.
+head = b'\xff\xd8' + TABLES + frame(32767, 32767, [(1, 0x11)])
+empty = segment(0xFFDA, b'\x00\x00\x3f\x00')
+write('jpeg-32767x32767-empty-scans.jpg', head + empty * ((1022 - len(head)) // len(empty)) + b'\xff\xd9')
+
+def tga(image_type, width, height):
+    return struct.pack('<BBBHHBHHHHBB', 0, 0, image_type, 0, 0, 0, 0, 0, width, height, 24, 0x20)
+
+# 65535 x 16383 declared, one row of data: raw 24-bit pixels, and
+# repetition packets of 128 pixels (4 bytes each).
+write('tga-65535x16383-one-row.tga', tga(2, 65535, 16383) + b'\x11' * (65535 * 3))
+write('tga-65535x16383-rle-one-row.tga', tga(10, 65535, 16383) + b'\xff\x01\x02\x03' * 511 + b'\xfe\x01\x02\x03')
+PY
+
+failed=0
+printf '%-44s %8s %7s %9s %13s\n' input bytes status seconds 'max RSS KiB'
+measure() { # name input-path size
+  local name=$1 input=$2 size=$3 status=0
+  /usr/bin/time -v -o "$work/time.txt" "$tarnwick" "$input" "$work/out.h" 2>"$work/stderr.txt" || status=$?
+  local elapsed rss seconds
+  elapsed=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$work/time.txt")
+  rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
+  seconds=$(awk -v t="$elapsed" 'BEGIN { n = split(t, p, ":"); s = 0; for(i = 1; i <= n; ++i) s = s * 60 + p[i]; printf "%.2f", s }')
+  local verdict=ok
+  if [ "$status" -ne 255 ] || ! grep -q "^error: error loading image file" "$work/stderr.txt"; then
+    verdict="FAILED: not the load error"
+  elif awk -v s="$seconds" -v m="$max_seconds" 'BEGIN { exit !(s >= m) }'; then
+    verdict="FAILED: ${max_seconds} s or more"
+  elif [ "$rss" -ge "$max_rss_kib" ]; then
+    verdict="FAILED: ${max_rss_kib} KiB or more"
+  fi
+  printf '%-44s %8s %7s %9s %13s  %s\n' "$name" "$size" "$status" "$seconds" "$rss" "$verdict"
+  [ "$verdict" = ok ] || failed=1
+}
+
+for input in "$work"/*.jpg "$work"/*.tga; do
+  measure "$(basename "$input")" "$input" "$(stat -c %s "$input")"
+done
+exit $failed

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Runs Tarnwick under valgrind's memcheck on the test images with several
+# switch combinations, and on inputs that must fail: the fuzzers' crashers,
+# truncated files, a missing file, a header path that cannot be written.
+# Every run must be free of invalid accesses and leaks, must end with only
+# the three standard descriptors open, and must exit as expected (0 for a
+# conversion, 255 for a load or write error).
+#   tests/memcheck.sh [path-to-Tarnwick]
+# Without a path, build/Tarnwick is used, built first (with tests off) when
+# it is missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+if [ $# -ge 1 ]; then
+  tarnwick=$(realpath "$1")
+else
+  tarnwick=$root/build/Tarnwick
+  if [ ! -x "$tarnwick" ]; then
+    cmake -S . -B build -DTARNWICK_BUILD_TESTS=OFF >/dev/null
+    cmake --build build -j2 --target Tarnwick >/dev/null
+  fi
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+runs=0
+failures=0
+
+# check EXPECTED-STATUS ARGS...: one run under memcheck. Descriptors other
+# than the standard three are closed first, so that the report at exit shows
+# exactly what Tarnwick left open.
+check() {
+  local expected=$1 status=0
+  shift
+  runs=$((runs + 1))
+  (
+    for fd in $(ls /proc/$BASHPID/fd); do
+      if [ "$fd" -gt 2 ]; then eval "exec $fd>&-"; fi
+    done 2>/dev/null
+    exec valgrind --leak-check=full --show-leak-kinds=all --errors-for-leak-kinds=all \
+      --error-exitcode=1 --track-fds=yes --log-fd=2 "$tarnwick" "$@" >/dev/null
+  ) 2>"$work/log" || status=$?
+  local problem=
+  if [ "$status" -eq 1 ]; then
+    problem="memcheck errors"
+  elif [ "$status" -ne "$expected" ]; then
+    problem="exit status $status, expected $expected"
+  elif ! grep -q 'FILE DESCRIPTORS: 3 open (3 std) at exit' "$work/log"; then
+    problem="descriptors left open"
+  fi
+  if [ -n "$problem" ]; then
+    failures=$((failures + 1))
+    echo "FAILED ($problem): Tarnwick $*"
+    grep '^==' "$work/log" | tail -n 40
+  fi
+}
+
+# The choice byte of a whole-conversion crasher: extension and switches, as
+# in fuzz/fuzz_support.cpp.
+convert_args() { # choice-byte image-path header-path
+  local c=$1
+  local args=("$2" "$3")
+  [ $((c & 0x04)) -ne 0 ] && args+=(--rle)
+  [ $((c & 0x08)) -ne 0 ] && args+=(--rle-decoder)
+  [ $((c & 0x10)) -ne 0 ] && args+=(--gray)
+  [ $((c & 0x20)) -ne 0 ] && args+=(--verbose)
+  [ $((c & 0x40)) -ne 0 ] && args+=(--unknown)
+  echo "${args[@]}"
+}
+
+switches=("" "--rle" "--rle --rle-decoder --gray" "--verbose --rle-decoder --rgb")
+out=$work/out.h
+
+echo "== memcheck: test images"
+n=0
+for image in tests/fixtures/tga/*.tga tests/fixtures/jpeg/*.jpg tests/fixtures/cjpeg_q*.jpg \
+    tests/fixtures/magick_*.jpg; do
+  # shellcheck disable=SC2086
+  check 0 "$image" "$out" ${switches[n % 4]}
+  n=$((n + 1))
+done
+for image in examples/sample.jpg examples/sample.tga; do
+  for s in "${switches[@]}"; do
+    # shellcheck disable=SC2086
+    check 0 "$image" "$out" $s
+  done
+done
+cp examples/sample.jpg "$work/sample.bin" # TGA is tried first, then JPEG
+check 0 "$work/sample.bin" "$out" --verbose
+
+echo "== memcheck: inputs that must fail"
+for crasher in tests/crashers/tga/* tests/crashers/jpeg/*; do
+  [ -e "$crasher" ] || continue
+  case $crasher in *.loads.*) want=0 ;; *) want=255 ;; esac
+  check $want "$crasher" "$out" --rle
+done
+for crasher in tests/crashers/convert/*; do
+  [ -e "$crasher" ] || continue
+  case $crasher in *.loads.*) want=0 ;; *) want=255 ;; esac
+  choice=$(od -An -tu1 -N1 "$crasher" | tr -d ' ')
+  extensions=(.tga .jpg .bin .jpeg)
+  image=$work/convert${extensions[choice & 3]}
+  tail -c +2 "$crasher" >"$image"
+  # shellcheck disable=SC2046
+  check $want $(convert_args "$choice" "$image" "$out")
+done
+for image in examples/sample.jpg examples/sample.tga tests/fixtures/tga/im_rgb24_rle.tga \
+    tests/fixtures/jpeg/cjpeg_420_restart_row.jpg; do
+  size=$(stat -c %s "$image")
+  extension=${image##*.}
+  for keep in 1 17 100 $((size / 2)) $((size - 1)); do
+    head -c "$keep" "$image" >"$work/cut.$extension"
+    check 255 "$work/cut.$extension" "$out"
+  done
+done
+check 255 "$work/missing.jpg" "$out"
+check 255 "$work/missing.tga" "$out" --verbose
+check 255 "$work/missing" "$out"
+check 255 examples/sample.jpg /dev/full
+check 255 examples/sample.tga /dev/full --rle --rle-decoder
+check 255 examples/sample.tga "$work/no-such-folder/out.h"
+check 0 # the usage text
+
+echo "memcheck: $((runs - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
