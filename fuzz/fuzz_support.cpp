@@ -50,6 +50,8 @@ void TouchAndFreeImage(Image *p_image)
     for(uint64_t i = 0; i < n_PixelCount(*p_image); ++i)
         n_sum = n_sum + p_image->p_buffer[i];
     FreeImage(p_image);
+}
+
 void AbortIfLargerThan(const Image *p_image, uint64_t n_max_pixels)
 {
     if(p_image && n_PixelCount(*p_image) > n_max_pixels)
