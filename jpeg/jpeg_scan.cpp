@@ -453,11 +453,8 @@ bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &tab
 bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &header)
 {
     uint16_t n_length = 0;
-    // A scan carries 1..4 components. One of none would read no data yet
-    // still walk every MCU of the frame: thousands of such eight-byte
-    // headers would cost seconds.
     if(!decoder.b_frame_seen || !ReadU16(input, n_length) || !ReadByte(input, header.n_scan_components) ||
-       header.n_scan_components < 1 || header.n_scan_components > kMaxScanComponents)
+       header.n_scan_components > kMaxScanComponents)
         return false;
     for(int j = 0; j < header.n_scan_components; ++j) {
         ScanComponent &scan_component = header.scan_components[j];
@@ -520,11 +517,31 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
     return true;
 }
 
+// A scan that carries no component reads no entropy-coded data; with restart
+// processing on, the marker search still happens after every interval. Only
+// those searches are made, each consuming a marker of the file, so the cost is
+// bounded by the file, not by the MCU count the frame declares.
+bool PassOverEmptyScan(JpegDecoder &decoder, InputBuffer &input, int32_t n_mcu_count)
+{
+    if(!decoder.b_restart || n_mcu_count == 0)
+        return true;
+    for(int32_t n_search = (n_mcu_count - 1) / decoder.n_restart_interval; n_search > 0; --n_search) {
+        uint16_t n_marker = 0;
+        for(int16_t &n_predictor : decoder.n_dc_predictors)
+            n_predictor = 0;
+        if(!FindMarker(input, n_marker))
+            return false;
+    }
+    return true;
+}
+
 bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
 {
     ScanHeader header;
     if(!ReadScanHeader(decoder, input, header))
         return false;
+    if(header.n_scan_components == 0)
+        return PassOverEmptyScan(decoder, input, header.n_mcu_count);
     BitReader reader;
     Clear(reader);
     // b_restart is only ever set together with a non-zero interval.

@@ -59,8 +59,8 @@ int16_t ReadBits(BitReader &reader, int n_bits, InputBuffer &input);
 // matches or the input ended.
 bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol);
 // Reads the scan header that follows the start-of-scan marker; false when it
-// is cut short, carries no component or more than four, or names a
-// component, table or plane the frame does not have.
+// is cut short, carries more than four components, or names a component,
+// table or plane the frame does not have.
 bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &header);
 // Decodes MCU n_mcu of the scan into the planes; false on corrupt data or
 // when the input ended.

@@ -615,15 +615,20 @@ TEST_F(ScanTest, RestartClearsThePredictorOfEveryComponentId)
         ExpectFlatBlock(3, 8 * n_mcu, 0, 5);
 }
 
-TEST_F(ScanTest, ScanWithoutComponentsFails)
+TEST_F(ScanTest, ScanWithoutComponentsReadsNoBitsButStillSearchesMarkers)
 {
-    // It would read no data yet walk every MCU of the frame, with or without
-    // restart markers.
     SetFrame(24, 8, {{1, 1, 1}});
-    EXPECT_FALSE(RunScanBytes({0, 6, 0, 0, 63, 0, 0x12, 0xFF, 0xD9}));
+    uint16_t n_next = 0;
+    ASSERT_TRUE(RunScanBytes({0, 6, 0, 0, 63, 0, 0x12, 0xFF, 0xD9}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD9);
     decoder.b_restart = 1;
     decoder.n_restart_interval = 1;
-    EXPECT_FALSE(RunScanBytes({0, 6, 0, 0, 63, 0, 0xFF, 0xD0, 0xFF, 0xD1, 0xFF, 0xD9}));
+    // Three MCUs: markers are searched after MCUs 0 and 1.
+    ASSERT_TRUE(RunScanBytes({0, 6, 0, 0, 63, 0, 0xFF, 0xD0, 0xFF, 0xD1, 0xFF, 0xD9}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD9);
+    ASSERT_TRUE(RunScanBytes({0, 6, 0, 0, 63, 0, 0xFF, 0xD0, 0xFF, 0xD9, 0xFF, 0xD8}, &n_next));
+    EXPECT_EQ(n_next, 0xFFD8);
+    EXPECT_FALSE(RunScanBytes({0, 6, 0, 0, 63, 0, 0xFF, 0xD0}));
 }
 
 TEST_F(ScanTest, EmptyFrameDecodesNoMcu)

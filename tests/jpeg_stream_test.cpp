@@ -557,6 +557,8 @@ TEST(ScansDue, EveryComponentNeedsAScanBeforeTheEndOfImage)
     ExpectPlanesReleased(*p_decoder);
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({1}, 4), FlatScan({3}), kEoi})));
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({1, 2}, 5), kEoi})));
+    // A scan of no component reads no data and carries nothing.
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({}), kEoi})));
     // The marks of a finished decode do not carry over into the next one.
     ASSERT_TRUE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({1, 2, 3}, 6), kEoi})));
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, tables, frame, kEoi})));
