@@ -65,6 +65,13 @@ head = b'\xff\xd8' + TABLES + frame(32767, 32767, [(1, 0x11)])
 empty = segment(0xFFDA, b'\x00\x00\x3f\x00')
 write('jpeg-32767x32767-empty-scans.jpg', head + empty * ((1022 - len(head)) // len(empty)) + b'\xff\xd9')
 
+# 1 KB of four-component frame headers of two alternating sizes: planes
+# freed and allocated anew for each would come back as recycled heap memory
+# that calloc must clear.
+four = [(1, 0x11), (2, 0x11), (3, 0x11), (4, 0x11)]
+frames = b"\xff\xd8" + (frame(5784, 5784, four) + frame(4072, 4072, four)) * 23
+write('jpeg-1k-of-frame-headers.jpg', frames[:1024])
+
 def tga(image_type, width, height):
     return struct.pack('<BBBHHBHHHHBB', 0, 0, image_type, 0, 0, 0, 0, 0, width, height, 24, 0x20)
 

@@ -528,18 +528,16 @@ TEST(FrameHeader, EmptyAndLargestFramesAreAccepted)
     EXPECT_EQ(p_decoder->n_mcus_per_row, 4096);
 }
 
-TEST(FrameHeader, SecondFrameHeaderReplacesThePlanesOfTheFirst)
+TEST(FrameHeader, SecondFrameHeaderFailsTheDecode)
 {
+    // Its tables stay unread, and the first frame's planes are released.
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    ImagePtr p_image =
-        Decode(*p_decoder, Join({kSoi, Dqt8(0), Sof0(32, 32, kYcc420), GraySof0(8, 4), FlatScan({1}), kEoi}));
-    ASSERT_TRUE(p_image); // the sanitizer build finds no leak of the first planes
-    EXPECT_EQ(p_image->n_width, 8);
-    EXPECT_EQ(p_image->b_grayscale, 1);
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0), Sof0(32, 32, kYcc420), GraySof0(8, 4), Dqt8(3),
+                                          FlatScan({1}), kEoi})));
+    EXPECT_EQ(p_decoder->quant_tables[3].b_defined, 0);
     ExpectPlanesReleased(*p_decoder);
-
-    // A scan of the first frame does not count for the second.
-    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0), GraySof0(8, 4), FlatScan({1}), GraySof0(8, 4), kEoi})));
+    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0), GraySof0(8, 4), FlatScan({1}), GraySof0(8, 4),
+                                          FlatScan({1}), kEoi})));
     ExpectPlanesReleased(*p_decoder);
 }
 
@@ -709,7 +707,8 @@ TEST(RefusedFrames, EveryRefusedMarkerStopsTheDecodeAndReleasesThePlanes)
 
 struct BrokenCase {
     const char *p_name;
-    Bytes segments; // between the start of image and a valid gray frame
+    Bytes segments;        // after a valid gray frame
+    bool b_frame = false;  // a frame header: it takes the valid one's place
 };
 
 TEST(BrokenStreams, EveryBrokenLimitFailsTheDecode)
@@ -729,33 +728,34 @@ TEST(BrokenStreams, EveryBrokenLimitFailsTheDecode)
         {"257 Huffman symbols", Segment(0xFFC4, too_many_symbols)},
         {"Huffman table past its segment", Join({Segment(0xFFC4, short_huffman), Bytes(20, 0x00)})},
         {"Huffman segment length 0", SegmentWithLength(0xFFC4, 0, {})},
-        {"frame with no component", Segment(0xFFC0, FrameBody(8, 8, {}))},
+        {"frame with no component", Segment(0xFFC0, FrameBody(8, 8, {})), true},
         {"frame with five components",
-         Segment(0xFFC0, FrameBody(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}, {4, 0x11, 0}, {4, 0x11, 0}}))},
-        {"component ID 0", Sof0(8, 8, {{0, 0x11, 0}})},
-        {"component ID 5", Sof0(8, 8, {{1, 0x11, 0}, {5, 0x11, 0}, {3, 0x11, 0}})},
-        {"component ID used twice", Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {1, 0x11, 0}})},
-        {"horizontal sampling 0", Sof0(8, 8, {{1, 0x01, 0}})},
-        {"vertical sampling 0", Sof0(8, 8, {{1, 0x22, 0}, {2, 0x10, 0}, {3, 0x11, 0}})},
-        {"component quantisation table 4", Sof0(8, 8, {{1, 0x11, 4}})},
-        {"frame width 32768", Sof0(32768, 8, {{1, 0x11, 0}})},
-        {"frame height 65535", Sof0(8, 65535, {{1, 0x11, 0}})},
-        {"frame segment length 1", SegmentWithLength(0xFFC0, 1, FrameBody(8, 8, {{1, 0x11, 0}}))},
+         Segment(0xFFC0, FrameBody(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}, {4, 0x11, 0}, {4, 0x11, 0}})), true},
+        {"component ID 0", Sof0(8, 8, {{0, 0x11, 0}}), true},
+        {"component ID 5", Sof0(8, 8, {{1, 0x11, 0}, {5, 0x11, 0}, {3, 0x11, 0}}), true},
+        {"component ID used twice", Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {1, 0x11, 0}}), true},
+        {"horizontal sampling 0", Sof0(8, 8, {{1, 0x01, 0}}), true},
+        {"vertical sampling 0", Sof0(8, 8, {{1, 0x22, 0}, {2, 0x10, 0}, {3, 0x11, 0}}), true},
+        {"component quantisation table 4", Sof0(8, 8, {{1, 0x11, 4}}), true},
+        {"frame width 32768", Sof0(32768, 8, {{1, 0x11, 0}}), true},
+        {"frame height 65535", Sof0(8, 65535, {{1, 0x11, 0}}), true},
+        {"frame segment length 1", SegmentWithLength(0xFFC0, 1, FrameBody(8, 8, {{1, 0x11, 0}})), true},
         {"restart segment length 0", SegmentWithLength(0xFFDD, 0, {0x00, 0x04})},
         {"application segment length 1", SegmentWithLength(0xFFE1, 1, {})},
         {"comment length 0", SegmentWithLength(0xFFFE, 0, {})},
         {"APP0 length 1", SegmentWithLength(0xFFE0, 1, Bytes(65542, 0x00))},
     };
-    // The broken segment follows a valid frame, so without it the stream
-    // decodes; for frame headers the broken one comes last. The decode stops
-    // right there: the table after it stays unread.
-    const Bytes frame = Join({kSoi, Dqt8(0), GraySof0(8, 8)});
+    // The broken segment follows a valid frame, or takes its place, so that
+    // without it the stream decodes. The decode stops right there: the table
+    // after it stays unread.
+    const Bytes start = Join({kSoi, Dqt8(0)});
+    const Bytes frame = GraySof0(8, 8);
     const Bytes rest = Join({Dqt8(3), FlatScan({1}), kEoi});
     std::unique_ptr<JpegDecoder> p_valid = p_GarbageDecoder();
-    ASSERT_TRUE(Decode(*p_valid, Join({frame, rest})));
+    ASSERT_TRUE(Decode(*p_valid, Join({start, frame, rest})));
     for(const BrokenCase &c : cases) {
         std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-        EXPECT_FALSE(Decode(*p_decoder, Join({frame, c.segments, rest}))) << c.p_name;
+        EXPECT_FALSE(Decode(*p_decoder, Join({start, c.b_frame ? Bytes() : frame, c.segments, rest}))) << c.p_name;
         EXPECT_EQ(p_decoder->quant_tables[3].b_defined, 0) << c.p_name;
         ExpectPlanesReleased(*p_decoder);
     }
