@@ -93,6 +93,7 @@ inline void Transpose(float *p_out, const float *p_in)
             p_out[8 * c + r] = p_in[8 * r + c];
 }
 
+#if !defined(__SSE2__)
 // Clamp to the sample range, then truncate toward zero (not round).
 inline int8_t n_ClampSample(float f)
 {
@@ -100,6 +101,7 @@ inline int8_t n_ClampSample(float f)
     f = f > kSampleMax ? kSampleMax : f;
     return int8_t(int(f));
 }
+#endif
 
 } // namespace
 
