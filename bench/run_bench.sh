@@ -227,6 +227,7 @@ for input in $INPUTS; do
   done
 done
 rm -f "$HEADER"
+[ "$USE_SHM" = 1 ] && rmdir "$OUT_DIR"
 
 if [ "$RUN_STAGES" = 1 ]; then
   echo
