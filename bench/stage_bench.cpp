@@ -6,7 +6,7 @@
 //
 // OUT_DIR is where the header files go (a folder on the normal disk; the
 // writing benchmarks also write once more to /dev/shm). bench/run_bench.sh
-// runs this with the inputs it makes; see doc/performance.md.
+// runs this with the inputs it makes; see the README's performance section.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
