@@ -32,21 +32,10 @@ struct StageInputs {
     std::string out_dir;
 };
 
-Image *p_DecodeJpegFile(const std::string &path)
-{
-    FILE *p_file = std::fopen(path.c_str(), "rb");
-    if(!p_file)
-        return nullptr;
-    JpegDecoder decoder;
-    Image *p_image = decoder.Decode(p_file);
-    std::fclose(p_file);
-    return p_image;
-}
-
 // The decoded photo, optionally reduced to gray, as the later stages see it.
 struct DecodedPhoto {
     Image *p_image = nullptr;
-    explicit DecodedPhoto(const std::string &path, bool b_gray) : p_image(p_DecodeJpegFile(path))
+    explicit DecodedPhoto(const std::string &path, bool b_gray) : p_image(p_LoadJpegImage(path.c_str()))
     {
         if(p_image && b_gray)
             ReduceToGray(*p_image);
@@ -90,7 +79,7 @@ void LoadRepeatedly(benchmark::State &state, Load load)
 
 void JpegDecode(benchmark::State &state, const StageInputs &inputs)
 {
-    LoadRepeatedly(state, [&inputs] { return p_DecodeJpegFile(inputs.jpeg_path); });
+    LoadRepeatedly(state, [&inputs] { return p_LoadJpegImage(inputs.jpeg_path.c_str()); });
 }
 
 // The colour assembly of a 4:2:0 frame the size of the photo: Y plane at full

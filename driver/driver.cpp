@@ -84,18 +84,6 @@ void PrintProgress(const ConversionOptions &options, const char *p_text)
     std::fflush(stdout);
 }
 
-// Opens, decodes with a fresh decoder and closes the file.
-Image *p_LoadJpegImage(const char *p_path)
-{
-    FILE *p_file = std::fopen(p_path, "rb");
-    if(!p_file)
-        return nullptr;
-    JpegDecoder decoder;
-    Image *p_image = decoder.Decode(p_file);
-    std::fclose(p_file);
-    return p_image;
-}
-
 Image *p_LoadImage(const char *p_path, const ConversionOptions &options)
 {
     switch(FormatFromExtension(p_path)) {
@@ -116,6 +104,17 @@ Image *p_LoadImage(const char *p_path, const ConversionOptions &options)
 }
 
 } // namespace
+
+Image *p_LoadJpegImage(const char *p_path)
+{
+    FILE *p_file = std::fopen(p_path, "rb");
+    if(!p_file)
+        return nullptr;
+    JpegDecoder decoder;
+    Image *p_image = decoder.Decode(p_file);
+    std::fclose(p_file);
+    return p_image;
+}
 
 void ReduceToGray(Image &image)
 {

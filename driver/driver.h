@@ -12,6 +12,10 @@ struct ConversionOptions {
     bool b_rle_decoder;
 };
 
+// Opens the file, decodes it with a fresh JpegDecoder and closes it; nullptr
+// when the file cannot be opened or the decode fails.
+Image *p_LoadJpegImage(const char *p_path);
+
 // Replaces every pixel by its gray value 0..255 (bits 8-31 become zero).
 void ReduceToGray(Image &image);
 

@@ -148,8 +148,7 @@ void StartItemWriter(ItemWriter &writer, FILE *p_file, bool b_byte_items)
 {
     writer.p_file = p_file;
     writer.b_byte_items = b_byte_items;
-    writer.n_items_per_line = b_byte_items ? kItemsPerLine8 : kItemsPerLine32;
-    writer.n_line_countdown = writer.n_items_per_line;
+    writer.n_line_countdown = b_byte_items ? kItemsPerLine8 : kItemsPerLine32;
     writer.n_chunk_used = 0;
     writer.n_hand_over_at = 0;
 }

@@ -41,7 +41,6 @@ constexpr size_t kLongestItemBytes = 2 + 8 + 3;
 struct ItemWriter {
     FILE *p_file;
     bool b_byte_items;      // 8-bit kind ("0x%02x"); otherwise 32-bit ("0x%08x")
-    int n_items_per_line;   // 14 or 7
     int n_line_countdown;   // items still to come on the current line
     size_t n_chunk_used;    // bytes of a_chunk not yet handed to p_file
     size_t n_hand_over_at;  // bytes of a_chunk the next hand-over passes on (0: not yet known)

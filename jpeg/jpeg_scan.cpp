@@ -517,6 +517,17 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
     return true;
 }
 
+// What a restart marker ends: every DC predictor starts again at 0, and the
+// next marker of the file, whatever it is, is consumed. False when the input
+// ends first.
+bool RestartInterval(JpegDecoder &decoder, InputBuffer &input)
+{
+    uint16_t n_marker = 0;
+    for(int16_t &n_predictor : decoder.n_dc_predictors)
+        n_predictor = 0;
+    return FindMarker(input, n_marker);
+}
+
 // A scan that carries no component reads no entropy-coded data; with restart
 // processing on, the marker search still happens after every interval. Only
 // those searches are made, each consuming a marker of the file, so the cost is
@@ -526,10 +537,7 @@ bool PassOverEmptyScan(JpegDecoder &decoder, InputBuffer &input, int32_t n_mcu_c
     if(!decoder.b_restart || n_mcu_count == 0)
         return true;
     for(int32_t n_search = (n_mcu_count - 1) / decoder.n_restart_interval; n_search > 0; --n_search) {
-        uint16_t n_marker = 0;
-        for(int16_t &n_predictor : decoder.n_dc_predictors)
-            n_predictor = 0;
-        if(!FindMarker(input, n_marker))
+        if(!RestartInterval(decoder, input))
             return false;
     }
     return true;
@@ -552,10 +560,7 @@ bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
         if(!decoder.b_restart || --n_until_restart > 0 || n_mcu + 1 == header.n_mcu_count)
             continue;
         // Any marker ends the interval; its restart number is not checked.
-        uint16_t n_marker = 0;
-        for(int16_t &n_predictor : decoder.n_dc_predictors)
-            n_predictor = 0;
-        if(!FindMarker(input, n_marker))
+        if(!RestartInterval(decoder, input))
             return false;
         Reset(reader);
         n_until_restart = decoder.n_restart_interval;

@@ -17,7 +17,9 @@ namespace {
 constexpr int32_t kStagedPixels = 256;
 constexpr size_t kStagingBytes = kStagedPixels * 4;
 
-int32_t n_BytesPerPixel(TgaPixelKind kind)
+} // namespace
+
+int32_t n_TgaBytesPerPixel(TgaPixelKind kind)
 {
     switch(kind) {
     case TgaPixelKind::k16Bit: return 2;
@@ -27,6 +29,8 @@ int32_t n_BytesPerPixel(TgaPixelKind kind)
     }
     return 1;
 }
+
+namespace {
 
 uint32_t n_LookUpIndex(uint8_t n_byte, const TgaColorMap &color_map)
 {
@@ -81,7 +85,7 @@ bool ReadRawPixels(uint32_t *p_dest, int32_t n_count, FILE *p_file, TgaPixelKind
                    const TgaColorMap &color_map)
 {
     uint8_t staging[kStagingBytes];
-    const int32_t n_pixel_bytes = n_BytesPerPixel(kind);
+    const int32_t n_pixel_bytes = n_TgaBytesPerPixel(kind);
     for(int32_t n_done = 0; n_done < n_count;) {
         const int32_t n_block = n_count - n_done < kStagedPixels ? n_count - n_done : kStagedPixels;
         if(!ReadFilePixels(staging, n_block, n_pixel_bytes, p_file))
@@ -96,7 +100,7 @@ bool ReadRlePixels(uint32_t *p_dest, int32_t n_count, FILE *p_file, TgaPixelKind
                    const TgaColorMap &color_map)
 {
     uint8_t staging[kStagingBytes];
-    const int32_t n_pixel_bytes = n_BytesPerPixel(kind);
+    const int32_t n_pixel_bytes = n_TgaBytesPerPixel(kind);
     for(int32_t n_done = 0; n_done < n_count;) {
         const int n_header = std::getc(p_file);
         if(n_header == EOF)

@@ -134,25 +134,20 @@ bool ReadColorMap(TgaLoad &load, const TgaHeader &header, TgaColorMap &color_map
     return ReadRawPixels(load.p_color_map, color_map.n_entry_count, load.p_file, entry_kind, TgaColorMap{});
 }
 
-int32_t n_FileBytesPerPixel(const TgaHeader &header)
-{
-    return (header.n_image_type & 7) == kTrueColor ? (header.n_pixel_bits + 7) / 8 : 1;
-}
-
 // A file cannot hold fewer bytes than its pixel data needs: uncompressed rows
 // take width x bytes-per-pixel each, and every run-length row at least one
 // packet of a header byte and one pixel per 128 pixels. Refusing a file that
 // is shorter than that before allocating keeps memory and work bounded by the
 // file's real size, not by the size it declares. Only regular files have a
 // size to compare; anything else is read until it ends.
-bool FileCanHoldPixels(FILE *p_file, const TgaHeader &header)
+bool FileCanHoldPixels(FILE *p_file, const TgaHeader &header, TgaPixelKind kind)
 {
     struct stat info;
     const long n_position = std::ftell(p_file);
     if(fstat(fileno(p_file), &info) != 0 || !S_ISREG(info.st_mode) || n_position < 0)
         return true;
     const uint64_t n_left = uint64_t(info.st_size) > uint64_t(n_position) ? uint64_t(info.st_size - n_position) : 0;
-    const uint64_t n_pixel_bytes = uint64_t(n_FileBytesPerPixel(header));
+    const uint64_t n_pixel_bytes = uint64_t(n_TgaBytesPerPixel(kind));
     const uint64_t n_rows = header.n_width ? header.n_height : 0;
     const uint64_t n_row_bytes = (header.n_image_type & 8) ? (header.n_width + 127u) / 128u * (1 + n_pixel_bytes)
                                                            : header.n_width * n_pixel_bytes;
@@ -204,7 +199,7 @@ bool LoadInto(TgaLoad &load, const char *p_path)
     const bool b_has_pixels = header.n_width != 0 && header.n_height != 0;
     if(b_has_pixels && n_class == kTrueColor && !ChooseColorKind(header.n_pixel_bits, kind))
         return false;
-    if(!FileCanHoldPixels(load.p_file, header))
+    if(!FileCanHoldPixels(load.p_file, header, kind))
         return false;
     load.p_image = p_AllocateImage(header.n_width, header.n_height);
     if(!load.p_image)

@@ -37,6 +37,9 @@ bool ReadRawPixels(uint32_t *p_dest, int32_t n_count, FILE *p_file, TgaPixelKind
 bool ReadRlePixels(uint32_t *p_dest, int32_t n_count, FILE *p_file, TgaPixelKind kind,
                    const TgaColorMap &color_map);
 
+// File bytes of one pixel of the kind: 2, 3, 4 or 1.
+int32_t n_TgaBytesPerPixel(TgaPixelKind kind);
+
 // Widens a 16-bit x1R5G5B5 value to 0xFFRRGGBB, each channel c -> c * 255 / 31.
 uint32_t Expand16BitPixel(uint16_t n_value);
 
