@@ -4,11 +4,9 @@
 
 Image *p_AllocateImage(int32_t n_width, int32_t n_height)
 {
-    if(n_width < 0 || n_height < 0)
+    if(!b_IsAllowedImageSize(n_width, n_height))
         return nullptr;
     const uint64_t n_bytes = uint64_t(n_width) * uint64_t(n_height) * 4u;
-    if(n_bytes > kMaxImageBytes)
-        return nullptr;
 
     Image *p_image = static_cast<Image *>(std::malloc(sizeof(Image)));
     if(!p_image)

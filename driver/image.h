@@ -24,6 +24,13 @@ struct Image {
 // (or a negative size) is treated like a failed allocation.
 constexpr uint64_t kMaxImageBytes = 0xFFFFFFFFull;
 
+// The sizes an Image may have: neither negative, and a pixel array whose
+// byte count fits in 32 bits.
+inline bool b_IsAllowedImageSize(int32_t n_width, int32_t n_height)
+{
+    return n_width >= 0 && n_height >= 0 && uint64_t(n_width) * uint64_t(n_height) * 4u <= kMaxImageBytes;
+}
+
 // Allocates the record and a pixel array of n_width * n_height pixels, with
 // the descriptive fields zeroed and the pixels uninitialised. Returns nullptr
 // when either size is negative, the byte count does not fit in 32 bits, or an

@@ -57,10 +57,7 @@ void RemovePartialFile(const HeaderFileOrigin &origin, const char *p_header_path
 // reading outside its pixel array.
 bool b_ImageIsWritable(const Image &image)
 {
-    if(image.n_width < 0 || image.n_height < 0)
-        return false;
-    uint64_t n_pixels = n_PixelCount(image);
-    return n_pixels * 4 <= kMaxImageBytes && (n_pixels == 0 || image.p_buffer);
+    return b_IsAllowedImageSize(image.n_width, image.n_height) && (n_PixelCount(image) == 0 || image.p_buffer);
 }
 
 // The image path inside the /* */ comment: each "*/" is written as "* /" so
