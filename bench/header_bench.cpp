@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace tarnwick;
+
 constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
 

@@ -14,9 +14,12 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   endif()
 endif()
 
-# Library targets of the subsystems: sources of one folder, the folder and
-# driver/ (for the Image record) on the include path.
+# Library targets of the subsystems: the sources of one folder, with that
+# folder on the include path of the library and of what links it. Nothing
+# else goes there: a library reaches another folder's headers only by
+# linking that folder's library (image/ for the Image record), and no
+# library links the driver.
 function(tarnwick_add_library name)
   add_library(${name} STATIC ${ARGN})
-  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/driver)
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 endfunction()

@@ -3,16 +3,19 @@
 // decoder, anything else TGA first and then JPEG), optionally reduces the
 // pixels to gray, calls the header writer, and is the only layer that prints:
 // progress lines on standard output (with --verbose), the usage text, the
-// warning and the errors on standard error.
+// warning and the errors on standard error. With --verbose a failed load
+// also names its cause.
 #include "driver.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "header_writer.h"
+#include "image.h"
 #include "jpeg_decoder.h"
 #include "tga_reader.h"
 
+namespace tarnwick {
 namespace {
 
 const char kUsageText[] =
@@ -52,7 +55,7 @@ ConversionOptions ParseSwitches(int n_argc, const char *const *p_argv)
     return options;
 }
 
-bool EqualsIgnoringAsciiCase(const char *p_text, const char *p_lower)
+bool b_EqualsIgnoringAsciiCase(const char *p_text, const char *p_lower)
 {
     for(; *p_text && *p_lower; ++p_text, ++p_lower) {
         const char c = (*p_text >= 'A' && *p_text <= 'Z') ? char(*p_text - 'A' + 'a') : *p_text;
@@ -69,9 +72,9 @@ ImageFormat FormatFromExtension(const char *p_path)
     const char *p_dot = std::strrchr(p_path, '.');
     if(!p_dot)
         return ImageFormat::kUnknown;
-    if(EqualsIgnoringAsciiCase(p_dot, ".tga"))
+    if(b_EqualsIgnoringAsciiCase(p_dot, ".tga"))
         return ImageFormat::kTga;
-    if(EqualsIgnoringAsciiCase(p_dot, ".jpg") || EqualsIgnoringAsciiCase(p_dot, ".jpeg"))
+    if(b_EqualsIgnoringAsciiCase(p_dot, ".jpg") || b_EqualsIgnoringAsciiCase(p_dot, ".jpeg"))
         return ImageFormat::kJpeg;
     return ImageFormat::kUnknown;
 }
@@ -84,55 +87,40 @@ void PrintProgress(const ConversionOptions &options, const char *p_text)
     std::fflush(stdout);
 }
 
-Image *p_LoadImage(const char *p_path, const ConversionOptions &options)
+// A reader that found its format's signature got further than one that did
+// not, and its cause is the one worth reporting. The TGA header has no
+// signature, so the TGA reader's cause stands when no other reader found one.
+bool b_FoundSignature(LoadFailure failure)
+{
+    return failure != LoadFailure::kNotJpeg && failure != LoadFailure::kNotPng &&
+           failure != LoadFailure::kCannotOpen;
+}
+
+Image *LoadImage(const char *p_path, const ConversionOptions &options, LoadFailure &failure)
 {
     switch(FormatFromExtension(p_path)) {
     case ImageFormat::kTga:
         PrintProgress(options, "loading image in TGA format ...\n");
-        return LoadTgaImage(p_path);
+        return LoadTgaImage(p_path, &failure);
     case ImageFormat::kJpeg:
         PrintProgress(options, "loading image in JPEG format ...\n");
-        return p_LoadJpegImage(p_path);
+        return LoadJpegImage(p_path, &failure);
     case ImageFormat::kUnknown:
         break;
     }
     PrintProgress(options, "attempting to load image in TGA format ...\n");
-    if(Image *p_image = LoadTgaImage(p_path))
+    if(Image *p_image = LoadTgaImage(p_path, &failure))
         return p_image;
+    const LoadFailure tga_failure = failure;
     PrintProgress(options, "attempting to load image in JPEG format ...\n");
-    return p_LoadJpegImage(p_path);
+    if(Image *p_image = LoadJpegImage(p_path, &failure))
+        return p_image;
+    if(!b_FoundSignature(failure))
+        failure = tga_failure;
+    return nullptr;
 }
 
 } // namespace
-
-Image *p_LoadJpegImage(const char *p_path)
-{
-    FILE *p_file = std::fopen(p_path, "rb");
-    if(!p_file)
-        return nullptr;
-    JpegDecoder decoder;
-    Image *p_image = decoder.Decode(p_file);
-    std::fclose(p_file);
-    return p_image;
-}
-
-void ReduceToGray(Image &image)
-{
-    // The single-precision weights nearest to 0.299, 0.587 and 0.114, widened
-    // to double. Their sum is slightly above 1, so a pixel whose three channels
-    // are equal keeps its value; the plain double constants would not.
-    const double f_red = 0.29899999499320984;
-    const double f_green = 0.5870000123977661;
-    const double f_blue = 0.11400000005960464;
-    const uint64_t n_pixels = n_PixelCount(image);
-    for(uint64_t i = 0; i < n_pixels; ++i) {
-        const uint32_t n_pixel = image.p_buffer[i];
-        const double f_gray = (((n_pixel >> 16) & 0xFF) * f_red + ((n_pixel >> 8) & 0xFF) * f_green) +
-                              (n_pixel & 0xFF) * f_blue;
-        const uint32_t n_gray = uint32_t(f_gray); // truncation toward zero
-        image.p_buffer[i] = n_gray > 255 ? 255 : n_gray;
-    }
-}
 
 int RunTarnwick(int n_argc, const char *const *p_argv)
 {
@@ -144,9 +132,12 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
     const char *p_header_path = p_argv[2];
     const ConversionOptions options = ParseSwitches(n_argc, p_argv);
 
-    Image *p_image = p_LoadImage(p_image_path, options);
+    LoadFailure failure = LoadFailure::kNone;
+    Image *p_image = LoadImage(p_image_path, options, failure);
     if(!p_image) {
         std::fprintf(stderr, "error: error loading image file '%s'\n", p_image_path);
+        if(options.b_verbose)
+            std::fprintf(stderr, "error: %s\n", DescribeLoadFailure(failure));
         return -1;
     }
     if(options.b_gray)
@@ -163,3 +154,5 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
     PrintProgress(options, " ok\n");
     return 0;
 }
+
+} // namespace tarnwick

@@ -2,5 +2,5 @@
 
 int main(int argc, char **argv)
 {
-    return RunTarnwick(argc, argv);
+    return tarnwick::RunTarnwick(argc, argv);
 }

@@ -15,6 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *p_data, size_t n_size)
     const std::string header_path = "/tmp/tarnwick-fuzz-" + std::to_string(getpid()) + ".h";
     const char *argv[8];
     const int n_argc = n_FuzzConversionArguments(p_data[0], image_path.c_str(), header_path.c_str(), argv);
-    RunTarnwick(n_argc, argv);
+    tarnwick::RunTarnwick(n_argc, argv);
     return 0;
 }

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *p_data, size_t n_size)
     FILE *p_file = fmemopen(const_cast<uint8_t *>(p_data), n_size, "rb");
     if(!p_file)
         return 0;
-    JpegDecoder decoder;
+    tarnwick::JpegDecoder decoder;
     Image *p_image = decoder.Decode(p_file);
     std::fclose(p_file);
     // A complete scan costs at least two bits per 8x8 block of every

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "image.h"
+using namespace tarnwick;
 
 std::string WriteFuzzInput(const uint8_t *p_data, size_t n_size, const char *p_extension)
 {

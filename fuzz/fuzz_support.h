@@ -6,11 +6,14 @@
 #include <cstdint>
 #include <string>
 
+#include "image.h"
+
+using tarnwick::Image;
+
 // Writes the bytes to a file named after this process with the given
 // extension and returns its path, or an empty string on failure.
 std::string WriteFuzzInput(const uint8_t *p_data, size_t n_size, const char *p_extension);
 
-struct Image;
 // Reads every pixel of a loaded image, so that a pixel array shorter than the
 // image's size shows up under the address sanitizer, then frees it. Accepts
 // nullptr.

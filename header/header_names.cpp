@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+namespace tarnwick {
 namespace {
 
 // The guard takes this many characters of the header path: with "__" and
@@ -65,3 +66,5 @@ void BuildArrayName(const char *p_image_path, char (&a_name)[kHeaderNameBufferSi
     }
     a_name[n_length] = 0;
 }
+
+} // namespace tarnwick

@@ -16,10 +16,14 @@
 
 #include <cstddef>
 
+namespace tarnwick {
+
 // Both names fit, with their terminating zero, in a buffer of this size.
 constexpr size_t kHeaderNameBufferSize = 256;
 
 void BuildGuardName(const char *p_header_path, char (&a_guard)[kHeaderNameBufferSize]);
 void BuildArrayName(const char *p_image_path, char (&a_name)[kHeaderNameBufferSize]);
+
+} // namespace tarnwick
 
 #endif // TARNWICK_HEADER_NAMES_H

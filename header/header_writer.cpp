@@ -10,6 +10,7 @@
 #include "rle_decoder_text.h"
 #include "rle_packer.h"
 
+namespace tarnwick {
 namespace {
 
 // What the header path named before the writer opened it, and which file the
@@ -74,7 +75,7 @@ void WriteCommentPath(FILE *p_file, const char *p_path)
     }
 }
 
-bool b_WriteComment(FILE *p_file, const char *p_image_path)
+bool WriteComment(FILE *p_file, const char *p_image_path)
 {
     std::fputs("/*\n *\timage header file\n *\tcreated from '", p_file);
     WriteCommentPath(p_file, p_image_path);
@@ -82,7 +83,7 @@ bool b_WriteComment(FILE *p_file, const char *p_image_path)
     return !std::ferror(p_file);
 }
 
-bool b_WriteItems(ItemWriter &writer, const Image &image, bool b_rle)
+bool WriteImageItems(ItemWriter &writer, const Image &image, bool b_rle)
 {
     size_t n_pixels = size_t(n_PixelCount(image));
     if(b_rle)
@@ -95,17 +96,17 @@ bool b_WriteItems(ItemWriter &writer, const Image &image, bool b_rle)
 
 // Everything between opening and closing the file; false at the first write
 // that fails, with nothing written after it.
-bool b_WriteHeaderText(FILE *p_file, const Image &image, bool b_gray, bool b_rle, bool b_rle_decoder,
+bool WriteHeaderText(FILE *p_file, const Image &image, bool b_gray, bool b_rle, bool b_rle_decoder,
                        const char *p_image_path, const char *p_guard, const char *p_name)
 {
     const char *p_type = b_gray ? "char" : "__int32";
     ItemWriter writer;
     StartItemWriter(writer, p_file, b_gray);
 
-    return b_WriteComment(p_file, p_image_path) &&
+    return WriteComment(p_file, p_image_path) &&
            std::fprintf(p_file, "#ifndef %s\n#define %s\n\n", p_guard, p_guard) >= 0 &&
            std::fprintf(p_file, "const unsigned %s p_%s[] = {\n\t", p_type, p_name) >= 0 &&
-           b_WriteItems(writer, image, b_rle) &&
+           WriteImageItems(writer, image, b_rle) &&
            std::fputs("};\n\n", p_file) >= 0 &&
            std::fprintf(p_file, "const unsigned int n_%s_width = %d;\nconst unsigned int n_%s_height = %d;\n",
                         p_name, int(image.n_width), p_name, int(image.n_height)) >= 0 &&
@@ -136,7 +137,7 @@ bool WriteImageHeader(const Image &image, bool b_gray, bool b_rle, bool b_rle_de
     BuildGuardName(p_header_path, a_guard);
     BuildArrayName(p_image_path, a_name);
 
-    bool b_written = b_WriteHeaderText(p_file, image, b_gray, b_rle, b_rle_decoder, p_image_path, a_guard, a_name) &&
+    bool b_written = WriteHeaderText(p_file, image, b_gray, b_rle, b_rle_decoder, p_image_path, a_guard, a_name) &&
                      std::fflush(p_file) == 0;
     bool b_closed = std::fclose(p_file) == 0;
     if(b_written && b_closed)
@@ -144,3 +145,5 @@ bool WriteImageHeader(const Image &image, bool b_gray, bool b_rle, bool b_rle_de
     RemovePartialFile(origin, p_header_path);
     return false;
 }
+
+} // namespace tarnwick

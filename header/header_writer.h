@@ -6,10 +6,14 @@
 
 #include "image.h"
 
+namespace tarnwick {
+
 // True when the whole header was written, flushed and closed. On any failure
 // returns false and removes the partly written file if it is a regular file
 // that this call created or truncated. Prints nothing.
 bool WriteImageHeader(const Image &image, bool b_gray, bool b_rle, bool b_rle_decoder,
                       const char *p_image_path, const char *p_header_path);
+
+} // namespace tarnwick
 
 #endif // TARNWICK_HEADER_WRITER_H

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+namespace tarnwick {
 namespace {
 
 // "000102...fdfeff": the two digits of byte b start at offset 2 * b.
@@ -22,7 +23,7 @@ constexpr HexDigitPairs MakeHexDigitPairs()
 
 constexpr HexDigitPairs kHexDigitPairs = MakeHexDigitPairs();
 
-char *p_FormatHexByte(char *p_out, uint32_t n_byte)
+char *FormatHexByte(char *p_out, uint32_t n_byte)
 {
     std::memcpy(p_out, kHexDigitPairs.a_digits + 2 * n_byte, 2);
     return p_out + 2;
@@ -31,7 +32,7 @@ char *p_FormatHexByte(char *p_out, uint32_t n_byte)
 // An 8-bit item above 0xff (a pixel that was never reduced to gray): "%02x"
 // widens to as many digits as the value needs, and so does this. Kept out of
 // line: it is rare, and inlined into the item loop it slows the common case.
-[[gnu::noinline]] char *p_FormatWideHex(char *p_out, uint32_t n_item)
+[[gnu::noinline]] char *FormatWideHex(char *p_out, uint32_t n_item)
 {
     int n_shift = 28;
     while(n_shift > 0 && !(n_item >> n_shift))
@@ -43,17 +44,17 @@ char *p_FormatHexByte(char *p_out, uint32_t n_byte)
 
 // "0x" and the digits of one item, as "0x%08x" or "0x%02x" print it.
 template <bool kByteItems>
-char *p_FormatItem(char *p_out, uint32_t n_item)
+char *FormatItem(char *p_out, uint32_t n_item)
 {
     std::memcpy(p_out, "0x", 2);
     p_out += 2;
     if(!kByteItems) {
-        p_out = p_FormatHexByte(p_out, n_item >> 24);
-        p_out = p_FormatHexByte(p_out, (n_item >> 16) & 0xff);
-        p_out = p_FormatHexByte(p_out, (n_item >> 8) & 0xff);
-        return p_FormatHexByte(p_out, n_item & 0xff);
+        p_out = FormatHexByte(p_out, n_item >> 24);
+        p_out = FormatHexByte(p_out, (n_item >> 16) & 0xff);
+        p_out = FormatHexByte(p_out, (n_item >> 8) & 0xff);
+        return FormatHexByte(p_out, n_item & 0xff);
     }
-    return n_item <= 0xff ? p_FormatHexByte(p_out, n_item) : p_FormatWideHex(p_out, n_item);
+    return n_item <= 0xff ? FormatHexByte(p_out, n_item) : FormatWideHex(p_out, n_item);
 }
 
 // Where the first hand-over ends: at the next multiple of kItemChunkBytes
@@ -69,7 +70,7 @@ size_t n_FirstHandOver(FILE *p_file)
 // items have reached that point, and moves the few bytes past it to the
 // start; returns where the next item goes, somewhere before the hand-over
 // point.
-char *p_MakeRoomForItems(ItemWriter &writer, char *p_out)
+char *MakeRoomForItems(ItemWriter &writer, char *p_out)
 {
     if(writer.n_hand_over_at == 0)
         writer.n_hand_over_at = n_FirstHandOver(writer.p_file);
@@ -84,17 +85,17 @@ char *p_MakeRoomForItems(ItemWriter &writer, char *p_out)
 }
 
 template <bool kByteItems>
-char *p_WriteItemAndComma(char *p_out, uint32_t n_item)
+char *WriteItemAndComma(char *p_out, uint32_t n_item)
 {
-    p_out = p_FormatItem<kByteItems>(p_out, n_item);
+    p_out = FormatItem<kByteItems>(p_out, n_item);
     std::memcpy(p_out, ", ", 2);
     return p_out + 2;
 }
 
 template <bool kByteItems>
-char *p_WriteItemEndingLine(char *p_out, uint32_t n_item)
+char *WriteItemEndingLine(char *p_out, uint32_t n_item)
 {
-    p_out = p_FormatItem<kByteItems>(p_out, n_item);
+    p_out = FormatItem<kByteItems>(p_out, n_item);
     std::memcpy(p_out, ",\n\t", 3);
     return p_out + 3;
 }
@@ -114,28 +115,28 @@ void WriteItemsOfKind(ItemWriter &writer, const uint32_t *p_items, size_t n_item
 
     size_t i = 0;
     while(i < n_separated) {
-        p_out = p_MakeRoomForItems(writer, p_out);
+        p_out = MakeRoomForItems(writer, p_out);
         const size_t n_fitting = (writer.n_hand_over_at - size_t(p_out - writer.a_chunk)) / kLongestItemBytes + 1;
         const size_t n_stretch_end = i + (n_separated - i < n_fitting ? n_separated - i : n_fitting);
         while(i < n_stretch_end) {
             if(n_countdown == kPerLine && n_stretch_end - i >= size_t(kPerLine)) {
                 for(int j = 0; j < kPerLine - 1; ++j)
-                    p_out = p_WriteItemAndComma<kByteItems>(p_out, p_items[i + j]);
-                p_out = p_WriteItemEndingLine<kByteItems>(p_out, p_items[i + kPerLine - 1]);
+                    p_out = WriteItemAndComma<kByteItems>(p_out, p_items[i + j]);
+                p_out = WriteItemEndingLine<kByteItems>(p_out, p_items[i + kPerLine - 1]);
                 i += kPerLine;
                 continue;
             }
             if(--n_countdown == 0) {
                 n_countdown = kPerLine;
-                p_out = p_WriteItemEndingLine<kByteItems>(p_out, p_items[i]);
+                p_out = WriteItemEndingLine<kByteItems>(p_out, p_items[i]);
             } else {
-                p_out = p_WriteItemAndComma<kByteItems>(p_out, p_items[i]);
+                p_out = WriteItemAndComma<kByteItems>(p_out, p_items[i]);
             }
             ++i;
         }
     }
     if(n_separated < n_items) {
-        p_out = p_FormatItem<kByteItems>(p_MakeRoomForItems(writer, p_out), p_items[n_separated]);
+        p_out = FormatItem<kByteItems>(MakeRoomForItems(writer, p_out), p_items[n_separated]);
         *p_out++ = '\n';
     }
     writer.n_chunk_used = size_t(p_out - writer.a_chunk);
@@ -167,3 +168,5 @@ void WriteItems(ItemWriter &writer, const uint32_t *p_items, size_t n_items, boo
     else
         WriteItemsOfKind<false>(writer, p_items, n_items, b_ends_array);
 }
+
+} // namespace tarnwick

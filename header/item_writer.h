@@ -29,6 +29,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace tarnwick {
+
 // 80 columns divided by the printed width of one item with ", " (12 or 6),
 // plus one.
 constexpr int kItemsPerLine32 = 80 / 12 + 1; // 7
@@ -55,5 +57,7 @@ void FlushItemChunk(ItemWriter &writer);
 // Writes n_items items. When b_ends_array is set the last of them is the
 // last item of the array and is followed by "\n".
 void WriteItems(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array);
+
+} // namespace tarnwick
 
 #endif // TARNWICK_HEADER_ITEM_WRITER_H

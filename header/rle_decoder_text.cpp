@@ -1,5 +1,6 @@
 #include "rle_decoder_text.h"
 
+namespace tarnwick {
 namespace {
 
 // The two texts differ only in the item type ("unsigned __int32" or
@@ -78,3 +79,5 @@ const char *p_DecoderText(bool b_gray)
 {
     return b_gray ? kDecoderText8 : kDecoderText32;
 }
+
+} // namespace tarnwick

@@ -4,7 +4,11 @@
 #ifndef TARNWICK_HEADER_RLE_DECODER_TEXT_H
 #define TARNWICK_HEADER_RLE_DECODER_TEXT_H
 
+namespace tarnwick {
+
 // The text for 8-bit items when b_gray, for 32-bit items otherwise.
 const char *p_DecoderText(bool b_gray);
+
+} // namespace tarnwick
 
 #endif // TARNWICK_HEADER_RLE_DECODER_TEXT_H

@@ -1,5 +1,6 @@
 #include "rle_packer.h"
 
+namespace tarnwick {
 namespace {
 
 struct PacketKind {
@@ -61,3 +62,5 @@ void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t 
         n_position += n_length;
     }
 }
+
+} // namespace tarnwick

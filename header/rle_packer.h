@@ -20,9 +20,13 @@
 
 #include "item_writer.h"
 
+namespace tarnwick {
+
 // Writes the packets of n_pixel_count pixels through the item writer, headers
 // and values alike; the writer's kind picks the flag bit and the count limit.
 // The last item written is a value and ends the array. No pixels, no items.
 void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t n_pixel_count);
+
+} // namespace tarnwick
 
 #endif // TARNWICK_HEADER_RLE_PACKER_H

@@ -15,6 +15,7 @@
 // no parser consumed.
 #include "input_buffer.h"
 
+namespace tarnwick {
 namespace {
 
 const uint8_t *p_BlockEnd(const InputBuffer &input)
@@ -28,16 +29,18 @@ bool Refill(InputBuffer &input)
 {
     input.n_count = int32_t(std::fread(input.data, 1, sizeof(input.data), input.p_file));
     input.p_cursor = input.data;
-    return input.n_count > 0;
+    input.b_ended = input.n_count == 0;
+    return !input.b_ended;
 }
 
 } // namespace
 
-void Attach(InputBuffer &input, FILE *p_file)
+void AttachInputBuffer(InputBuffer &input, FILE *p_file)
 {
     input.n_count = 0;
     input.p_cursor = input.data;
     input.p_file = p_file;
+    input.b_ended = 0;
 }
 
 bool ReadByteAfterRefill(InputBuffer &input, uint8_t &n_out)
@@ -58,7 +61,7 @@ bool ReadU16(InputBuffer &input, uint16_t &n_out)
     return true;
 }
 
-bool Skip(InputBuffer &input, uint32_t n_bytes)
+bool SkipInput(InputBuffer &input, uint32_t n_bytes)
 {
     uint32_t n_left = uint32_t(p_BlockEnd(input) - input.p_cursor);
     while(n_bytes > n_left) {
@@ -93,3 +96,5 @@ bool FindMarker(InputBuffer &input, uint16_t &n_marker)
         }
     }
 }
+
+} // namespace tarnwick

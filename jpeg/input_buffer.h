@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace tarnwick {
+
 constexpr int32_t kInputBlockSize = 0x4000;
 
 struct InputBuffer {
@@ -17,10 +19,11 @@ struct InputBuffer {
     int32_t n_count;               // valid bytes in data, from the last refill
     const uint8_t *p_cursor;       // next byte to deliver
     FILE *p_file;                  // borrowed
+    uint8_t b_ended;               // a refill found the file at its end (or unreadable)
 };
 
 // Sets the buffer empty over p_file; reads nothing.
-void Attach(InputBuffer &input, FILE *p_file);
+void AttachInputBuffer(InputBuffer &input, FILE *p_file);
 // The slow path of ReadByte: refills the empty block and delivers its first
 // byte; false (out unchanged) when the file gives nothing more.
 bool ReadByteAfterRefill(InputBuffer &input, uint8_t &n_out);
@@ -38,9 +41,11 @@ inline bool ReadByte(InputBuffer &input, uint8_t &n_out)
 // Big-endian 16-bit value; false if either byte is missing.
 bool ReadU16(InputBuffer &input, uint16_t &n_out);
 // Passes over n bytes; false when the input ends first.
-bool Skip(InputBuffer &input, uint32_t n_bytes);
+bool SkipInput(InputBuffer &input, uint32_t n_bytes);
 // The next marker 0xFF00 | code, passing over fill bytes and stuffed zeros;
 // false when the input ends before one is found.
 bool FindMarker(InputBuffer &input, uint16_t &n_marker);
+
+} // namespace tarnwick
 
 #endif // TARNWICK_JPEG_INPUT_BUFFER_H

@@ -18,19 +18,18 @@
 // allocated zero-filled.
 #include "jpeg_color.h"
 
-#include "jpeg_decoder.h"
-
+namespace tarnwick {
 namespace {
 
 constexpr uint32_t kOpaque = 0xFF000000u;
 constexpr uint32_t kGrayToRgb = 0x010101u;
 
-inline uint8_t n_LevelShift(int8_t n_sample)
+inline uint8_t LevelShift(int8_t n_sample)
 {
     return uint8_t(n_sample + 128);
 }
 
-inline int n_ClampChannel(int n_value)
+inline int ClampChannel(int n_value)
 {
     return n_value < 0 ? 0 : (n_value > 255 ? 255 : n_value);
 }
@@ -43,12 +42,12 @@ inline void WalkRowInRunsOf(uint32_t *p_row, int n_width, const int8_t *p_sample
 {
     int x = 0;
     for(; x + kRepeat <= n_width; x += kRepeat, ++p_samples) {
-        const uint8_t n_sample = n_LevelShift(*p_samples);
+        const uint8_t n_sample = LevelShift(*p_samples);
         for(int i = 0; i < kRepeat; ++i)
             apply(p_row[x + i], n_sample);
     }
     for(; x < n_width; ++x)
-        apply(p_row[x], n_LevelShift(*p_samples));
+        apply(p_row[x], LevelShift(*p_samples));
 }
 
 // The same, with the common run lengths 1 and 2 (full and half resolution)
@@ -65,7 +64,7 @@ inline void WalkRow(uint32_t *p_row, int n_width, const int8_t *p_samples, int n
         return;
     }
     for(int x = 0; x < n_width; ++p_samples) {
-        const uint8_t n_sample = n_LevelShift(*p_samples);
+        const uint8_t n_sample = LevelShift(*p_samples);
         const int n_run_end = n_width - x > n_repeat ? x + n_repeat : n_width;
         for(; x < n_run_end; ++x)
             apply(p_row[x], n_sample);
@@ -108,9 +107,9 @@ inline uint32_t n_PixelOf(int n_y, const ChromaTerms &terms)
     // Most pixels need no clamping: one test for all three channels (a
     // negative value is a large unsigned one).
     if((unsigned(n_red) | unsigned(n_green) | unsigned(n_blue)) > 255u) {
-        n_red = n_ClampChannel(n_red);
-        n_green = n_ClampChannel(n_green);
-        n_blue = n_ClampChannel(n_blue);
+        n_red = ClampChannel(n_red);
+        n_green = ClampChannel(n_green);
+        n_blue = ClampChannel(n_blue);
     }
     return kOpaque | uint32_t(n_red) << 16 | uint32_t(n_green) << 8 | uint32_t(n_blue);
 }
@@ -133,14 +132,14 @@ void ConvertUsualRow(uint32_t *p_row, int n_width, const int8_t *p_luma, const i
 {
     int x = 0;
     for(; x + kRepeat <= n_width; x += kRepeat, ++p_cb, ++p_cr) {
-        const ChromaTerms terms = LookUpChromaTerms(tables, n_LevelShift(*p_cb), n_LevelShift(*p_cr));
+        const ChromaTerms terms = LookUpChromaTerms(tables, LevelShift(*p_cb), LevelShift(*p_cr));
         for(int i = 0; i < kRepeat; ++i)
-            p_row[x + i] = n_PixelOf(n_LevelShift(p_luma[x + i]), terms);
+            p_row[x + i] = n_PixelOf(LevelShift(p_luma[x + i]), terms);
     }
     if(x < n_width) {
-        const ChromaTerms terms = LookUpChromaTerms(tables, n_LevelShift(*p_cb), n_LevelShift(*p_cr));
+        const ChromaTerms terms = LookUpChromaTerms(tables, LevelShift(*p_cb), LevelShift(*p_cr));
         for(; x < n_width; ++x)
-            p_row[x] = n_PixelOf(n_LevelShift(p_luma[x]), terms);
+            p_row[x] = n_PixelOf(LevelShift(p_luma[x]), terms);
     }
 }
 
@@ -159,8 +158,8 @@ void AssembleUsualYccImage(Image &image, const FrameComponent *p_components, int
             ConvertUsualRow<2>(p_row, image.n_width, p_luma, p_cb, p_cr, tables);
         else
             for(int x = 0; x < image.n_width; ++x)
-                p_row[x] = n_PixelOf(n_LevelShift(p_luma[x]), LookUpChromaTerms(tables, n_LevelShift(p_cb[x / n_hs]),
-                                                                                 n_LevelShift(p_cr[x / n_hs])));
+                p_row[x] = n_PixelOf(LevelShift(p_luma[x]), LookUpChromaTerms(tables, LevelShift(p_cb[x / n_hs]),
+                                                                                 LevelShift(p_cr[x / n_hs])));
     }
 }
 
@@ -225,3 +224,5 @@ void AssembleGrayImage(Image &image, const FrameComponent &component,
         p_plane_row += n_plane_widths[n_slot];
     }
 }
+
+} // namespace tarnwick

@@ -8,6 +8,11 @@
 
 #include <cstdint>
 
+#include "image.h"
+#include "jpeg_decoder.h"
+
+namespace tarnwick {
+
 struct YccTables {
     int16_t cr_to_r[256]; // c * 1.402
     int16_t cb_to_g[256]; // c * -0.34414
@@ -18,5 +23,14 @@ struct YccTables {
 void BuildYccTables(YccTables &tables);
 // 0xFFRRGGBB of the level-shifted samples Y, Cb, Cr (each 0..255).
 uint32_t YccToPixel(const YccTables &tables, uint8_t n_y, uint8_t n_cb, uint8_t n_cr);
+
+// Fill image.p_buffer from the planes of a three-component frame (Y, Cb, Cr
+// by component ID 1, 2, 3) or of a one-component frame.
+void AssembleColorImage(Image &image, const FrameComponent *p_components,
+                        int8_t *const *p_planes, const uint16_t *n_plane_widths);
+void AssembleGrayImage(Image &image, const FrameComponent &component,
+                       int8_t *const *p_planes, const uint16_t *n_plane_widths);
+
+} // namespace tarnwick
 
 #endif // TARNWICK_JPEG_COLOR_H

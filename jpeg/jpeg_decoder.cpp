@@ -21,14 +21,17 @@
 
 #include <cstdlib>
 
+#include "jpeg_color.h"
+#include "jpeg_idct.h"
+#include "jpeg_scan.h"
+
+namespace tarnwick {
+
 const uint8_t kZigzagToNatural[63] = {
     1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12,
     19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35,
     42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58,
     59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
-
-const float kIdctScaleFactors[8] = {1.0f,        1.3870399f,  1.3065630f,  1.1758755f,
-                                    1.0f,        0.78569496f, 0.54119611f, 0.27589938f};
 
 namespace {
 
@@ -51,26 +54,26 @@ struct MarkerHandlerRow {
 constexpr MarkerHandlerRow kMarkerHandlers[] = {
     {0xFFC0, ParseFrameHeader},   // baseline sequential
     {0xFFC1, ParseFrameHeader},   // extended sequential, Huffman
-    {0xFFC2, RefuseMarker},       // progressive
-    {0xFFC3, RefuseMarker},       // lossless
+    {0xFFC2, RefuseMarker<LoadFailure::kProgressiveJpeg>},
+    {0xFFC3, RefuseMarker<LoadFailure::kLosslessJpeg>},
     {0xFFC4, ParseHuffmanTables},
-    {0xFFC5, RefuseMarker},       // differential (hierarchical) frames
-    {0xFFC6, RefuseMarker},
-    {0xFFC7, RefuseMarker},
-    {0xFFC8, RefuseMarker},       // JPEG extensions
-    {0xFFC9, RefuseMarker},       // arithmetic-coded frames
-    {0xFFCA, RefuseMarker},
-    {0xFFCB, RefuseMarker},
-    {0xFFCC, RefuseMarker},       // arithmetic conditioning
-    {0xFFCD, RefuseMarker},
-    {0xFFCE, RefuseMarker},
-    {0xFFCF, RefuseMarker},
+    {0xFFC5, RefuseMarker<LoadFailure::kHierarchicalJpeg>}, // differential frames
+    {0xFFC6, RefuseMarker<LoadFailure::kHierarchicalJpeg>},
+    {0xFFC7, RefuseMarker<LoadFailure::kHierarchicalJpeg>},
+    {0xFFC8, RefuseMarker<LoadFailure::kUnsupportedJpeg>},  // JPEG extensions
+    {0xFFC9, RefuseMarker<LoadFailure::kArithmeticJpeg>},   // arithmetic-coded frames
+    {0xFFCA, RefuseMarker<LoadFailure::kArithmeticJpeg>},
+    {0xFFCB, RefuseMarker<LoadFailure::kArithmeticJpeg>},
+    {0xFFCC, RefuseMarker<LoadFailure::kArithmeticJpeg>},   // arithmetic conditioning
+    {0xFFCD, RefuseMarker<LoadFailure::kArithmeticJpeg>},
+    {0xFFCE, RefuseMarker<LoadFailure::kArithmeticJpeg>},
+    {0xFFCF, RefuseMarker<LoadFailure::kArithmeticJpeg>},
     {0xFFD8, AcceptMarker},       // start of image
     {0xFFDA, ParseScan},
     {0xFFDB, ParseQuantTables},
-    {0xFFDC, RefuseMarker},       // number of lines
+    {0xFFDC, RefuseMarker<LoadFailure::kUnsupportedJpeg>},  // number of lines
     {0xFFDD, ParseRestartInterval},
-    {0xFFDE, RefuseMarker},       // hierarchical progression
+    {0xFFDE, RefuseMarker<LoadFailure::kHierarchicalJpeg>}, // hierarchical progression
     {0xFFDF, SkipSegment},        // expand reference components
     {0xFFE0, SkipApp0},
     {0xFFE1, SkipSegment},        // APP1..APP15: EXIF, ICC, Adobe, ...
@@ -108,7 +111,7 @@ constexpr MarkerHandlerRow kMarkerHandlers[] = {
     {0xFFBF, SkipSegment},        // reserved
 };
 
-MarkerHandler p_FindMarkerHandler(uint16_t n_marker)
+MarkerHandler p_MarkerHandlerOf(uint16_t n_marker)
 {
     for(const MarkerHandlerRow &row : kMarkerHandlers) {
         if(row.n_marker == n_marker)
@@ -134,6 +137,7 @@ void ReleasePlanes(JpegDecoder &decoder)
 // which of them this decode has filled.
 void BeginDecode(JpegDecoder &decoder)
 {
+    decoder.failure = LoadFailure::kNone;
     decoder.b_frame_seen = 0;
     decoder.n_scanned_id_bits = 0;
     decoder.b_restart = 0;
@@ -157,16 +161,19 @@ bool b_EveryComponentScanned(const JpegDecoder &decoder)
     return true;
 }
 
-// The new Image at the end-of-image marker, or nullptr. The planes stay with
-// the decoder.
-Image *p_AssembleImage(const JpegDecoder &decoder)
+// The new Image at the end-of-image marker, or nullptr with the cause. The
+// planes stay with the decoder.
+Image *AssembleImage(JpegDecoder &decoder)
 {
-    if(!decoder.b_frame_seen || (decoder.n_components != 1 && decoder.n_components != 3) ||
-       !b_EveryComponentScanned(decoder))
+    if(!decoder.b_frame_seen || !b_EveryComponentScanned(decoder)) {
+        FailDecode(decoder, LoadFailure::kCorruptData);
         return nullptr;
-    Image *p_image = p_AllocateImage(decoder.n_frame_width, decoder.n_frame_height);
-    if(!p_image)
+    }
+    Image *p_image = AllocateImage(decoder.n_frame_width, decoder.n_frame_height);
+    if(!p_image) {
+        FailDecode(decoder, LoadFailure::kOutOfMemory);
         return nullptr;
+    }
     p_image->n_bpp = decoder.n_precision;
     p_image->b_grayscale = decoder.n_components == 1;
     p_image->b_alpha = 0;
@@ -275,11 +282,15 @@ bool ReadFrameComponent(InputBuffer &input, JpegDecoder &decoder, int n_index)
     return true;
 }
 
+int32_t n_CeilDiv(int32_t n_value, int32_t n_divisor)
+{
+    return (n_value + n_divisor - 1) / n_divisor;
+}
+
 // Samples covered by a plane along one side, padded to whole blocks.
 uint16_t n_PaddedPlaneSide(int n_frame_side, int n_upsample)
 {
-    const uint16_t n_side = uint16_t((n_frame_side + n_upsample - 1) / n_upsample);
-    return uint16_t((n_side + 7) & ~7);
+    return uint16_t(8 * n_CeilDiv(n_CeilDiv(n_frame_side, n_upsample), 8));
 }
 
 // Sizes and allocates the plane of each frame component, zero-filled so that
@@ -298,17 +309,43 @@ bool AllocatePlanes(JpegDecoder &decoder)
         const size_t n_bytes = size_t(n_width) * n_height;
         decoder.p_planes[n_slot] = static_cast<int8_t *>(std::calloc(n_bytes ? n_bytes : 1, 1));
         if(!decoder.p_planes[n_slot])
-            return false;
+            return FailDecode(decoder, LoadFailure::kOutOfMemory);
     }
     return true;
 }
 
 } // namespace
 
+// A frame header guarantees 1..4 components sampled 1..15 and a frame of
+// 0..32767 samples each way, so nothing here overflows: an MCU covers at
+// least 8 x 8 samples, and a component at most ceil(32767 / 8) blocks a side.
+void SetFrameGeometry(JpegDecoder &decoder)
+{
+    decoder.n_h_max = 1;
+    decoder.n_v_max = 1;
+    for(int i = 0; i < decoder.n_components; ++i) {
+        if(decoder.components[i].n_h_sampling > decoder.n_h_max)
+            decoder.n_h_max = decoder.components[i].n_h_sampling;
+        if(decoder.components[i].n_v_sampling > decoder.n_v_max)
+            decoder.n_v_max = decoder.components[i].n_v_sampling;
+    }
+    decoder.n_mcus_per_row = n_CeilDiv(decoder.n_frame_width, 8 * decoder.n_h_max);
+    decoder.n_mcu_count = decoder.n_mcus_per_row * n_CeilDiv(decoder.n_frame_height, 8 * decoder.n_v_max);
+    for(int i = 0; i < decoder.n_components; ++i) {
+        FrameComponent &component = decoder.components[i];
+        component.n_h_upsample = uint8_t(decoder.n_h_max / component.n_h_sampling);
+        component.n_v_upsample = uint8_t(decoder.n_v_max / component.n_v_sampling);
+        component.n_blocks_across = uint16_t(
+            n_CeilDiv(n_CeilDiv(decoder.n_frame_width * component.n_h_sampling, decoder.n_h_max), 8));
+        component.n_blocks_down = uint16_t(
+            n_CeilDiv(n_CeilDiv(decoder.n_frame_height * component.n_v_sampling, decoder.n_v_max), 8));
+    }
+}
+
 Image *JpegDecoder::Decode(FILE *p_file)
 {
     InputBuffer input;
-    Attach(input, p_file);
+    AttachInputBuffer(input, p_file);
     BeginDecode(*this);
 
     bool b_start_seen = false;
@@ -319,16 +356,34 @@ Image *JpegDecoder::Decode(FILE *p_file)
         else if(!b_start_seen)
             continue;
         if(n_marker == kEndOfImage) {
-            Image *p_image = p_AssembleImage(*this);
+            Image *p_image = AssembleImage(*this);
             ReleasePlanes(*this);
             return p_image;
         }
-        const MarkerHandler p_handler = p_FindMarkerHandler(n_marker);
+        const MarkerHandler p_handler = p_MarkerHandlerOf(n_marker);
         if(p_handler && !p_handler(n_marker, *this, input))
             break;
     }
     ReleasePlanes(*this);
+    if(failure == LoadFailure::kNone)
+        failure = !b_start_seen   ? LoadFailure::kNotJpeg
+                  : input.b_ended ? LoadFailure::kTruncated
+                                  : LoadFailure::kCorruptData;
     return nullptr;
+}
+
+Image *LoadJpegImage(const char *p_path, LoadFailure *p_failure)
+{
+    FILE *p_file = std::fopen(p_path, "rb");
+    if(!p_file) {
+        *p_failure = LoadFailure::kCannotOpen;
+        return nullptr;
+    }
+    JpegDecoder decoder;
+    Image *p_image = decoder.Decode(p_file);
+    std::fclose(p_file);
+    *p_failure = decoder.failure;
+    return p_image;
 }
 
 bool AcceptMarker(uint16_t, JpegDecoder &, InputBuffer &)
@@ -344,7 +399,7 @@ bool RefuseMarker(uint16_t, JpegDecoder &, InputBuffer &)
 bool SkipSegment(uint16_t, JpegDecoder &, InputBuffer &input)
 {
     uint16_t n_body;
-    return ReadSegmentBodySize(input, n_body) && Skip(input, n_body);
+    return ReadSegmentBodySize(input, n_body) && SkipInput(input, n_body);
 }
 
 bool SkipApp0(uint16_t, JpegDecoder &, InputBuffer &input)
@@ -355,7 +410,7 @@ bool SkipApp0(uint16_t, JpegDecoder &, InputBuffer &input)
     uint16_t n_length;
     if(!ReadU16(input, n_length) || n_length < 2)
         return false;
-    return Skip(input, 5) && Skip(input, 2) && Skip(input, uint16_t(n_length - 9));
+    return SkipInput(input, 5) && SkipInput(input, 2) && SkipInput(input, uint16_t(n_length - 9));
 }
 
 bool ParseRestartInterval(uint16_t, JpegDecoder &decoder, InputBuffer &input)
@@ -437,36 +492,31 @@ bool ParseFrameHeader(uint16_t, JpegDecoder &decoder, InputBuffer &input)
     if(!ReadSegmentBodySize(input, n_body) || !ReadByte(input, n_precision) || !ReadU16(input, n_height) ||
        !ReadU16(input, n_width) || !ReadByte(input, n_components))
         return false;
-    if(n_height > JpegDecoder::kMaxFrameSide || n_width > JpegDecoder::kMaxFrameSide || n_components < 1 ||
-       n_components > JpegDecoder::kMaxComponents)
+    if(n_components < 1 || n_components > JpegDecoder::kMaxComponents)
         return false;
+    // What the file is, before what it declares: a 12-bit or CMYK file is
+    // refused for being one, whatever its size.
+    if(n_precision != 8)
+        return FailDecode(decoder, LoadFailure::kJpegPrecision);
+    if(n_components == 2)
+        return FailDecode(decoder, LoadFailure::kTwoComponentJpeg);
+    if(n_components == 4)
+        return FailDecode(decoder, LoadFailure::kFourComponentJpeg);
+    if(n_height > JpegDecoder::kMaxFrameSide || n_width > JpegDecoder::kMaxFrameSide)
+        return FailDecode(decoder, LoadFailure::kTooLarge);
     decoder.n_precision = n_precision;
     decoder.n_frame_height = int16_t(n_height);
     decoder.n_frame_width = int16_t(n_width);
     decoder.n_components = n_components;
-
-    int n_h_max = 0, n_v_max = 0;
     for(int i = 0; i < n_components; ++i) {
         if(!ReadFrameComponent(input, decoder, i))
             return false;
-        if(decoder.components[i].n_h_sampling > n_h_max)
-            n_h_max = decoder.components[i].n_h_sampling;
-        if(decoder.components[i].n_v_sampling > n_v_max)
-            n_v_max = decoder.components[i].n_v_sampling;
     }
-
-    // An MCU covers 8 x hmax by 8 x vmax samples; at most 4096 x 4096 of them.
-    const int n_mcu_width = 8 * n_h_max, n_mcu_height = 8 * n_v_max;
-    decoder.n_mcus_per_row = (n_width + n_mcu_width - 1) / n_mcu_width;
-    decoder.n_mcu_count = decoder.n_mcus_per_row * ((n_height + n_mcu_height - 1) / n_mcu_height);
-    for(int i = 0; i < n_components; ++i) {
-        FrameComponent &component = decoder.components[i];
-        component.n_h_upsample = uint8_t(n_h_max / component.n_h_sampling);
-        component.n_v_upsample = uint8_t(n_v_max / component.n_v_sampling);
-    }
-
+    SetFrameGeometry(decoder);
     if(!AllocatePlanes(decoder))
         return false;
     decoder.b_frame_seen = 1;
     return true;
 }
+
+} // namespace tarnwick

@@ -11,6 +11,8 @@
 // Planes hold one signed byte per sample (sample - 128), row-major, with
 // n_plane_widths[id - 1] bytes per row; both padded sizes are multiples of 8.
 // The per-component arrays are indexed by component ID - 1, not by position.
+// The scan handler ParseScan is declared in jpeg_scan.h, the block store in
+// jpeg_idct.h and the assembly of the Image in jpeg_color.h.
 #ifndef TARNWICK_JPEG_DECODER_H
 #define TARNWICK_JPEG_DECODER_H
 
@@ -19,6 +21,8 @@
 
 #include "image.h"
 #include "input_buffer.h"
+
+namespace tarnwick {
 
 struct QuantTable {
     uint8_t b_16bit;    // entries were 16 bits wide in the segment
@@ -41,6 +45,11 @@ struct FrameComponent {
     uint8_t n_h_upsample; // largest horizontal factor / this one
     uint8_t n_v_upsample; // largest vertical factor / this one
     uint8_t n_quant_table;
+    // The component's own extent in blocks, ceil(ceil(width * H / hmax) / 8)
+    // by ceil(ceil(height * V / vmax) / 8): what a scan of this component
+    // alone walks.
+    uint16_t n_blocks_across;
+    uint16_t n_blocks_down;
 };
 
 struct JpegDecoder {
@@ -60,6 +69,11 @@ struct JpegDecoder {
     uint8_t n_precision;
     int16_t n_frame_height;
     int16_t n_frame_width;
+    // The frame's geometry, set once by the frame header: the largest
+    // sampling factors, and the MCU grid of an interleaved scan, MCUs of
+    // 8 * n_h_max x 8 * n_v_max samples.
+    uint8_t n_h_max;
+    uint8_t n_v_max;
     int32_t n_mcu_count;
     int32_t n_mcus_per_row;
     uint8_t n_components;
@@ -69,7 +83,7 @@ struct JpegDecoder {
     // b_frame_seen is 0 at the start of every decode, while a frame header is
     // being read and once the planes are released. Only a frame header that
     // was read whole, passed every limit above and got all its planes sets it,
-    // and then it guarantees: n_components is 1..4;
+    // and then it guarantees: n_components is 1 or 3;
     // components[0 .. n_components - 1] have distinct n_id 1..4, sampling
     // factors 1..15, upsample factors 1..15 and n_quant_table 0..3; for each
     // of them p_planes[n_id - 1] is a zero-filled plane of n_plane_widths x
@@ -90,40 +104,54 @@ struct JpegDecoder {
     uint16_t n_plane_widths[4];
     uint16_t n_plane_heights[4];
     int16_t n_dc_predictors[4];
+    // Why the decode failed; kNone until it does. A handler that refuses its
+    // segment for a reason of its own (a frame kind, a size, an allocation)
+    // sets it; any other failure becomes kNotJpeg before a start-of-image
+    // marker, kTruncated once the input has ended, kCorruptData otherwise.
+    // A failed decode has released its planes and keeps b_frame_seen 0.
+    LoadFailure failure;
 
     // Decodes the open file (read, never rewound or closed) into a new Image,
-    // or returns nullptr. Needs no prior initialisation; every plane is
-    // released before it returns.
+    // or returns nullptr with the cause in failure. Needs no prior
+    // initialisation; every plane is released before it returns.
     Image *Decode(FILE *p_file);
 };
 
+// Opens the file, decodes it with a fresh JpegDecoder and closes it; nullptr
+// with the cause in *p_failure (kNone with an Image).
+Image *LoadJpegImage(const char *p_path, LoadFailure *p_failure);
+
 // Zigzag position k (1..63) -> natural index row * 8 + column, at entry k - 1.
 extern const uint8_t kZigzagToNatural[63];
-// s[0] = 1, s[j] = sqrt(2) * cos(j * pi / 16).
-extern const float kIdctScaleFactors[8];
 
 // One marker segment handler: true to go on, false to fail the decode.
 typedef bool (*MarkerHandler)(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 
+// Records the cause of a failing decode; returns false for the handler to pass on.
+inline bool FailDecode(JpegDecoder &decoder, LoadFailure cause)
+{
+    decoder.failure = cause;
+    return false;
+}
+
 bool AcceptMarker(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
-bool RefuseMarker(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
+// Fails the decode with the cause of a frame kind or feature not decoded here.
+template <LoadFailure kCause>
+bool RefuseMarker(uint16_t, JpegDecoder &decoder, InputBuffer &)
+{
+    return FailDecode(decoder, kCause);
+}
 bool SkipSegment(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 bool SkipApp0(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 bool ParseRestartInterval(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 bool ParseQuantTables(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 bool ParseHuffmanTables(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 bool ParseFrameHeader(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
-// Scan header and entropy-coded data (jpeg_scan.cpp).
-bool ParseScan(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 
-// Inverse DCT of 64 dequantised, pre-scaled coefficients (natural order) into
-// an 8x8 block of clamped, truncated samples at p_dest, rows n_stride apart.
-void StoreBlock(const float *p_coefficients, int8_t *p_dest, int n_stride);
+// From the frame size and the components' sampling factors: n_h_max, n_v_max,
+// the MCU grid, and each component's upsampling factors and extent in blocks.
+void SetFrameGeometry(JpegDecoder &decoder);
 
-// Fill image.p_buffer from the planes (jpeg_color.cpp).
-void AssembleColorImage(Image &image, const FrameComponent *p_components,
-                        int8_t *const *p_planes, const uint16_t *n_plane_widths);
-void AssembleGrayImage(Image &image, const FrameComponent &component,
-                       int8_t *const *p_planes, const uint16_t *n_plane_widths);
+} // namespace tarnwick
 
 #endif // TARNWICK_JPEG_DECODER_H

@@ -18,7 +18,10 @@
 #include <emmintrin.h>
 #endif
 
-#include "jpeg_decoder.h"
+namespace tarnwick {
+
+const float kIdctScaleFactors[8] = {1.0f,        1.3870399f,  1.3065630f,  1.1758755f,
+                                    1.0f,        0.78569496f, 0.54119611f, 0.27589938f};
 
 namespace {
 
@@ -95,7 +98,7 @@ inline void Transpose(float *p_out, const float *p_in)
 
 #if !defined(__SSE2__)
 // Clamp to the sample range, then truncate toward zero (not round).
-inline int8_t n_ClampSample(float f)
+inline int8_t ClampSample(float f)
 {
     f = f < kSampleMin ? kSampleMin : f;
     f = f > kSampleMax ? kSampleMax : f;
@@ -145,6 +148,8 @@ void StoreBlock(const float *p_coefficients, int8_t *p_dest, int n_stride)
 #else
     for(int y = 0; y < 8; ++y)
         for(int x = 0; x < 8; ++x)
-            p_dest[y * n_stride + x] = n_ClampSample(samples[8 * y + x]);
+            p_dest[y * n_stride + x] = ClampSample(samples[8 * y + x]);
 #endif
 }
+
+} // namespace tarnwick

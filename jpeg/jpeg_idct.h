@@ -11,11 +11,26 @@
 #ifndef TARNWICK_JPEG_IDCT_H
 #define TARNWICK_JPEG_IDCT_H
 
+#include <cstdint>
+
+namespace tarnwick {
+
+// s[0] = 1, s[j] = sqrt(2) * cos(j * pi / 16).
+extern const float kIdctScaleFactors[8];
+
 // One 8-point butterfly down a column: eight values 8 apart in, eight out.
 void IdctColumn(float *p_work, const float *p_coefficients);
 // One 8-point butterfly along a row: eight consecutive values in and out.
 void IdctRow(float *p_output, const float *p_work);
-// Column pass, row pass, then the final scale by 1/8.
+// Column pass, row pass, then the final scale by 1/8. It runs the butterfly
+// on eight lines at once, and gives exactly the bits of IdctColumn on every
+// column, IdctRow on every row and the scale.
 void InverseDct(float *p_output, const float *p_coefficients);
+
+// Inverse DCT of 64 dequantised, pre-scaled coefficients (natural order) into
+// an 8x8 block of clamped, truncated samples at p_dest, rows n_stride apart.
+void StoreBlock(const float *p_coefficients, int8_t *p_dest, int n_stride);
+
+} // namespace tarnwick
 
 #endif // TARNWICK_JPEG_IDCT_H

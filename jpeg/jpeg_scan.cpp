@@ -30,8 +30,9 @@
 // its input and not by the MCU count the frame header declares.
 #include "jpeg_scan.h"
 
-#include <algorithm>
+#include "jpeg_idct.h"
 
+namespace tarnwick {
 namespace {
 
 constexpr int kMaxCodeLength = 16;
@@ -55,7 +56,7 @@ bool LoadByte(BitReader &reader, InputBuffer &input)
     return true;
 }
 
-const FrameComponent *p_FindFrameComponent(const JpegDecoder &decoder, uint8_t n_id)
+const FrameComponent *FindFrameComponent(const JpegDecoder &decoder, uint8_t n_id)
 {
     for(int j = 0; j < decoder.n_components; ++j)
         if(decoder.components[j].n_id == n_id)
@@ -75,14 +76,9 @@ bool b_ComponentUsable(const JpegDecoder &decoder, const ScanComponent &scan_com
            decoder.quant_tables[scan_component.p_component->n_quant_table].b_defined;
 }
 
-int32_t n_CeilDiv(int32_t n_value, int32_t n_divisor)
-{
-    return (n_value + n_divisor - 1) / n_divisor;
-}
-
-// Sets the MCU grid of the scan and each component's blocks per MCU. A frame
-// header guarantees 1..4 components sampled 1..15 and a frame of 0..32767
-// samples each way; a frame of width or height 0 has no MCU.
+// Sets the MCU grid of the scan and each component's blocks per MCU, from the
+// geometry the frame header worked out; a frame of width or height 0 has no
+// MCU.
 void SetScanGeometry(const JpegDecoder &decoder, ScanHeader &header)
 {
     if(header.n_scan_components != 1) {
@@ -95,19 +91,11 @@ void SetScanGeometry(const JpegDecoder &decoder, ScanHeader &header)
         }
         return;
     }
-    int32_t n_hmax = 1, n_vmax = 1;
-    for(int j = 0; j < decoder.n_components; ++j) {
-        n_hmax = std::max<int32_t>(n_hmax, decoder.components[j].n_h_sampling);
-        n_vmax = std::max<int32_t>(n_vmax, decoder.components[j].n_v_sampling);
-    }
     ScanComponent &only = header.scan_components[0];
     only.n_mcu_blocks_across = 1;
     only.n_mcu_blocks_down = 1;
-    // H <= hmax, so a row holds at most ceil(32767 / 8) blocks: no overflow.
-    const int32_t n_columns = n_CeilDiv(decoder.n_frame_width * only.p_component->n_h_sampling, n_hmax);
-    const int32_t n_rows = n_CeilDiv(decoder.n_frame_height * only.p_component->n_v_sampling, n_vmax);
-    header.n_mcus_per_row = n_CeilDiv(n_columns, 8);
-    header.n_mcu_count = header.n_mcus_per_row * n_CeilDiv(n_rows, 8);
+    header.n_mcus_per_row = only.p_component->n_blocks_across;
+    header.n_mcu_count = int32_t(only.p_component->n_blocks_across) * only.p_component->n_blocks_down;
 }
 
 // The canonical code search of DecodeSymbol, one bit at a time: for
@@ -118,7 +106,7 @@ void SetScanGeometry(const JpegDecoder &decoder, ScanHeader &header)
 // Lengths below n_start_length have no codes (their counts are 0) and are
 // passed over.
 template <typename CodeOfLength>
-inline int n_MatchCode(const HuffmanTable &table, int n_start_length, CodeOfLength code_of_length,
+inline int MatchCode(const HuffmanTable &table, int n_start_length, CodeOfLength code_of_length,
                        uint8_t &n_symbol)
 {
     for(int n_length = n_start_length; n_length < kMaxCodeLength; ++n_length) {
@@ -138,13 +126,13 @@ template <typename NextBit>
 inline bool MatchCodeBitByBit(const HuffmanTable &table, NextBit next_bit, uint8_t &n_symbol)
 {
     int32_t n_code = 0;
-    return n_MatchCode(table, 0, [&n_code, &next_bit](int) { return n_code = n_code << 1 | next_bit(); },
+    return MatchCode(table, 0, [&n_code, &next_bit](int) { return n_code = n_code << 1 | next_bit(); },
                        n_symbol) != 0;
 }
 
 // The EXTEND rule on n_bits (1..16) bits v whose first bit is the top one: a
 // value whose first bit is 0 is v - (2^n - 1), within 16 bits.
-inline int16_t n_ExtendSign(uint32_t n_value, int n_bits)
+inline int16_t ExtendSign(uint32_t n_value, int n_bits)
 {
     // Without a branch: the sign of a coefficient is a coin toss.
     const uint32_t n_negative_mask = (n_value >> (n_bits - 1)) - 1u; // all ones when the first bit is 0
@@ -274,7 +262,7 @@ inline void DropBits(BitWindow &window, int n_bits)
     window.n_count -= n_bits;
 }
 
-inline bool WindowSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable &table, int n_start_length,
+inline bool TakeSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable &table, int n_start_length,
                          uint8_t &n_symbol)
 {
     if(window.n_count < kMaxCodeLength)
@@ -284,7 +272,7 @@ inline bool WindowSymbol(BitWindow &window, InputBuffer &input, const HuffmanTab
         // from the top of the window, and the bits are dropped once it
         // matches (all sixteen when none does, as ReadBit would have read).
         const uint64_t n_bits = window.n_bits;
-        const int n_length = n_MatchCode(
+        const int n_length = MatchCode(
             table, n_start_length, [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); }, n_symbol);
         DropBits(window, n_length ? n_length : kMaxCodeLength);
         return n_length != 0;
@@ -294,7 +282,7 @@ inline bool WindowSymbol(BitWindow &window, InputBuffer &input, const HuffmanTab
 }
 
 // n_bits (1..16) bits, sign-extended as ReadBits does.
-inline int16_t WindowValue(BitWindow &window, InputBuffer &input, int n_bits)
+inline int16_t TakeValue(BitWindow &window, InputBuffer &input, int n_bits)
 {
     if(window.n_count < n_bits)
         FillWindow(window);
@@ -306,7 +294,7 @@ inline int16_t WindowValue(BitWindow &window, InputBuffer &input, int n_bits)
         for(int i = 0; i < n_bits; ++i)
             n_value = n_value << 1 | uint32_t(TakeBit(window, input));
     }
-    return n_ExtendSign(n_value, n_bits);
+    return ExtendSign(n_value, n_bits);
 }
 
 // Hands back the bytes loaded ahead and stores the state into the reader.
@@ -379,17 +367,17 @@ bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &sca
 {
     float *p_coefficients = block.values;
     uint8_t n_size = 0;
-    if(!WindowSymbol(window, input, *scan_component.p_dc_table, scan_component.n_dc_start_length, n_size) ||
+    if(!TakeSymbol(window, input, *scan_component.p_dc_table, scan_component.n_dc_start_length, n_size) ||
        n_size > kMaxDcSize)
         return false;
     if(n_size)
-        n_predictor = int16_t(uint16_t(n_predictor + WindowValue(window, input, n_size)));
+        n_predictor = int16_t(uint16_t(n_predictor + TakeValue(window, input, n_size)));
     p_coefficients[0] = float(n_predictor) * p_factors[0];
     block.a_written[block.n_written++] = 0;
 
     for(int k = 1; k < 64;) {
         uint8_t n_symbol = 0;
-        if(!WindowSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
+        if(!TakeSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
             return false;
         const int n_run = n_symbol >> 4;
         const int n_value_size = n_symbol & 0x0F;
@@ -403,7 +391,7 @@ bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &sca
         if(n_value_size == 0 || k > 63)
             return false; // a run with no value, or one past the last position
         const uint8_t n_natural = kZigzagToNatural[k - 1];
-        p_coefficients[n_natural] = float(WindowValue(window, input, n_value_size)) * p_factors[k];
+        p_coefficients[n_natural] = float(TakeValue(window, input, n_value_size)) * p_factors[k];
         block.a_written[block.n_written++] = n_natural;
         ++k;
     }
@@ -412,7 +400,7 @@ bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &sca
 
 } // namespace
 
-void Clear(BitReader &reader)
+void ClearBitReader(BitReader &reader)
 {
     reader.n_byte = 0;
     reader.b_last_ff = 0;
@@ -420,7 +408,7 @@ void Clear(BitReader &reader)
     reader.b_input_ended = 0;
 }
 
-void Reset(BitReader &reader)
+void ResetBitReader(BitReader &reader)
 {
     reader.n_bits_left = 0;
     reader.b_last_ff = 0;
@@ -441,7 +429,7 @@ int16_t ReadBits(BitReader &reader, int n_bits, InputBuffer &input)
     uint32_t n_value = 0;
     for(int i = 0; i < n_bits; ++i)
         n_value = n_value << 1 | uint32_t(ReadBit(reader, input));
-    return n_ExtendSign(n_value, n_bits);
+    return ExtendSign(n_value, n_bits);
 }
 
 bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
@@ -463,7 +451,7 @@ bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &
             return false;
         scan_component.n_dc_table = n_tables >> 4;
         scan_component.n_ac_table = n_tables & 0x0F;
-        scan_component.p_component = p_FindFrameComponent(decoder, scan_component.n_id);
+        scan_component.p_component = FindFrameComponent(decoder, scan_component.n_id);
         if(!b_ComponentUsable(decoder, scan_component))
             return false;
         scan_component.p_dc_table = &decoder.huffman_tables[scan_component.n_dc_table][0];
@@ -471,7 +459,7 @@ bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &
     }
     // Spectral selection and successive approximation: sequential scans
     // always cover all 64 coefficients at full precision.
-    if(!Skip(input, 3))
+    if(!SkipInput(input, 3))
         return false;
     SetScanGeometry(decoder, header);
     SetCodeSearchStarts(header);
@@ -520,7 +508,7 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
 // What a restart marker ends: every DC predictor starts again at 0, and the
 // next marker of the file, whatever it is, is consumed. False when the input
 // ends first.
-bool RestartInterval(JpegDecoder &decoder, InputBuffer &input)
+bool HandleRestartMarker(JpegDecoder &decoder, InputBuffer &input)
 {
     uint16_t n_marker = 0;
     for(int16_t &n_predictor : decoder.n_dc_predictors)
@@ -537,7 +525,7 @@ bool PassOverEmptyScan(JpegDecoder &decoder, InputBuffer &input, int32_t n_mcu_c
     if(!decoder.b_restart || n_mcu_count == 0)
         return true;
     for(int32_t n_search = (n_mcu_count - 1) / decoder.n_restart_interval; n_search > 0; --n_search) {
-        if(!RestartInterval(decoder, input))
+        if(!HandleRestartMarker(decoder, input))
             return false;
     }
     return true;
@@ -551,7 +539,7 @@ bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
     if(header.n_scan_components == 0)
         return PassOverEmptyScan(decoder, input, header.n_mcu_count);
     BitReader reader;
-    Clear(reader);
+    ClearBitReader(reader);
     // b_restart is only ever set together with a non-zero interval.
     int32_t n_until_restart = decoder.n_restart_interval;
     for(int32_t n_mcu = 0; n_mcu < header.n_mcu_count; ++n_mcu) {
@@ -560,12 +548,14 @@ bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
         if(!decoder.b_restart || --n_until_restart > 0 || n_mcu + 1 == header.n_mcu_count)
             continue;
         // Any marker ends the interval; its restart number is not checked.
-        if(!RestartInterval(decoder, input))
+        if(!HandleRestartMarker(decoder, input))
             return false;
-        Reset(reader);
+        ResetBitReader(reader);
         n_until_restart = decoder.n_restart_interval;
     }
     for(int j = 0; j < header.n_scan_components; ++j)
         decoder.n_scanned_id_bits |= uint8_t(1u << (header.scan_components[j].n_id - 1));
     return true;
 }
+
+} // namespace tarnwick

@@ -8,6 +8,8 @@
 #include "input_buffer.h"
 #include "jpeg_decoder.h"
 
+namespace tarnwick {
+
 // Reads entropy-coded data one bit at a time, most significant bit first,
 // dropping the zero byte stuffed after every 0xFF data byte. It does not
 // recognise markers: the data ends by count, after the scan's last MCU.
@@ -45,10 +47,10 @@ struct ScanHeader {
 };
 
 // All fields 0: the state at the start of a scan.
-void Clear(BitReader &reader);
+void ClearBitReader(BitReader &reader);
 // After a restart marker: the rest of the current byte and the memory of a
 // preceding 0xFF are dropped.
-void Reset(BitReader &reader);
+void ResetBitReader(BitReader &reader);
 // The next bit. Once the input has ended every bit reads 0, and
 // b_input_ended tells the decode to stop.
 int ReadBit(BitReader &reader, InputBuffer &input);
@@ -66,5 +68,9 @@ bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &
 // when the input ended.
 bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, BitReader &reader,
                InputBuffer &input);
+// The start-of-scan handler: the scan header, then every MCU of the scan.
+bool ParseScan(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
+
+} // namespace tarnwick
 
 #endif // TARNWICK_JPEG_SCAN_H

@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace tarnwick;
+
 std::vector<std::string> CrasherFiles(const std::string &target)
 {
     std::vector<std::string> paths;
@@ -38,22 +40,19 @@ bool b_ShouldLoad(const std::string &path)
 TEST(Crashers, TgaReader)
 {
     for(const std::string &path : CrasherFiles("tga")) {
-        Image *p_image = LoadTgaImage(path.c_str());
+        LoadFailure failure;
+        const test::ImagePtr p_image(LoadTgaImage(path.c_str(), &failure));
         EXPECT_EQ(p_image != nullptr, b_ShouldLoad(path)) << path;
-        FreeImage(p_image);
     }
 }
 
 TEST(Crashers, JpegDecoder)
 {
     for(const std::string &path : CrasherFiles("jpeg")) {
-        FILE *p_file = std::fopen(path.c_str(), "rb");
-        ASSERT_NE(p_file, nullptr) << path;
-        JpegDecoder decoder;
-        Image *p_image = decoder.Decode(p_file);
-        std::fclose(p_file);
+        LoadFailure failure;
+        const test::ImagePtr p_image(LoadJpegImage(path.c_str(), &failure));
         EXPECT_EQ(p_image != nullptr, b_ShouldLoad(path)) << path;
-        FreeImage(p_image);
+        EXPECT_NE(failure, LoadFailure::kCannotOpen) << path;
     }
 }
 

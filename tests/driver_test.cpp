@@ -1,5 +1,5 @@
 // The command-line program as a user runs it: messages, streams, exit
-// statuses and loader choice, plus the gray reduction's arithmetic.
+// statuses and loader choice.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -97,7 +97,8 @@ TEST_F(DriverTest, ExtensionChoosesTheLoader)
         const test::RunResult result = RunTarnwick({path, dir.File("out.h"), "--verbose"});
         EXPECT_EQ(result.n_exit_status, kFailure) << p_name;
         EXPECT_EQ(result.out, "loading image in JPEG format ...\n");
-        EXPECT_EQ(result.err, "error: error loading image file '" + path + "'\n");
+        EXPECT_EQ(result.err, "error: error loading image file '" + path +
+                                  "'\nerror: not a JPEG file (no start-of-image marker)\n");
     }
     // Other extensions, a dot only in a folder name, or none: TGA first.
     for(const char *p_name : {"photo.jpe", "photo", "dir.old/photo", "photo.TGA.bin"}) {
@@ -133,6 +134,35 @@ TEST_F(DriverTest, MissingInputIsALoadErrorOnEveryPath)
     }
 }
 
+// With --verbose a failed load names its cause on one more line; through the
+// fallback the cause comes from the reader that found its signature, else
+// from the TGA reader.
+TEST_F(DriverTest, VerboseLoadErrorNamesTheCause)
+{
+    const test::Bytes tga = test::ReadFileBytes(Tga());
+    const std::string truncated = dir.File("cut.tga");
+    ASSERT_TRUE(test::WriteFileBytes(truncated, test::Bytes(tga.begin(), tga.begin() + 40)));
+    const struct {
+        std::string path;
+        const char *p_cause;
+    } cases[] = {
+        {Place(test::Fixture("cjpeg_arithmetic.jpg"), "arith.jpg"), "arithmetic-coded JPEG is not supported"},
+        {Place(test::Fixture("cjpeg_arithmetic.jpg"), "arith"), "arithmetic-coded JPEG is not supported"},
+        {truncated, "the file ends before the picture does"},
+        {Place(truncated, "cut"), "the file ends before the picture does"},
+        {dir.File("missing.jpg"), "the file cannot be opened"},
+        {dir.File("missing"), "the file cannot be opened"},
+    };
+    for(const auto &c : cases) {
+        const std::string expected_error = "error: error loading image file '" + c.path + "'\n";
+        test::RunResult result = RunTarnwick({c.path, dir.File("out.h"), "--verbose"});
+        EXPECT_EQ(result.n_exit_status, kFailure) << c.path;
+        EXPECT_EQ(result.err, expected_error + "error: " + c.p_cause + "\n") << c.path;
+        result = RunTarnwick({c.path, dir.File("out.h")});
+        EXPECT_EQ(result.err, expected_error) << "without --verbose the cause stays unsaid: " << c.path;
+    }
+}
+
 TEST_F(DriverTest, UnwritableHeaderIsAWriteError)
 {
     const std::string missing_dir = dir.File("no/such/dir/out.h");
@@ -149,38 +179,6 @@ TEST_F(DriverTest, UnwritableHeaderIsAWriteError)
     struct stat info;
     ASSERT_EQ(::stat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
-}
-
-// ------------------------------------------------------------ gray reduction
-
-uint32_t Gray(uint32_t n_pixel)
-{
-    Image image = {32, 0, 1, 1, 1, &n_pixel};
-    ReduceToGray(image);
-    return n_pixel;
-}
-
-TEST(ReduceToGray, WeightsTruncateAndEqualChannelsKeepTheirValue)
-{
-    EXPECT_EQ(Gray(0xFFFF0000), 76u);
-    EXPECT_EQ(Gray(0xFF00FF00), 149u);
-    EXPECT_EQ(Gray(0xFF0000FF), 29u);
-    EXPECT_EQ(Gray(0xFFFFFFFF), 255u);
-    EXPECT_EQ(Gray(0xFF123456), 45u);
-    for(uint32_t v = 0; v < 256; ++v) {
-        ASSERT_EQ(Gray(0xFF000000u | v * 0x010101u), v);
-        ASSERT_EQ(Gray(v * 0x010101u), v) << "alpha must not matter";
-        ASSERT_EQ(Gray(0x5A000000u | v * 0x010101u), v);
-    }
-}
-
-TEST(ReduceToGray, RewritesEveryPixelInPlace)
-{
-    uint32_t pixels[6] = {0xFFFF0000, 0x00FF0000, 0xFF00FF00, 0xFF0000FF, 0, 0xFFFFFFFF};
-    Image image = {24, 0, 0, 3, 2, pixels};
-    ReduceToGray(image);
-    EXPECT_EQ(std::vector<uint32_t>(pixels, pixels + 6), (std::vector<uint32_t>{76, 76, 149, 29, 0, 255}));
-    EXPECT_EQ(image.n_bpp, 24);
 }
 
 } // namespace

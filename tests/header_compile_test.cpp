@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "header_names.h"
 #include "header_text.h"
 #include "test_support.h"
 
 namespace {
+
+using namespace tarnwick;
 
 using test::HeaderSwitches;
 using test::Pixels;
@@ -25,13 +26,6 @@ struct HeaderPair {
     std::string packed_path;
     std::string array_name;
 };
-
-std::string ArrayNameOf(const std::string &image_path)
-{
-    char a_name[kHeaderNameBufferSize];
-    BuildArrayName(image_path.c_str(), a_name);
-    return a_name;
-}
 
 // A program that, for every pair, unpacks the packed array with the packed
 // header's own function and prints "<label> <width>x<height> <mismatches>".
@@ -153,7 +147,7 @@ TEST(HeaderCompile, TarnwickOutputForRealTgaFilesUnpacksToThePlainArrays)
             ASSERT_EQ(plain.n_exit_status, 0) << plain.err;
             ASSERT_EQ(packed.n_exit_status, 0) << packed.err;
             EXPECT_EQ(plain.out + plain.err + packed.out + packed.err, "");
-            pairs.push_back({label, label + "_plain.h", label + "_packed.h", ArrayNameOf(image_path)});
+            pairs.push_back({label, label + "_plain.h", label + "_packed.h", test::ArrayName(image_path)});
             expected += label + " 13x7 0\n";
         }
     }

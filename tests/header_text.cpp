@@ -6,12 +6,29 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "header_names.h"
 #include "header_writer.h"
 #include "item_writer.h"
 #include "rle_packer.h"
 #include "test_support.h"
 
 namespace test {
+
+using namespace tarnwick;
+
+std::string GuardName(const std::string &header_path)
+{
+    char a_guard[kHeaderNameBufferSize];
+    BuildGuardName(header_path.c_str(), a_guard);
+    return a_guard;
+}
+
+std::string ArrayName(const std::string &image_path)
+{
+    char a_name[kHeaderNameBufferSize];
+    BuildArrayName(image_path.c_str(), a_name);
+    return a_name;
+}
 
 bool WriteHeader(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
                  const std::string &image_path, const std::string &header_path)

@@ -42,6 +42,11 @@ bool ParseArrayItems(const std::string &header_text, Pixels &items);
 // The same for the output of the item writer alone.
 bool ParseItemText(const std::string &item_text, Pixels &items);
 
+// The names the header derives from a path: the include guard and the array
+// name (without "p_").
+std::string GuardName(const std::string &header_path);
+std::string ArrayName(const std::string &image_path);
+
 // Unpacks run-length packets of the given kind into n_pixel_count pixels.
 // False when a count is 0, a packet runs past the pixel count or past the
 // items, or items are left over.

@@ -9,30 +9,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "header_names.h"
 #include "header_text.h"
 #include "header_writer.h"
 #include "test_support.h"
 
 namespace {
 
+using namespace tarnwick;
+using test::ArrayName;
+using test::GuardName;
 using test::HeaderSwitches;
 using test::HeaderText;
 using test::Pixels;
 
-std::string GuardName(const std::string &header_path)
-{
-    char a_guard[kHeaderNameBufferSize];
-    BuildGuardName(header_path.c_str(), a_guard);
-    return a_guard;
-}
-
-std::string ArrayName(const std::string &image_path)
-{
-    char a_name[kHeaderNameBufferSize];
-    BuildArrayName(image_path.c_str(), a_name);
-    return a_name;
-}
 
 TEST(HeaderWriter, WritesTheDotExampleByteForByte)
 {

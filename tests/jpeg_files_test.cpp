@@ -19,43 +19,18 @@
 #include <string>
 
 #include "jpeg_decoder.h"
-#include "jpeg_test_files.h"
-#include "test_support.h"
+#include "jpeg_test_support.h"
 
 namespace {
 
+using namespace tarnwick;
 using test::Bytes;
+using test::ImagePtr;
 
 constexpr double kMinColorPsnr = 42.0;
 constexpr int kMaxColorDifference = 5;
 constexpr double kMinGrayPsnr = 49.0;
 constexpr int kMaxGrayDifference = 2;
-
-struct ImageDeleter {
-    void operator()(Image *p_image) const { FreeImage(p_image); }
-};
-using ImagePtr = std::unique_ptr<Image, ImageDeleter>;
-
-// The decoder record is left uninitialised, as the driver provides it.
-ImagePtr DecodePath(const std::string &path)
-{
-    FILE *p_file = std::fopen(path.c_str(), "rb");
-    if(!p_file)
-        return nullptr;
-    JpegDecoder decoder;
-    ImagePtr p_image(decoder.Decode(p_file));
-    std::fclose(p_file);
-    return p_image;
-}
-
-ImagePtr DecodeBytes(const Bytes &bytes)
-{
-    test::OpenBytesFile file(bytes);
-    if(!file.get())
-        return nullptr;
-    JpegDecoder decoder;
-    return ImagePtr(decoder.Decode(file.get()));
-}
 
 // A binary PGM (P5) or PPM (P6) with maxval 255.
 struct Pnm {
@@ -122,7 +97,7 @@ void ExpectCloseToReference(const std::string &jpeg_path, const std::string &ref
     SCOPED_TRACE(jpeg_path);
     Pnm reference;
     ASSERT_TRUE(ReadPnm(reference_path, reference)) << reference_path;
-    ImagePtr p_image = DecodePath(jpeg_path);
+    ImagePtr p_image = test::DecodeJpegFile(jpeg_path);
     ASSERT_TRUE(p_image);
     ASSERT_EQ(p_image->n_width, reference.n_width);
     ASSERT_EQ(p_image->n_height, reference.n_height);
@@ -190,14 +165,14 @@ TEST(JpegTruncated, EveryPrefixFailsCleanly)
     for(const char *p_name : {"cjpeg_420_17x9.jpg", "cjpeg_420_scans_restart.jpg", "magick_422_17x9_comment.jpg"}) {
         const Bytes whole = test::ReadFileBytes(test::Fixture(std::string("jpeg/") + p_name));
         ASSERT_FALSE(whole.empty()) << p_name;
-        ASSERT_TRUE(DecodeBytes(whole)) << p_name;
+        ASSERT_TRUE(test::DecodeJpegBytes(whole)) << p_name;
         for(size_t n_length = 0; n_length < whole.size(); ++n_length) {
             Bytes prefix(whole.begin(), whole.begin() + long(n_length));
-            EXPECT_FALSE(DecodeBytes(prefix)) << p_name << " cut to " << n_length << " bytes";
+            EXPECT_FALSE(test::DecodeJpegBytes(prefix)) << p_name << " cut to " << n_length << " bytes";
             prefix.insert(prefix.end(), {0xFF, 0xD9});
-            ImagePtr p_image = DecodeBytes(prefix);
+            ImagePtr p_image = test::DecodeJpegBytes(prefix);
             if(p_image) {
-                const ImagePtr p_whole = DecodeBytes(whole);
+                const ImagePtr p_whole = test::DecodeJpegBytes(whole);
                 EXPECT_EQ(p_image->n_width, p_whole->n_width) << p_name << " cut to " << n_length;
                 EXPECT_EQ(p_image->n_height, p_whole->n_height) << p_name << " cut to " << n_length;
             }
@@ -215,7 +190,7 @@ TEST(JpegCorrupted, EveryInvertedByteEndsCleanly)
     for(size_t i = 0; i < whole.size(); ++i) {
         Bytes corrupted = whole;
         corrupted[i] ^= 0xFF;
-        n_decoded += DecodeBytes(corrupted) != nullptr;
+        n_decoded += test::DecodeJpegBytes(corrupted) != nullptr;
     }
     // Inverting the skipped APP0 body, say, still decodes; inverting the
     // start-of-image marker never does.
@@ -241,7 +216,7 @@ TEST(JpegHostile, HugeDeclaredFrameWithLittleDataFails)
         bytes[n_field] = 0x7F;
         bytes[n_field + 1] = 0xFF;
     }
-    EXPECT_FALSE(DecodeBytes(bytes));
+    EXPECT_FALSE(test::DecodeJpegBytes(bytes));
 }
 
 } // namespace

@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace tarnwick;
+
 // A block whose only coefficient is the DC term D stores D / 8 everywhere,
 // clamped and truncated toward zero.
 int8_t StoredDcSample(float f_dc)
@@ -203,7 +205,7 @@ struct TestImage {
 FrameComponent Component(int n_id, int n_h, int n_v, int n_hmax, int n_vmax)
 {
     return FrameComponent{uint8_t(n_id), uint8_t(n_h), uint8_t(n_v), uint8_t(n_hmax / n_h),
-                          uint8_t(n_vmax / n_v), 0};
+                          uint8_t(n_vmax / n_v), 0, 0, 0};
 }
 
 // Distinct, position-dependent samples in every plane position, padding too,

@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "input_buffer.h"
-#include "jpeg_test_files.h"
+#include "jpeg_test_support.h"
 
 namespace {
 
+using namespace tarnwick;
 using test::Bytes;
-using test::OpenBytesFile;
+using test::FileInput;
 
 // A pattern that does not repeat with the block size, so a misplaced block
 // shows up as wrong bytes.
@@ -23,35 +24,24 @@ Bytes PatternBytes(size_t n_size)
     return bytes;
 }
 
-// An InputBuffer attached to a file of the given bytes. The buffer is 16 KiB,
-// so it lives on the heap here.
-struct AttachedBuffer {
-    explicit AttachedBuffer(const Bytes &bytes) : file(bytes), p_input(new InputBuffer)
-    {
-        Attach(*p_input, file.get());
-    }
-    OpenBytesFile file;
-    std::unique_ptr<InputBuffer> p_input;
-};
-
 TEST(InputBuffer, EmptyFileDeliversNothing)
 {
-    AttachedBuffer empty(Bytes{});
+    FileInput empty(Bytes{});
     ASSERT_TRUE(empty.file.get());
     uint8_t n_byte = 0x5A;
-    EXPECT_FALSE(ReadByte(*empty.p_input, n_byte));
+    EXPECT_FALSE(ReadByte(empty.input, n_byte));
     EXPECT_EQ(n_byte, 0x5A); // left unchanged
 
-    AttachedBuffer empty_again(Bytes{});
+    FileInput empty_again(Bytes{});
     uint16_t n_marker;
-    EXPECT_FALSE(FindMarker(*empty_again.p_input, n_marker));
+    EXPECT_FALSE(FindMarker(empty_again.input, n_marker));
 }
 
 TEST(InputBuffer, ByteByByteReadCrossesIntoASecondBlock)
 {
     const Bytes bytes = PatternBytes(kInputBlockSize + 1);
-    AttachedBuffer file(bytes);
-    InputBuffer &input = *file.p_input;
+    FileInput file(bytes);
+    InputBuffer &input = file.input;
     for(size_t i = 0; i < bytes.size(); ++i) {
         uint8_t n_byte;
         ASSERT_TRUE(ReadByte(input, n_byte)) << "byte " << i;
@@ -65,24 +55,24 @@ TEST(InputBuffer, ByteByByteReadCrossesIntoASecondBlock)
 
 TEST(InputBuffer, ReadU16IsBigEndianAndNeedsBothBytes)
 {
-    AttachedBuffer file(Bytes{0x01, 0x02, 0x03});
+    FileInput file(Bytes{0x01, 0x02, 0x03});
     uint16_t n_value = 0;
-    ASSERT_TRUE(ReadU16(*file.p_input, n_value));
+    ASSERT_TRUE(ReadU16(file.input, n_value));
     EXPECT_EQ(n_value, 0x0102);
-    EXPECT_FALSE(ReadU16(*file.p_input, n_value));
+    EXPECT_FALSE(ReadU16(file.input, n_value));
 }
 
 TEST(InputBuffer, SkipOfZeroTouchesNothing)
 {
-    AttachedBuffer file(PatternBytes(100));
-    InputBuffer &input = *file.p_input;
-    EXPECT_TRUE(Skip(input, 0));
+    FileInput file(PatternBytes(100));
+    InputBuffer &input = file.input;
+    EXPECT_TRUE(SkipInput(input, 0));
     EXPECT_EQ(input.n_count, 0);
     EXPECT_EQ(std::ftell(file.file.get()), 0);
 
     uint8_t n_byte;
     ASSERT_TRUE(ReadByte(input, n_byte));
-    EXPECT_TRUE(Skip(input, 0));
+    EXPECT_TRUE(SkipInput(input, 0));
     ASSERT_TRUE(ReadByte(input, n_byte));
     EXPECT_EQ(n_byte, PatternBytes(100)[1]);
 }
@@ -90,16 +80,16 @@ TEST(InputBuffer, SkipOfZeroTouchesNothing)
 TEST(InputBuffer, LongSkipReadsWholeBlocksAndLandsOnTheRightByte)
 {
     const Bytes bytes = PatternBytes(30000);
-    AttachedBuffer file(bytes);
-    InputBuffer &input = *file.p_input;
-    ASSERT_TRUE(Skip(input, 20000));
+    FileInput file(bytes);
+    InputBuffer &input = file.input;
+    ASSERT_TRUE(SkipInput(input, 20000));
     EXPECT_EQ(input.n_count, 30000 - kInputBlockSize); // the second block
     uint8_t n_byte;
     ASSERT_TRUE(ReadByte(input, n_byte));
     EXPECT_EQ(n_byte, bytes[20000]);
 
     // Up to the last byte exactly, then nothing more.
-    ASSERT_TRUE(Skip(input, 30000 - 20001 - 1));
+    ASSERT_TRUE(SkipInput(input, 30000 - 20001 - 1));
     ASSERT_TRUE(ReadByte(input, n_byte));
     EXPECT_EQ(n_byte, bytes[29999]);
     EXPECT_FALSE(ReadByte(input, n_byte));
@@ -107,17 +97,17 @@ TEST(InputBuffer, LongSkipReadsWholeBlocksAndLandsOnTheRightByte)
 
 TEST(InputBuffer, SkipPastTheEndFailsAndEverythingAfterItToo)
 {
-    AttachedBuffer file(PatternBytes(30000));
-    InputBuffer &input = *file.p_input;
+    FileInput file(PatternBytes(30000));
+    InputBuffer &input = file.input;
     uint8_t n_byte;
     ASSERT_TRUE(ReadByte(input, n_byte));
-    EXPECT_FALSE(Skip(input, 30000));
+    EXPECT_FALSE(SkipInput(input, 30000));
     EXPECT_FALSE(ReadByte(input, n_byte));
     uint16_t n_value;
     EXPECT_FALSE(ReadU16(input, n_value));
-    EXPECT_FALSE(Skip(input, 1));
+    EXPECT_FALSE(SkipInput(input, 1));
     EXPECT_FALSE(FindMarker(input, n_value));
-    EXPECT_TRUE(Skip(input, 0));
+    EXPECT_TRUE(SkipInput(input, 0));
 }
 
 struct MarkerCase {
@@ -145,10 +135,10 @@ TEST(FindMarker, PassesOverFillBytesStuffedZerosAndOddOffsets)
         {{0x12}, false, 0},
     };
     for(const MarkerCase &c : cases) {
-        AttachedBuffer file(c.bytes);
+        FileInput file(c.bytes);
         uint16_t n_marker = 0;
         SCOPED_TRACE(testing::PrintToString(c.bytes));
-        EXPECT_EQ(FindMarker(*file.p_input, n_marker), c.b_found);
+        EXPECT_EQ(FindMarker(file.input, n_marker), c.b_found);
         if(c.b_found) {
             EXPECT_EQ(n_marker, c.n_marker);
         }
@@ -164,15 +154,15 @@ TEST(FindMarker, FindsMarkersInTurnAndAcrossABlockBoundary)
     bytes[kInputBlockSize] = 0xC0;
     bytes[kInputBlockSize + 2] = 0xFF;
     bytes[kInputBlockSize + 3] = 0xD9;
-    AttachedBuffer file(bytes);
+    FileInput file(bytes);
     uint16_t n_marker = 0;
-    ASSERT_TRUE(FindMarker(*file.p_input, n_marker));
+    ASSERT_TRUE(FindMarker(file.input, n_marker));
     EXPECT_EQ(n_marker, 0xFFD8);
-    ASSERT_TRUE(FindMarker(*file.p_input, n_marker));
+    ASSERT_TRUE(FindMarker(file.input, n_marker));
     EXPECT_EQ(n_marker, 0xFFC0);
-    ASSERT_TRUE(FindMarker(*file.p_input, n_marker));
+    ASSERT_TRUE(FindMarker(file.input, n_marker));
     EXPECT_EQ(n_marker, 0xFFD9);
-    EXPECT_FALSE(FindMarker(*file.p_input, n_marker));
+    EXPECT_FALSE(FindMarker(file.input, n_marker));
 }
 
 } // namespace

@@ -11,26 +11,17 @@
 #include "jpeg_decoder.h"
 #include "jpeg_idct.h"
 #include "jpeg_scan.h"
-#include "jpeg_test_files.h"
-#include "test_support.h"
+#include "jpeg_test_support.h"
 
 namespace {
 
+using namespace tarnwick;
 using test::Bytes;
-
-// An InputBuffer over an open file holding the bytes.
-class FileInput {
-public:
-    explicit FileInput(const Bytes &bytes) : m_file(bytes) { Attach(input, m_file.get()); }
-    InputBuffer input;
-
-private:
-    test::OpenBytesFile m_file;
-};
+using test::FileInput;
 
 // A bit reader at the start of a scan over the bytes.
 struct BitSource {
-    explicit BitSource(const Bytes &bytes) : file(bytes) { Clear(reader); }
+    explicit BitSource(const Bytes &bytes) : file(bytes) { ClearBitReader(reader); }
     int Bit() { return ReadBit(reader, file.input); }
     int Bits(int n_bits) { return ReadBits(reader, n_bits, file.input); }
     bool Symbol(const HuffmanTable &table, uint8_t &n_symbol)
@@ -138,21 +129,6 @@ int n_SizeOf(int n_value)
     return n_size;
 }
 
-// The zigzag sequence of T.81 Figure 5, walked diagonal by diagonal.
-std::array<int, 64> ZigzagSequence()
-{
-    std::array<int, 64> natural{};
-    int k = 0;
-    for(int s = 0; s < 15; ++s) {
-        const int n_low = s < 8 ? 0 : s - 7, n_high = s < 8 ? s : 7;
-        for(int i = 0; i <= n_high - n_low; ++i) {
-            const int n_row = s % 2 ? n_low + i : n_high - i;
-            natural[size_t(k++)] = n_row * 8 + (s - n_row);
-        }
-    }
-    return natural;
-}
-
 struct ComponentLayout {
     int n_id, n_h, n_v;
 };
@@ -163,22 +139,16 @@ class ScanTest : public ::testing::Test {
 protected:
     void SetFrame(int n_width, int n_height, const std::vector<ComponentLayout> &layouts)
     {
-        int n_hmax = 0, n_vmax = 0;
-        for(const ComponentLayout &layout : layouts) {
-            n_hmax = std::max(n_hmax, layout.n_h);
-            n_vmax = std::max(n_vmax, layout.n_v);
-        }
         decoder.n_frame_width = int16_t(n_width);
         decoder.n_frame_height = int16_t(n_height);
         decoder.n_components = uint8_t(layouts.size());
-        decoder.n_mcus_per_row = (n_width + 8 * n_hmax - 1) / (8 * n_hmax);
-        decoder.n_mcu_count = decoder.n_mcus_per_row * ((n_height + 8 * n_vmax - 1) / (8 * n_vmax));
+        for(size_t j = 0; j < layouts.size(); ++j)
+            decoder.components[j] =
+                FrameComponent{uint8_t(layouts[j].n_id), uint8_t(layouts[j].n_h), uint8_t(layouts[j].n_v), 0, 0, 0, 0, 0};
+        SetFrameGeometry(decoder);
         for(size_t j = 0; j < layouts.size(); ++j) {
-            const ComponentLayout &layout = layouts[j];
-            const int n_hs = n_hmax / layout.n_h, n_vs = n_vmax / layout.n_v;
-            decoder.components[j] = FrameComponent{uint8_t(layout.n_id), uint8_t(layout.n_h), uint8_t(layout.n_v),
-                                                   uint8_t(n_hs), uint8_t(n_vs), 0};
-            const int n_slot = layout.n_id - 1;
+            const int n_hs = decoder.components[j].n_h_upsample, n_vs = decoder.components[j].n_v_upsample;
+            const int n_slot = layouts[j].n_id - 1;
             decoder.n_plane_widths[n_slot] = uint16_t(((n_width + n_hs - 1) / n_hs + 7) / 8 * 8);
             decoder.n_plane_heights[n_slot] = uint16_t(((n_height + n_vs - 1) / n_vs + 7) / 8 * 8);
             planes[n_slot].assign(size_t(decoder.n_plane_widths[n_slot]) * decoder.n_plane_heights[n_slot], 0);
@@ -323,7 +293,7 @@ TEST(BitReader, ResetDropsTheRestOfTheByteAndTheMemoryOfFF)
 {
     BitSource bits({0xFF, 0x00, 0x80, 0xFF, 0x00});
     EXPECT_EQ(bits.Bits(3), 7);
-    Reset(bits.reader);
+    ResetBitReader(bits.reader);
     // The next byte is the 00 after FF; after a reset it is data, not stuffing.
     EXPECT_EQ(bits.Bits(8), -255);
     EXPECT_EQ(bits.Bit(), 1);
@@ -454,7 +424,7 @@ TEST_F(ScanTest, AcCoefficientsAreDequantisedInZigzagOrderAndPlaced)
     data.Symbol(ac_codes, 0xF0);
     ASSERT_TRUE(RunScan({{1, 0x01}}));
 
-    const std::array<int, 64> zigzag = ZigzagSequence();
+    const std::vector<int> zigzag = test::ZigzagWalk();
     const float *p_q = decoder.quant_tables[0].factors;
     auto expect_block = [&](int x0, const std::vector<std::pair<int, int>> &values, int n_dc) {
         float coefficients[64] = {};
@@ -844,8 +814,8 @@ TEST_F(ScanTest, BitWindowReadsExactlyWhatReadBitReads)
         const Bytes bytes = RandomScanBytes(c.n_seed, c.n_ff_pair_at);
         FileInput window_file(bytes), reference_file(bytes);
         BitReader window_reader, reference_reader;
-        Clear(window_reader);
-        Clear(reference_reader);
+        ClearBitReader(window_reader);
+        ClearBitReader(reference_reader);
         int16_t n_reference_predictor = 0;
         decoder.n_dc_predictors[0] = 0;
         std::vector<int8_t> reference_plane(planes[0].size(), 0);
@@ -878,8 +848,8 @@ TEST_F(ScanTest, BitWindowReadsExactlyWhatReadBitReads)
                 if(!b_found)
                     break;
                 ASSERT_EQ(n_window_marker, n_reference_marker);
-                Reset(window_reader);
-                Reset(reference_reader);
+                ResetBitReader(window_reader);
+                ResetBitReader(reference_reader);
             }
         }
         if(c.n_seed < 4) { // the complete codes decode up to the end of the bytes

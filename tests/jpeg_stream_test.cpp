@@ -9,108 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "jpeg_color.h"
 #include "jpeg_decoder.h"
-#include "jpeg_test_files.h"
+#include "jpeg_idct.h"
+#include "jpeg_scan.h"
+#include "jpeg_test_support.h"
 
 namespace {
 
-using test::Bytes;
-using test::OpenBytesFile;
-
-// ---- Byte builders --------------------------------------------------------
-
-Bytes Join(std::initializer_list<Bytes> parts)
-{
-    Bytes bytes;
-    for(const Bytes &part : parts)
-        bytes.insert(bytes.end(), part.begin(), part.end());
-    return bytes;
-}
-
-Bytes Marker(uint16_t n_marker)
-{
-    return {uint8_t(n_marker >> 8), uint8_t(n_marker)};
-}
-
-// Marker, length (counting itself) and body.
-Bytes Segment(uint16_t n_marker, const Bytes &body)
-{
-    const size_t n_length = body.size() + 2;
-    return Join({Marker(n_marker), {uint8_t(n_length >> 8), uint8_t(n_length)}, body});
-}
-
-// Marker and a length field that disagrees with what follows.
-Bytes SegmentWithLength(uint16_t n_marker, uint16_t n_length, const Bytes &body)
-{
-    return Join({Marker(n_marker), {uint8_t(n_length >> 8), uint8_t(n_length)}, body});
-}
-
-const Bytes kSoi = Marker(0xFFD8);
-const Bytes kEoi = Marker(0xFFD9);
-
-// One 8-bit quantisation table body with every entry n_value.
-Bytes QuantBody8(uint8_t n_table_byte, uint8_t n_value)
-{
-    Bytes body(1 + 64, n_value);
-    body[0] = n_table_byte;
-    return body;
-}
-
-Bytes Dqt8(uint8_t n_id, uint8_t n_value = 1)
-{
-    return Segment(0xFFDB, QuantBody8(n_id, n_value));
-}
-
-struct ComponentFields {
-    uint8_t n_id, n_sampling, n_quant_table;
-};
-
-Bytes FrameBody(uint16_t n_width, uint16_t n_height, const std::vector<ComponentFields> &components)
-{
-    Bytes body = {8, uint8_t(n_height >> 8), uint8_t(n_height), uint8_t(n_width >> 8), uint8_t(n_width),
-                  uint8_t(components.size())};
-    for(const ComponentFields &c : components)
-        body.insert(body.end(), {c.n_id, c.n_sampling, c.n_quant_table});
-    return body;
-}
-
-Bytes Sof0(uint16_t n_width, uint16_t n_height, const std::vector<ComponentFields> &components)
-{
-    return Segment(0xFFC0, FrameBody(n_width, n_height, components));
-}
-
-Bytes GraySof0(uint16_t n_width, uint16_t n_height)
-{
-    return Sof0(n_width, n_height, {{1, 0x11, 0}});
-}
-
-const std::vector<ComponentFields> kYcc420 = {{1, 0x22, 0}, {2, 0x11, 1}, {3, 0x11, 1}};
-
-// Huffman table 3 of both classes holding one 1-bit code, for symbol 0, and a
-// scan of the given components over them: each pair of zero bits is a flat
-// block (DC difference 0, then end of block), n_blocks of them in whole
-// bytes. The components' quantisation tables must be defined elsewhere.
-Bytes FlatScan(const Bytes &ids, int n_blocks = 1)
-{
-    Bytes dht_body;
-    for(uint8_t n_table_byte : {0x03, 0x13}) {
-        dht_body.insert(dht_body.end(), {n_table_byte, 1});
-        dht_body.resize(dht_body.size() + 15, 0);
-        dht_body.push_back(0x00);
-    }
-    Bytes sos_body = {uint8_t(ids.size())};
-    for(uint8_t n_id : ids)
-        sos_body.insert(sos_body.end(), {n_id, 0x33});
-    sos_body.insert(sos_body.end(), {0, 63, 0});
-    return Join({Segment(0xFFC4, dht_body), Segment(0xFFDA, sos_body), Bytes(size_t(n_blocks + 3) / 4, 0x00)});
-}
+using namespace tarnwick;
+using namespace test;
 
 // ---- Decoding -------------------------------------------------------------
-
-struct ImageDeleter {
-    void operator()(Image *p_image) const { FreeImage(p_image); }
-};
-using ImagePtr = std::unique_ptr<Image, ImageDeleter>;
 
 // The driver hands Decode plain uninitialised storage; garbage stands in for it.
 std::unique_ptr<JpegDecoder> p_GarbageDecoder()
@@ -140,7 +50,7 @@ bool RunHandler(MarkerHandler p_handler, const Bytes &bytes)
 {
     OpenBytesFile file(bytes);
     std::unique_ptr<InputBuffer> p_input(new InputBuffer);
-    Attach(*p_input, file.get());
+    AttachInputBuffer(*p_input, file.get());
     std::unique_ptr<JpegDecoder> p_decoder(new JpegDecoder());
     const bool b_result = p_handler(0, *p_decoder, *p_input);
     for(int8_t *p_plane : p_decoder->p_planes)
@@ -207,21 +117,6 @@ std::unique_ptr<JpegDecoder> p_DecodeTables(const std::string &name)
 }
 
 // ---- Reference values -----------------------------------------------------
-
-// Zigzag order as the diagonal walk: odd diagonals run down-left, even ones
-// up-right.
-std::vector<int> ZigzagWalk()
-{
-    std::vector<int> natural;
-    for(int s = 0; s < 15; ++s) {
-        const int n_low = s < 8 ? 0 : s - 7, n_high = s < 8 ? s : 7;
-        for(int i = 0; i <= n_high - n_low; ++i) {
-            const int r = s % 2 ? n_low + i : n_high - i;
-            natural.push_back(r * 8 + (s - r));
-        }
-    }
-    return natural;
-}
 
 double ScaleFactor(int j)
 {
@@ -552,6 +447,7 @@ TEST(ScansDue, EveryComponentNeedsAScanBeforeTheEndOfImage)
     EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({2}), FlatScan({1}, 4), FlatScan({3}), kEoi})));
 
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, tables, frame, kEoi})));
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kCorruptData);
     ExpectPlanesReleased(*p_decoder);
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({1}, 4), FlatScan({3}), kEoi})));
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, tables, frame, FlatScan({1, 2}, 5), kEoi})));
@@ -568,6 +464,7 @@ TEST(ScansDue, HeaderOnlyFileDeclaringAHugeFrameIsRefused)
     // would be a 1.4 GB Image made from under a hundred bytes.
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0), Dqt8(1), Sof0(21248, 16772, kYcc420), kEoi})));
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kCorruptData);
     ExpectPlanesReleased(*p_decoder);
 }
 
@@ -580,11 +477,14 @@ TEST(ScansDue, ScanRunningOutOfDataStopsAtTheEndOfTheFile)
     file.resize(1024, 0x00);
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
     EXPECT_FALSE(Decode(*p_decoder, file));
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kTruncated);
     ExpectPlanesReleased(*p_decoder);
     // With an end of image right after the data, the scan reads its two
-    // bytes as data and fails on them just as well.
+    // bytes as data and fails on them just as well: their one bits match no
+    // code.
     file.resize(1022);
     EXPECT_FALSE(Decode(*p_decoder, Join({file, kEoi})));
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kCorruptData);
 }
 
 // ---- Marker loop ----------------------------------------------------------
@@ -636,7 +536,7 @@ TEST(MarkerLoop, App0OfLength16PassesOverItsFourteenBytes)
     const Bytes app0 = Join({{0x00, 0x10}, Bytes(14, 0x33), {0xAB}});
     OpenBytesFile file(app0);
     std::unique_ptr<InputBuffer> p_input(new InputBuffer);
-    Attach(*p_input, file.get());
+    AttachInputBuffer(*p_input, file.get());
     std::unique_ptr<JpegDecoder> p_decoder(new JpegDecoder());
     ASSERT_TRUE(SkipApp0(0xFFE0, *p_decoder, *p_input));
     uint8_t n_next = 0;
@@ -668,6 +568,7 @@ TEST(RefusedFrames, ProgressiveAndArithmeticFilesOfCjpeg)
 {
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
     EXPECT_FALSE(Decode(*p_decoder, FixtureBytes("cjpeg_progressive.jpg")));
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kProgressiveJpeg);
     // The tables before the frame header were read; the Huffman tables that
     // follow it were not.
     EXPECT_EQ(p_decoder->quant_tables[0].b_defined, 1);
@@ -677,6 +578,7 @@ TEST(RefusedFrames, ProgressiveAndArithmeticFilesOfCjpeg)
     ExpectPlanesReleased(*p_decoder);
 
     EXPECT_FALSE(Decode(*p_decoder, FixtureBytes("cjpeg_arithmetic.jpg")));
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kArithmeticJpeg);
     EXPECT_EQ(p_decoder->quant_tables[1].b_defined, 1);
     ExpectPlanesReleased(*p_decoder);
 }
@@ -686,12 +588,19 @@ TEST(RefusedFrames, EveryRefusedMarkerStopsTheDecodeAndReleasesThePlanes)
     // A frame header allocates planes first; the table after the refused
     // marker must stay unread.
     const Bytes body = FrameBody(16, 16, kYcc420);
-    for(uint16_t n_marker : {0xFFC2, 0xFFC3, 0xFFC5, 0xFFC6, 0xFFC7, 0xFFC8, 0xFFC9, 0xFFCA, 0xFFCB, 0xFFCC,
-                             0xFFCD, 0xFFCE, 0xFFCF, 0xFFDC, 0xFFDE}) {
+    const LoadFailure kArithmetic = LoadFailure::kArithmeticJpeg, kHierarchical = LoadFailure::kHierarchicalJpeg;
+    const std::pair<uint16_t, LoadFailure> refusals[] = {
+        {0xFFC2, LoadFailure::kProgressiveJpeg}, {0xFFC3, LoadFailure::kLosslessJpeg},
+        {0xFFC5, kHierarchical}, {0xFFC6, kHierarchical}, {0xFFC7, kHierarchical},
+        {0xFFC8, LoadFailure::kUnsupportedJpeg}, {0xFFC9, kArithmetic}, {0xFFCA, kArithmetic},
+        {0xFFCB, kArithmetic}, {0xFFCC, kArithmetic}, {0xFFCD, kArithmetic}, {0xFFCE, kArithmetic},
+        {0xFFCF, kArithmetic}, {0xFFDC, LoadFailure::kUnsupportedJpeg}, {0xFFDE, kHierarchical}};
+    for(const auto &[n_marker, cause] : refusals) {
         std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
         EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Sof0(16, 16, kYcc420), Dqt8(0), Segment(n_marker, body),
                                               Dqt8(1), kEoi})))
             << std::hex << n_marker;
+        EXPECT_EQ(p_decoder->failure, cause) << std::hex << n_marker;
         EXPECT_EQ(p_decoder->quant_tables[0].b_defined, 1) << std::hex << n_marker;
         EXPECT_EQ(p_decoder->quant_tables[1].b_defined, 0) << std::hex << n_marker;
         ExpectPlanesReleased(*p_decoder);
@@ -709,6 +618,7 @@ struct BrokenCase {
     const char *p_name;
     Bytes segments;        // after a valid gray frame
     bool b_frame = false;  // a frame header: it takes the valid one's place
+    LoadFailure cause = LoadFailure::kCorruptData;
 };
 
 TEST(BrokenStreams, EveryBrokenLimitFailsTheDecode)
@@ -737,8 +647,10 @@ TEST(BrokenStreams, EveryBrokenLimitFailsTheDecode)
         {"horizontal sampling 0", Sof0(8, 8, {{1, 0x01, 0}}), true},
         {"vertical sampling 0", Sof0(8, 8, {{1, 0x22, 0}, {2, 0x10, 0}, {3, 0x11, 0}}), true},
         {"component quantisation table 4", Sof0(8, 8, {{1, 0x11, 4}}), true},
-        {"frame width 32768", Sof0(32768, 8, {{1, 0x11, 0}}), true},
-        {"frame height 65535", Sof0(8, 65535, {{1, 0x11, 0}}), true},
+        {"frame width 32768", Sof0(32768, 8, {{1, 0x11, 0}}), true, LoadFailure::kTooLarge},
+        {"frame height 65535", Sof0(8, 65535, {{1, 0x11, 0}}), true, LoadFailure::kTooLarge},
+        {"12-bit samples", Segment(0xFFC1, FrameBody(8, 8, {{1, 0x11, 0}}, 12)), true, LoadFailure::kJpegPrecision},
+        {"16-bit samples", Segment(0xFFC1, FrameBody(8, 8, {{1, 0x11, 0}}, 16)), true, LoadFailure::kJpegPrecision},
         {"frame segment length 1", SegmentWithLength(0xFFC0, 1, FrameBody(8, 8, {{1, 0x11, 0}})), true},
         {"restart segment length 0", SegmentWithLength(0xFFDD, 0, {0x00, 0x04})},
         {"application segment length 1", SegmentWithLength(0xFFE1, 1, {})},
@@ -756,6 +668,7 @@ TEST(BrokenStreams, EveryBrokenLimitFailsTheDecode)
     for(const BrokenCase &c : cases) {
         std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
         EXPECT_FALSE(Decode(*p_decoder, Join({start, c.b_frame ? Bytes() : frame, c.segments, rest}))) << c.p_name;
+        EXPECT_EQ(p_decoder->failure, c.cause) << c.p_name;
         EXPECT_EQ(p_decoder->quant_tables[3].b_defined, 0) << c.p_name;
         ExpectPlanesReleased(*p_decoder);
     }
@@ -779,18 +692,23 @@ TEST(BrokenStreams, FramesTheImageCannotBeMadeOf)
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
     ASSERT_TRUE(Decode(*p_decoder, Join({kSoi, Dqt8(0), GraySof0(8, 8), FlatScan({1}), kEoi})));
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, kEoi})));
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kCorruptData);
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0), kEoi})));
-    // Two and four components decode through their scan, then fail.
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kCorruptData);
+    // Two and four components are refused at their frame header.
     EXPECT_FALSE(Decode(*p_decoder,
                         Join({kSoi, Dqt8(0), Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}}), FlatScan({1, 2}, 2), kEoi})));
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kTwoComponentJpeg);
     EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, Dqt8(0),
                                           Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}, {4, 0x11, 0}}),
                                           FlatScan({1, 2, 3, 4}, 4), kEoi})));
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kFourComponentJpeg);
     ExpectPlanesReleased(*p_decoder);
 
     // A scan before any frame header.
     const Bytes file = FixtureBytes("cjpeg_q100.jpg");
     EXPECT_FALSE(Decode(*p_decoder, WithoutSegments(file, 0xC0)));
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kCorruptData);
     ExpectPlanesReleased(*p_decoder);
 }
 
@@ -801,6 +719,9 @@ TEST(BrokenStreams, EveryTruncationOfARealFileFails)
     ASSERT_TRUE(Decode(*p_decoder, file));
     for(size_t n_size = 0; n_size < file.size(); ++n_size) {
         EXPECT_FALSE(Decode(*p_decoder, Bytes(file.begin(), file.begin() + n_size))) << n_size << " bytes";
+        // Two bytes make the start-of-image marker; after it, the file ends early.
+        EXPECT_EQ(p_decoder->failure, n_size < 2 ? LoadFailure::kNotJpeg : LoadFailure::kTruncated)
+            << n_size << " bytes";
         ExpectPlanesReleased(*p_decoder);
     }
 }

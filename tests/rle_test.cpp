@@ -8,6 +8,7 @@
 
 namespace {
 
+using namespace tarnwick;
 using test::Pixels;
 
 // The packed items of the pixels, parsed back from the item writer's text,

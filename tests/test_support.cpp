@@ -9,6 +9,14 @@
 
 namespace test {
 
+Bytes Join(std::initializer_list<Bytes> parts)
+{
+    Bytes bytes;
+    for(const Bytes &part : parts)
+        bytes.insert(bytes.end(), part.begin(), part.end());
+    return bytes;
+}
+
 Bytes ReadFileBytes(const std::string &path)
 {
     Bytes bytes;

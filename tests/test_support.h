@@ -4,12 +4,25 @@
 #define TARNWICK_TESTS_TEST_SUPPORT_H
 
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "image.h"
 
 namespace test {
 
 using Bytes = std::vector<uint8_t>;
+
+// The parts one after the other.
+Bytes Join(std::initializer_list<Bytes> parts);
+
+// An Image that a loader returned, released with FreeImage.
+struct ImageDeleter {
+    void operator()(tarnwick::Image *p_image) const { tarnwick::FreeImage(p_image); }
+};
+using ImagePtr = std::unique_ptr<tarnwick::Image, ImageDeleter>;
 
 // Whole file as bytes / as text; an empty result when it cannot be read.
 Bytes ReadFileBytes(const std::string &path);

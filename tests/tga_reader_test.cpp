@@ -12,7 +12,10 @@
 
 namespace {
 
+using namespace tarnwick;
 using test::Bytes;
+using test::ImagePtr;
+using test::Join;
 
 struct TgaFields {
     uint8_t n_id_length = 0;
@@ -37,26 +40,14 @@ Bytes TgaHeaderBytes(const TgaFields &f)
                  f.n_pixel_bits, f.n_descriptor};
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts)
-{
-    Bytes all;
-    for(const Bytes &part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-struct ImageDeleter {
-    void operator()(Image *p_image) const { FreeImage(p_image); }
-};
-using ImagePtr = std::unique_ptr<Image, ImageDeleter>;
-
 class TgaTest : public ::testing::Test {
 protected:
+    // Loads a file holding the bytes; the cause goes to failure.
     ImagePtr Load(const Bytes &bytes)
     {
         const std::string path = dir.File("image.tga");
         EXPECT_TRUE(test::WriteFileBytes(path, bytes));
-        return ImagePtr(LoadTgaImage(path.c_str()));
+        return ImagePtr(LoadTgaImage(path.c_str(), &failure));
     }
 
     // Opens a file holding the bytes, for the row readers.
@@ -75,6 +66,7 @@ protected:
     }
 
     test::TempDir dir;
+    LoadFailure failure = LoadFailure::kNone;
 };
 
 const TgaColorMap kNoColorMap = {nullptr, 0, 0};
@@ -92,8 +84,10 @@ class TgaFixtureTest : public ::testing::TestWithParam<FixtureCase> {};
 TEST_P(TgaFixtureTest, MatchesImageMagicksDecode)
 {
     const std::string base = test::Fixture(std::string("tga/") + GetParam().p_name);
-    ImagePtr p_image(LoadTgaImage((base + ".tga").c_str()));
+    LoadFailure failure;
+    ImagePtr p_image(LoadTgaImage((base + ".tga").c_str(), &failure));
     ASSERT_NE(p_image, nullptr);
+    EXPECT_EQ(failure, LoadFailure::kNone);
     const Bytes rgba = test::ReadFileBytes(base + ".rgba");
     ASSERT_EQ(p_image->n_width, 13);
     ASSERT_EQ(p_image->n_height, 7);
@@ -206,9 +200,9 @@ TEST_F(TgaTest, SixteenBitTrueColourInBothRowOrders)
     fields.n_height = 2;
     fields.n_pixel_bits = 16;
     fields.n_descriptor = 0x20;
-    ImagePtr p_top_first = Load(Concat({TgaHeaderBytes(fields), top, bottom}));
+    ImagePtr p_top_first = Load(Join({TgaHeaderBytes(fields), top, bottom}));
     fields.n_descriptor = 0x00;
-    ImagePtr p_bottom_first = Load(Concat({TgaHeaderBytes(fields), bottom, top}));
+    ImagePtr p_bottom_first = Load(Join({TgaHeaderBytes(fields), bottom, top}));
     ASSERT_NE(p_top_first, nullptr);
     ASSERT_NE(p_bottom_first, nullptr);
     const std::vector<uint32_t> expected = {0xFFFF0000, 0xFFFFFFFF, 0xFF00FF00, 0xFF0000FF};
@@ -229,19 +223,19 @@ TEST_F(TgaTest, ColourMapsOfEveryEntrySize)
     const Bytes indexes = {1, 0, 1};
 
     fields.n_map_entry_bits = 16;
-    ImagePtr p_image = Load(Concat({TgaHeaderBytes(fields), {0x00, 0x7C, 0x1F, 0x00}, indexes}));
+    ImagePtr p_image = Load(Join({TgaHeaderBytes(fields), {0x00, 0x7C, 0x1F, 0x00}, indexes}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>{0xFF0000FF, 0xFFFF0000, 0xFF0000FF}));
     EXPECT_EQ(p_image->n_bpp, 16);
 
     fields.n_map_entry_bits = 24;
-    p_image = Load(Concat({TgaHeaderBytes(fields), {1, 2, 3, 4, 5, 6}, indexes}));
+    p_image = Load(Join({TgaHeaderBytes(fields), {1, 2, 3, 4, 5, 6}, indexes}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>{0xFF060504, 0xFF030201, 0xFF060504}));
 
     // A 32-bit map gives each pixel the alpha of its entry.
     fields.n_map_entry_bits = 32;
-    p_image = Load(Concat({TgaHeaderBytes(fields), {1, 2, 3, 0x40, 5, 6, 7, 0x80}, indexes}));
+    p_image = Load(Join({TgaHeaderBytes(fields), {1, 2, 3, 0x40, 5, 6, 7, 0x80}, indexes}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>{0x80070605, 0x40030201, 0x80070605}));
     EXPECT_EQ(p_image->n_bpp, 32);
@@ -257,14 +251,14 @@ TEST_F(TgaTest, IndexesOutsideTheColourMapGiveTransparentBlack)
     fields.n_map_entry_bits = 24;
     fields.n_width = 4;
     const Bytes map = {0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0, 4};
-    ImagePtr p_image = Load(Concat({TgaHeaderBytes(fields), map, {15, 16, 19, 20}}));
+    ImagePtr p_image = Load(Join({TgaHeaderBytes(fields), map, {15, 16, 19, 20}}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>{0x00000000, 0xFF010000, 0xFF040000, 0x00000000}));
 
     // No colour map at all: every pixel is 0, whatever the entry size says.
     fields.n_map_length = 0;
     fields.n_map_entry_bits = 15;
-    p_image = Load(Concat({TgaHeaderBytes(fields), {0, 1, 255, 16}}));
+    p_image = Load(Join({TgaHeaderBytes(fields), {0, 1, 255, 16}}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>(4, 0)));
     EXPECT_EQ(p_image->n_bpp, 15);
@@ -278,7 +272,7 @@ TEST_F(TgaTest, GrayImagesUseARampAndIgnoreTheirDeclaredMap)
     fields.n_map_entry_bits = 24;
     fields.n_pixel_bits = 16; // not consulted
     fields.n_width = 3;
-    ImagePtr p_image = Load(Concat({TgaHeaderBytes(fields), {0x00, 0x4C, 0xFF}}));
+    ImagePtr p_image = Load(Join({TgaHeaderBytes(fields), {0x00, 0x4C, 0xFF}}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>{0xFF000000, 0xFF4C4C4C, 0xFFFFFFFF}));
     EXPECT_EQ(p_image->n_bpp, 8);
@@ -287,7 +281,7 @@ TEST_F(TgaTest, GrayImagesUseARampAndIgnoreTheirDeclaredMap)
 
     // A first entry index shifts the ramp like any colour map.
     fields.n_first_entry = 1;
-    p_image = Load(Concat({TgaHeaderBytes(fields), {0x00, 0x01, 0xFF}}));
+    p_image = Load(Join({TgaHeaderBytes(fields), {0x00, 0x01, 0xFF}}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>{0x00000000, 0xFF000000, 0xFFFEFEFE}));
 }
@@ -301,17 +295,18 @@ TEST_F(TgaTest, ImageIdTrueColourMapAndFooterArePassedOver)
     fields.n_width = 2;
     fields.n_image_type = 33;     // only the low bits count: 33 reads as class 1
     const Bytes id = {'a', 'b', 'c'}, map = {0xFF, 0x7F, 0x00, 0x00};
-    ImagePtr p_image = Load(Concat({TgaHeaderBytes(fields), id, map, {1, 0}}));
+    ImagePtr p_image = Load(Join({TgaHeaderBytes(fields), id, map, {1, 0}}));
     ASSERT_EQ(p_image, nullptr); // a 15-bit colour map is refused
+    EXPECT_EQ(failure, LoadFailure::kUnsupportedTgaDepth);
 
     fields.n_image_type = 2;      // true colour: the map is skipped
-    p_image = Load(Concat({TgaHeaderBytes(fields), id, map, {1, 2, 3, 4, 5, 6}, {'f', 'o', 'o', 't'}}));
+    p_image = Load(Join({TgaHeaderBytes(fields), id, map, {1, 2, 3, 4, 5, 6}, {'f', 'o', 'o', 't'}}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>{0xFF030201, 0xFF060504}));
 
     fields.n_image_type = 33;
     fields.n_map_entry_bits = 16;
-    p_image = Load(Concat({TgaHeaderBytes(fields), id, map, {1, 0}}));
+    p_image = Load(Join({TgaHeaderBytes(fields), id, map, {1, 0}}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>{0xFF000000, 0xFFFFFFFF}));
 }
@@ -335,22 +330,27 @@ TEST_F(TgaTest, EmptyImagesLoadWithoutReadingPixels)
     }
 }
 
-TEST_F(TgaTest, RefusesWhatItCannotRead)
+TEST_F(TgaTest, RefusesWhatItCannotReadWithTheCause)
 {
     TgaFields fields;
     for(uint8_t n_type : {0, 4, 5, 6, 7, 12, 15}) {
         fields.n_image_type = n_type;
-        EXPECT_EQ(Load(Concat({TgaHeaderBytes(fields), {1, 2, 3}})), nullptr) << int(n_type);
+        EXPECT_EQ(Load(Join({TgaHeaderBytes(fields), {1, 2, 3}})), nullptr) << int(n_type);
+        EXPECT_EQ(failure, LoadFailure::kUnsupportedTgaClass) << int(n_type);
     }
     fields.n_image_type = 2;
     for(uint8_t n_depth : {0, 8, 15, 33}) {
         fields.n_pixel_bits = n_depth;
-        EXPECT_EQ(Load(Concat({TgaHeaderBytes(fields), {1, 2, 3, 4}})), nullptr) << int(n_depth);
+        EXPECT_EQ(Load(Join({TgaHeaderBytes(fields), {1, 2, 3, 4}})), nullptr) << int(n_depth);
+        EXPECT_EQ(failure, LoadFailure::kUnsupportedTgaDepth) << int(n_depth);
     }
     // A JPEG file: its third byte 0xFF makes class 7.
     EXPECT_EQ(Load({0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0}), nullptr);
+    EXPECT_EQ(failure, LoadFailure::kUnsupportedTgaClass);
     EXPECT_EQ(Load({}), nullptr);
-    EXPECT_EQ(LoadTgaImage(dir.File("missing.tga").c_str()), nullptr);
+    EXPECT_EQ(failure, LoadFailure::kTruncated);
+    EXPECT_EQ(LoadTgaImage(dir.File("missing.tga").c_str(), &failure), nullptr);
+    EXPECT_EQ(failure, LoadFailure::kCannotOpen);
 }
 
 TEST_F(TgaTest, TruncationAtEveryLengthIsRefused)
@@ -362,16 +362,19 @@ TEST_F(TgaTest, TruncationAtEveryLengthIsRefused)
     fields.n_map_entry_bits = 24;
     fields.n_width = 3;
     fields.n_height = 2;
-    const Bytes full = Concat({TgaHeaderBytes(fields), {'i', 'd'}, {1, 2, 3, 4, 5, 6}, {0, 1, 0, 1, 1, 1}});
+    const Bytes full = Join({TgaHeaderBytes(fields), {'i', 'd'}, {1, 2, 3, 4, 5, 6}, {0, 1, 0, 1, 1, 1}});
     ASSERT_NE(Load(full), nullptr);
     // Every prefix that ends before the last pixel byte is refused; the image
     // ID is skipped with a seek, so only the prefixes past it are meaningful.
-    for(size_t n_length = 0; n_length < full.size(); ++n_length)
+    for(size_t n_length = 0; n_length < full.size(); ++n_length) {
         EXPECT_EQ(Load(Bytes(full.begin(), full.begin() + long(n_length))), nullptr) << n_length;
+        EXPECT_EQ(failure, LoadFailure::kTruncated) << n_length;
+    }
 
     fields.n_image_type = 2;
     fields.n_map_length = 100; // declared map of a true-colour file ends early
-    EXPECT_EQ(Load(Concat({TgaHeaderBytes(fields), {'i', 'd'}, Bytes(50, 0)})), nullptr);
+    EXPECT_EQ(Load(Join({TgaHeaderBytes(fields), {'i', 'd'}, Bytes(50, 0)})), nullptr);
+    EXPECT_EQ(failure, LoadFailure::kTruncated);
 }
 
 TEST_F(TgaTest, HugeDeclaredSizesWithLittleDataAreRefused)
@@ -380,16 +383,22 @@ TEST_F(TgaTest, HugeDeclaredSizesWithLittleDataAreRefused)
     TgaFields fields;
     fields.n_width = 65535;
     fields.n_height = 16383;
-    EXPECT_EQ(Load(Concat({TgaHeaderBytes(fields), Bytes(65535 * 3, 0x11)})), nullptr);
+    EXPECT_EQ(Load(Join({TgaHeaderBytes(fields), Bytes(65535 * 3, 0x11)})), nullptr);
+    EXPECT_EQ(failure, LoadFailure::kTruncated);
     fields.n_image_type = 10; // one row of repetition packets
     Bytes row;
     for(int i = 0; i < 511; ++i)
         row.insert(row.end(), {0xFF, 1, 2, 3});
     row.insert(row.end(), {0xFE, 1, 2, 3}); // 511 x 128 + 127 = 65535 pixels
-    EXPECT_EQ(Load(Concat({TgaHeaderBytes(fields), row})), nullptr);
+    EXPECT_EQ(Load(Join({TgaHeaderBytes(fields), row})), nullptr);
+    EXPECT_EQ(failure, LoadFailure::kTruncated);
+    // 65535 x 16385 pixels need more than 2^32 bytes: too large, whatever follows.
+    fields.n_height = 16385;
+    EXPECT_EQ(Load(Join({TgaHeaderBytes(fields), row})), nullptr);
+    EXPECT_EQ(failure, LoadFailure::kTooLarge);
     // The same declared width with the one row it declares loads.
     fields.n_height = 1;
-    ImagePtr p_image = Load(Concat({TgaHeaderBytes(fields), row}));
+    ImagePtr p_image = Load(Join({TgaHeaderBytes(fields), row}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(p_image->p_buffer[65534], 0xFF030201u);
 }
@@ -469,14 +478,16 @@ TEST_F(TgaRleTest, RowsNeverShareAPacket)
     fields.n_image_type = 10;
     fields.n_width = 2;
     fields.n_height = 2;
-    // A run of 4 would cover both rows: refused.
-    EXPECT_EQ(Load(Concat({TgaHeaderBytes(fields), {0x83, 1, 2, 3}})), nullptr);
+    // A run of 4 would cover both rows: refused (the file holds enough bytes
+    // for the two rows it declares).
+    EXPECT_EQ(Load(Join({TgaHeaderBytes(fields), {0x83, 1, 2, 3}, Bytes(4, 0)})), nullptr);
+    EXPECT_EQ(failure, LoadFailure::kCorruptData);
     // The same pixels in one packet per row load, in both row orders.
-    ImagePtr p_image = Load(Concat({TgaHeaderBytes(fields), {0x81, 1, 2, 3, 0x01, 4, 5, 6, 7, 8, 9}}));
+    ImagePtr p_image = Load(Join({TgaHeaderBytes(fields), {0x81, 1, 2, 3, 0x01, 4, 5, 6, 7, 8, 9}}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>{0xFF030201, 0xFF030201, 0xFF060504, 0xFF090807}));
     fields.n_descriptor = 0;
-    p_image = Load(Concat({TgaHeaderBytes(fields), {0x01, 4, 5, 6, 7, 8, 9, 0x81, 1, 2, 3}}));
+    p_image = Load(Join({TgaHeaderBytes(fields), {0x01, 4, 5, 6, 7, 8, 9, 0x81, 1, 2, 3}}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>{0xFF030201, 0xFF030201, 0xFF060504, 0xFF090807}));
 }
@@ -487,11 +498,11 @@ TEST_F(TgaRleTest, SixteenAndThirtyTwoBitPackets)
     fields.n_image_type = 10;
     fields.n_width = 3;
     fields.n_pixel_bits = 16;
-    ImagePtr p_image = Load(Concat({TgaHeaderBytes(fields), {0x82, 0x1F, 0x00}}));
+    ImagePtr p_image = Load(Join({TgaHeaderBytes(fields), {0x82, 0x1F, 0x00}}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>(3, 0xFF0000FF)));
     fields.n_pixel_bits = 32;
-    p_image = Load(Concat({TgaHeaderBytes(fields), {0x00, 1, 2, 3, 4, 0x81, 5, 6, 7, 0}}));
+    p_image = Load(Join({TgaHeaderBytes(fields), {0x00, 1, 2, 3, 4, 0x81, 5, 6, 7, 0}}));
     ASSERT_NE(p_image, nullptr);
     EXPECT_EQ(Pixels(*p_image), (std::vector<uint32_t>{0x04030201, 0x00070605, 0x00070605}));
 }

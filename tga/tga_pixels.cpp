@@ -10,6 +10,7 @@
 // that lives for the call.
 #include "tga_reader.h"
 
+namespace tarnwick {
 namespace {
 
 // Largest number of file pixels staged at once, and the staging size in bytes
@@ -32,7 +33,7 @@ int32_t n_TgaBytesPerPixel(TgaPixelKind kind)
 
 namespace {
 
-uint32_t n_LookUpIndex(uint8_t n_byte, const TgaColorMap &color_map)
+uint32_t LookUpIndex(uint8_t n_byte, const TgaColorMap &color_map)
 {
     const int32_t n_index = int32_t(n_byte) + color_map.n_index_offset;
     if(n_index < 0 || n_index >= color_map.n_entry_count)
@@ -60,7 +61,7 @@ void ConvertPixels(uint32_t *p_dest, const uint8_t *p_src, int32_t n_count, TgaP
         break;
     case TgaPixelKind::kIndex:
         for(int32_t i = 0; i < n_count; ++i)
-            p_dest[i] = n_LookUpIndex(p_src[i], color_map);
+            p_dest[i] = LookUpIndex(p_src[i], color_map);
         break;
     }
 }
@@ -126,3 +127,5 @@ bool ReadRlePixels(uint32_t *p_dest, int32_t n_count, FILE *p_file, TgaPixelKind
     }
     return true;
 }
+
+} // namespace tarnwick

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
+namespace tarnwick {
 namespace {
 
 constexpr size_t kTgaHeaderSize = 18;
@@ -42,7 +43,8 @@ struct TgaHeader {
     uint8_t n_descriptor;
 };
 
-uint16_t n_ReadLe16(const uint8_t *p_bytes)
+// The little-endian 16-bit value of two bytes.
+uint16_t n_Le16(const uint8_t *p_bytes)
 {
     return uint16_t(p_bytes[0] | (p_bytes[1] << 8));
 }
@@ -52,11 +54,11 @@ TgaHeader ParseTgaHeader(const uint8_t *p_bytes)
     TgaHeader header;
     header.n_id_length = p_bytes[0];
     header.n_image_type = p_bytes[2];
-    header.n_first_entry = n_ReadLe16(p_bytes + 3);
-    header.n_map_length = n_ReadLe16(p_bytes + 5);
+    header.n_first_entry = n_Le16(p_bytes + 3);
+    header.n_map_length = n_Le16(p_bytes + 5);
     header.n_map_entry_bits = p_bytes[7];
-    header.n_width = n_ReadLe16(p_bytes + 12);
-    header.n_height = n_ReadLe16(p_bytes + 14);
+    header.n_width = n_Le16(p_bytes + 12);
+    header.n_height = n_Le16(p_bytes + 14);
     header.n_pixel_bits = p_bytes[16];
     header.n_descriptor = p_bytes[17];
     return header;
@@ -86,12 +88,28 @@ bool SkipBytes(FILE *p_file, uint32_t n_bytes)
     return true;
 }
 
-// Everything one load holds; released together on every path.
+// Everything one load holds, released together on every path, and the cause
+// of its failure.
 struct TgaLoad {
     FILE *p_file = nullptr;
     uint32_t *p_color_map = nullptr;
     Image *p_image = nullptr;
+    LoadFailure failure = LoadFailure::kNone;
 };
+
+bool Fail(TgaLoad &load, LoadFailure cause)
+{
+    load.failure = cause;
+    return false;
+}
+
+// A row or colour-map reader stopped: the file ended (or could not be read)
+// before its data did, or a run-length packet reached past its row.
+bool FailReading(TgaLoad &load)
+{
+    return Fail(load, std::feof(load.p_file) || std::ferror(load.p_file) ? LoadFailure::kTruncated
+                                                                          : LoadFailure::kCorruptData);
+}
 
 void ReleaseLoad(TgaLoad &load)
 {
@@ -113,17 +131,18 @@ bool ReadColorMap(TgaLoad &load, const TgaHeader &header, TgaColorMap &color_map
 
     if(n_class == kTrueColor) {
         color_map.n_entry_count = 0;
-        return SkipBytes(load.p_file, uint32_t(header.n_map_length) * ((header.n_map_entry_bits + 7u) / 8u));
+        return SkipBytes(load.p_file, uint32_t(header.n_map_length) * ((header.n_map_entry_bits + 7u) / 8u)) ||
+               Fail(load, LoadFailure::kTruncated);
     }
     if(color_map.n_entry_count == 0)
         return true;
 
     TgaPixelKind entry_kind = TgaPixelKind::k32Bit;
     if(n_class == kColorMapped && !ChooseColorKind(header.n_map_entry_bits, entry_kind))
-        return false;
+        return Fail(load, LoadFailure::kUnsupportedTgaDepth);
     load.p_color_map = static_cast<uint32_t *>(std::malloc(size_t(color_map.n_entry_count) * sizeof(uint32_t)));
     if(!load.p_color_map)
-        return false;
+        return Fail(load, LoadFailure::kOutOfMemory);
     color_map.p_entries = load.p_color_map;
 
     if(n_class == kGray) {
@@ -131,7 +150,8 @@ bool ReadColorMap(TgaLoad &load, const TgaHeader &header, TgaColorMap &color_map
             load.p_color_map[i] = 0xFF000000u + i * 0x010101u;
         return true;
     }
-    return ReadRawPixels(load.p_color_map, color_map.n_entry_count, load.p_file, entry_kind, TgaColorMap{});
+    return ReadRawPixels(load.p_color_map, color_map.n_entry_count, load.p_file, entry_kind, TgaColorMap{}) ||
+           FailReading(load);
 }
 
 // A file cannot hold fewer bytes than its pixel data needs: uncompressed rows
@@ -140,7 +160,7 @@ bool ReadColorMap(TgaLoad &load, const TgaHeader &header, TgaColorMap &color_map
 // is shorter than that before allocating keeps memory and work bounded by the
 // file's real size, not by the size it declares. Only regular files have a
 // size to compare; anything else is read until it ends.
-bool FileCanHoldPixels(FILE *p_file, const TgaHeader &header, TgaPixelKind kind)
+bool b_FileCanHoldPixels(FILE *p_file, const TgaHeader &header, TgaPixelKind kind)
 {
     struct stat info;
     const long n_position = std::ftell(p_file);
@@ -167,7 +187,7 @@ bool ReadRows(TgaLoad &load, const TgaHeader &header, TgaPixelKind kind, const T
         const bool b_ok = b_compressed ? ReadRlePixels(p_row, image.n_width, load.p_file, kind, color_map)
                                        : ReadRawPixels(p_row, image.n_width, load.p_file, kind, color_map);
         if(!b_ok)
-            return false;
+            return FailReading(load);
     }
     return true;
 }
@@ -176,17 +196,17 @@ bool LoadInto(TgaLoad &load, const char *p_path)
 {
     load.p_file = std::fopen(p_path, "rb");
     if(!load.p_file)
-        return false;
+        return Fail(load, LoadFailure::kCannotOpen);
 
     uint8_t header_bytes[kTgaHeaderSize];
     if(std::fread(header_bytes, 1, kTgaHeaderSize, load.p_file) != kTgaHeaderSize)
-        return false;
+        return Fail(load, LoadFailure::kTruncated);
     const TgaHeader header = ParseTgaHeader(header_bytes);
     const uint8_t n_class = header.n_image_type & 7;
     if(n_class != kColorMapped && n_class != kTrueColor && n_class != kGray)
-        return false;
+        return Fail(load, LoadFailure::kUnsupportedTgaClass);
     if(std::fseek(load.p_file, header.n_id_length, SEEK_CUR) != 0)
-        return false;
+        return Fail(load, LoadFailure::kTruncated);
 
     TgaColorMap color_map;
     if(!ReadColorMap(load, header, color_map))
@@ -198,12 +218,14 @@ bool LoadInto(TgaLoad &load, const char *p_path)
     TgaPixelKind kind = TgaPixelKind::kIndex;
     const bool b_has_pixels = header.n_width != 0 && header.n_height != 0;
     if(b_has_pixels && n_class == kTrueColor && !ChooseColorKind(header.n_pixel_bits, kind))
-        return false;
-    if(!FileCanHoldPixels(load.p_file, header, kind))
-        return false;
-    load.p_image = p_AllocateImage(header.n_width, header.n_height);
+        return Fail(load, LoadFailure::kUnsupportedTgaDepth);
+    if(!b_IsAllowedImageSize(header.n_width, header.n_height))
+        return Fail(load, LoadFailure::kTooLarge);
+    if(!b_FileCanHoldPixels(load.p_file, header, kind))
+        return Fail(load, LoadFailure::kTruncated);
+    load.p_image = AllocateImage(header.n_width, header.n_height);
     if(!load.p_image)
-        return false;
+        return Fail(load, LoadFailure::kOutOfMemory);
     Image &image = *load.p_image;
     image.n_bpp = n_class == kGray ? 8 : n_class == kTrueColor ? header.n_pixel_bits : header.n_map_entry_bits;
     image.b_grayscale = n_class == kGray;
@@ -214,15 +236,16 @@ bool LoadInto(TgaLoad &load, const char *p_path)
 
 } // namespace
 
-Image *LoadTgaImage(const char *p_path)
+Image *LoadTgaImage(const char *p_path, LoadFailure *p_failure)
 {
     TgaLoad load;
-    if(!LoadInto(load, p_path)) {
-        ReleaseLoad(load);
-        return nullptr;
-    }
-    Image *p_image = load.p_image;
-    load.p_image = nullptr;
+    const bool b_loaded = LoadInto(load, p_path);
+    Image *p_image = b_loaded ? load.p_image : nullptr;
+    if(b_loaded)
+        load.p_image = nullptr;
     ReleaseLoad(load);
+    *p_failure = load.failure;
     return p_image;
 }
+
+} // namespace tarnwick

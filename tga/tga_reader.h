@@ -8,6 +8,8 @@
 
 #include "image.h"
 
+namespace tarnwick {
+
 // How the file bytes of one pixel become one Image pixel.
 enum class TgaPixelKind : uint8_t {
     k16Bit,  // 2 bytes, little-endian x1R5G5B5, bit 15 ignored
@@ -24,8 +26,9 @@ struct TgaColorMap {
 };
 
 // Reads the file at p_path into a new Image; nullptr on any refusal, with
-// everything released and the file closed.
-Image *LoadTgaImage(const char *p_path);
+// everything released and the file closed. *p_failure gets the cause
+// (kNone with an Image).
+Image *LoadTgaImage(const char *p_path, LoadFailure *p_failure);
 
 // Reads n_count uncompressed file pixels of the kind into p_dest. False when
 // the data ends early (some pixels may have been written).
@@ -42,5 +45,7 @@ int32_t n_TgaBytesPerPixel(TgaPixelKind kind);
 
 // Widens a 16-bit x1R5G5B5 value to 0xFFRRGGBB, each channel c -> c * 255 / 31.
 uint32_t Expand16BitPixel(uint16_t n_value);
+
+} // namespace tarnwick
 
 #endif // TARNWICK_TGA_READER_H

@@ -1,0 +1,81 @@
+#include "image.h"
+
+#include <cstdlib>
+
+namespace tarnwick {
+
+Image *AllocateImage(int32_t n_width, int32_t n_height)
+{
+    if(!b_IsAllowedImageSize(n_width, n_height))
+        return nullptr;
+    const uint64_t n_bytes = uint64_t(n_width) * uint64_t(n_height) * 4u;
+
+    Image *p_image = static_cast<Image *>(std::malloc(sizeof(Image)));
+    if(!p_image)
+        return nullptr;
+    // malloc(0) may legally return nullptr; an empty image still gets a block.
+    p_image->p_buffer = static_cast<uint32_t *>(std::malloc(n_bytes ? size_t(n_bytes) : 1u));
+    if(!p_image->p_buffer) {
+        std::free(p_image);
+        return nullptr;
+    }
+    p_image->n_bpp = 0;
+    p_image->b_grayscale = 0;
+    p_image->b_alpha = 0;
+    p_image->n_width = n_width;
+    p_image->n_height = n_height;
+    return p_image;
+}
+
+void FreeImage(Image *p_image)
+{
+    if(!p_image)
+        return;
+    std::free(p_image->p_buffer);
+    std::free(p_image);
+}
+
+void ReduceToGray(Image &image)
+{
+    // The single-precision weights nearest to 0.299, 0.587 and 0.114, widened
+    // to double. Their sum is slightly above 1, so a pixel whose three channels
+    // are equal keeps its value; the plain double constants would not.
+    const double f_red = 0.29899999499320984;
+    const double f_green = 0.5870000123977661;
+    const double f_blue = 0.11400000005960464;
+    const uint64_t n_pixels = n_PixelCount(image);
+    for(uint64_t i = 0; i < n_pixels; ++i) {
+        const uint32_t n_pixel = image.p_buffer[i];
+        const double f_gray = (((n_pixel >> 16) & 0xFF) * f_red + ((n_pixel >> 8) & 0xFF) * f_green) +
+                              (n_pixel & 0xFF) * f_blue;
+        const uint32_t n_gray = uint32_t(f_gray); // truncation toward zero
+        image.p_buffer[i] = n_gray > 255 ? 255 : n_gray;
+    }
+}
+
+const char *DescribeLoadFailure(LoadFailure failure)
+{
+    switch(failure) {
+    case LoadFailure::kNone: return "no failure";
+    case LoadFailure::kCannotOpen: return "the file cannot be opened";
+    case LoadFailure::kNotJpeg: return "not a JPEG file (no start-of-image marker)";
+    case LoadFailure::kNotPng: return "not a PNG file (no PNG signature)";
+    case LoadFailure::kTruncated: return "the file ends before the picture does";
+    case LoadFailure::kCorruptData: return "the file's data is corrupt";
+    case LoadFailure::kTooLarge: return "the declared picture is too large";
+    case LoadFailure::kOutOfMemory: return "out of memory";
+    case LoadFailure::kProgressiveJpeg: return "progressive JPEG is not supported";
+    case LoadFailure::kArithmeticJpeg: return "arithmetic-coded JPEG is not supported";
+    case LoadFailure::kLosslessJpeg: return "lossless JPEG is not supported";
+    case LoadFailure::kHierarchicalJpeg: return "hierarchical JPEG is not supported";
+    case LoadFailure::kJpegPrecision: return "JPEG samples of other than 8 bits (12-bit JPEG) are not supported";
+    case LoadFailure::kTwoComponentJpeg: return "JPEG with two components is not supported";
+    case LoadFailure::kFourComponentJpeg: return "JPEG with four components (CMYK or YCCK) is not supported";
+    case LoadFailure::kUnsupportedJpeg: return "this JPEG variant (DNL marker or JPG extension) is not supported";
+    case LoadFailure::kUnsupportedTgaClass: return "this TGA image type is not supported";
+    case LoadFailure::kUnsupportedTgaDepth: return "this TGA pixel or colour-map depth is not supported";
+    }
+    return "unknown failure";
+}
+
+} // namespace tarnwick

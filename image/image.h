@@ -1,0 +1,86 @@
+// The decoded picture that every loader produces and the header writer reads,
+// and the causes a loader gives when it produces none.
+//
+// Pixels are row-major, top row first, no gap between rows: the pixel at
+// (x, y) is p_buffer[y * n_width + x]. As loaded, each element is 0xAARRGGBB
+// (alpha 24-31, red 16-23, green 8-15, blue 0-7); sources without alpha give
+// alpha 0xFF. After ReduceToGray each element holds one gray value 0..255 in
+// bits 0-7 and zero above.
+#ifndef TARNWICK_IMAGE_IMAGE_H
+#define TARNWICK_IMAGE_IMAGE_H
+
+#include <cstdint>
+
+namespace tarnwick {
+
+struct Image {
+    uint8_t n_bpp;        // bit depth of the source's colour values
+    uint8_t b_grayscale;  // the source had a single gray channel
+    uint8_t b_alpha;      // the source's pixels carried alpha
+    int32_t n_width;      // pixels per row
+    int32_t n_height;     // number of rows
+    uint32_t *p_buffer;   // n_width * n_height pixels
+};
+
+// The pixel array is one block of n_width * n_height * 4 bytes. Its byte size
+// must fit in 32 bits, so an image holds fewer than 2^30 pixels; a larger one
+// (or a negative size) is treated like a failed allocation.
+constexpr uint64_t kMaxImageBytes = 0xFFFFFFFFull;
+
+// The sizes an Image may have: neither negative, and a pixel array whose
+// byte count fits in 32 bits.
+inline bool b_IsAllowedImageSize(int32_t n_width, int32_t n_height)
+{
+    return n_width >= 0 && n_height >= 0 && uint64_t(n_width) * uint64_t(n_height) * 4u <= kMaxImageBytes;
+}
+
+// Allocates the record and a pixel array of n_width * n_height pixels, with
+// the descriptive fields zeroed and the pixels uninitialised. Returns nullptr
+// when either size is negative, the byte count does not fit in 32 bits, or an
+// allocation fails; nothing is held then.
+Image *AllocateImage(int32_t n_width, int32_t n_height);
+
+// Releases the pixel array and then the record; accepts nullptr.
+void FreeImage(Image *p_image);
+
+// Number of pixels of the image, computed without overflow.
+inline uint64_t n_PixelCount(const Image &image)
+{
+    return uint64_t(uint32_t(image.n_width)) * uint64_t(uint32_t(image.n_height));
+}
+
+// Replaces every pixel by its gray value 0..255 (bits 8-31 become zero):
+// 0.299 R + 0.587 G + 0.114 B, truncated. The descriptive fields stay.
+void ReduceToGray(Image &image);
+
+// Why a loader returned no Image. Every loader reports exactly one cause; a
+// variant of a format that the loader recognises but does not decode has a
+// value of its own, so that the user learns what to convert the file to.
+enum class LoadFailure : uint8_t {
+    kNone,               // the load succeeded
+    kCannotOpen,         // the file cannot be opened for reading
+    kNotJpeg,            // no JPEG start-of-image marker at the start
+    kNotPng,             // no PNG signature at the start
+    kTruncated,          // the file ends before the picture does
+    kCorruptData,        // a field or the coded data breaks the format's rules
+    kTooLarge,           // the declared picture exceeds what the loader accepts
+    kOutOfMemory,        // an allocation failed
+    kProgressiveJpeg,    // SOF2
+    kArithmeticJpeg,     // SOF9..SOF11, SOF13..SOF15, DAC
+    kLosslessJpeg,       // SOF3
+    kHierarchicalJpeg,   // SOF5..SOF7, DHP
+    kJpegPrecision,      // a sample precision other than 8 bits (12-bit JPEG)
+    kTwoComponentJpeg,   // a frame of 2 components
+    kFourComponentJpeg,  // a frame of 4 components (CMYK or YCCK)
+    kUnsupportedJpeg,    // other JPEG features: DNL, the JPG extension frame
+    kUnsupportedTgaClass,// a TGA image type other than 1, 2, 3, 9, 10, 11
+    kUnsupportedTgaDepth,// a TGA pixel or colour-map depth other than 16, 24, 32
+};
+
+// A few words naming the cause, lower case, no line end ("arithmetic-coded
+// JPEG is not supported"); never nullptr.
+const char *DescribeLoadFailure(LoadFailure failure);
+
+} // namespace tarnwick
+
+#endif // TARNWICK_IMAGE_IMAGE_H

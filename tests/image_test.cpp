@@ -1,0 +1,42 @@
+// The Image record's own operations: the gray reduction's arithmetic.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "image.h"
+
+namespace {
+
+using namespace tarnwick;
+
+uint32_t Gray(uint32_t n_pixel)
+{
+    Image image = {32, 0, 1, 1, 1, &n_pixel};
+    ReduceToGray(image);
+    return n_pixel;
+}
+
+TEST(ReduceToGray, WeightsTruncateAndEqualChannelsKeepTheirValue)
+{
+    EXPECT_EQ(Gray(0xFFFF0000), 76u);
+    EXPECT_EQ(Gray(0xFF00FF00), 149u);
+    EXPECT_EQ(Gray(0xFF0000FF), 29u);
+    EXPECT_EQ(Gray(0xFFFFFFFF), 255u);
+    EXPECT_EQ(Gray(0xFF123456), 45u);
+    for(uint32_t v = 0; v < 256; ++v) {
+        ASSERT_EQ(Gray(0xFF000000u | v * 0x010101u), v);
+        ASSERT_EQ(Gray(v * 0x010101u), v) << "alpha must not matter";
+        ASSERT_EQ(Gray(0x5A000000u | v * 0x010101u), v);
+    }
+}
+
+TEST(ReduceToGray, RewritesEveryPixelInPlace)
+{
+    uint32_t pixels[6] = {0xFFFF0000, 0x00FF0000, 0xFF00FF00, 0xFF0000FF, 0, 0xFFFFFFFF};
+    Image image = {24, 0, 0, 3, 2, pixels};
+    ReduceToGray(image);
+    EXPECT_EQ(std::vector<uint32_t>(pixels, pixels + 6), (std::vector<uint32_t>{76, 76, 149, 29, 0, 255}));
+    EXPECT_EQ(image.n_bpp, 24);
+}
+
+} // namespace

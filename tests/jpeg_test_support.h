@@ -1,0 +1,81 @@
+// JPEG test helpers: a real file holding given bytes, decoding bytes or a
+// path with the cause of a failure, byte builders for marker segments, and
+// the zigzag order as the diagonal walk.
+#ifndef TARNWICK_TESTS_JPEG_TEST_SUPPORT_H
+#define TARNWICK_TESTS_JPEG_TEST_SUPPORT_H
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "jpeg_decoder.h"
+#include "test_support.h"
+
+namespace test {
+
+// An anonymous temporary file (removed when closed) with the bytes written
+// and the position back at 0; closed with the object. get() is nullptr if the
+// file could not be made.
+class OpenBytesFile {
+public:
+    explicit OpenBytesFile(const Bytes &bytes);
+    ~OpenBytesFile();
+    OpenBytesFile(const OpenBytesFile &) = delete;
+    OpenBytesFile &operator=(const OpenBytesFile &) = delete;
+    FILE *get() const { return m_p_file; }
+
+private:
+    FILE *m_p_file;
+};
+
+// An InputBuffer attached to an open file holding the bytes.
+struct FileInput {
+    explicit FileInput(const Bytes &bytes);
+    OpenBytesFile file;
+    tarnwick::InputBuffer input;
+};
+
+// Decodes the bytes or the file with a fresh decoder; *p_failure (when
+// given) gets the decoder's cause.
+ImagePtr DecodeJpegBytes(const Bytes &bytes, tarnwick::LoadFailure *p_failure = nullptr);
+ImagePtr DecodeJpegFile(const std::string &path, tarnwick::LoadFailure *p_failure = nullptr);
+
+// ---- Marker segments -------------------------------------------------------
+
+Bytes Marker(uint16_t n_marker);
+// Marker, length (counting itself) and body.
+Bytes Segment(uint16_t n_marker, const Bytes &body);
+// Marker and a length field that disagrees with what follows.
+Bytes SegmentWithLength(uint16_t n_marker, uint16_t n_length, const Bytes &body);
+
+extern const Bytes kSoi;
+extern const Bytes kEoi;
+
+// One 8-bit quantisation table body with every entry n_value.
+Bytes QuantBody8(uint8_t n_table_byte, uint8_t n_value);
+Bytes Dqt8(uint8_t n_id, uint8_t n_value = 1);
+
+struct ComponentFields {
+    uint8_t n_id, n_sampling, n_quant_table;
+};
+
+Bytes FrameBody(uint16_t n_width, uint16_t n_height, const std::vector<ComponentFields> &components,
+                uint8_t n_precision = 8);
+Bytes Sof0(uint16_t n_width, uint16_t n_height, const std::vector<ComponentFields> &components);
+Bytes GraySof0(uint16_t n_width, uint16_t n_height);
+
+extern const std::vector<ComponentFields> kYcc420;
+
+// Huffman table 3 of both classes holding one 1-bit code, for symbol 0, and a
+// scan of the given components over them: each pair of zero bits is a flat
+// block (DC difference 0, then end of block), n_blocks of them in whole
+// bytes. The components' quantisation tables must be defined elsewhere.
+Bytes FlatScan(const Bytes &ids, int n_blocks = 1);
+
+// The zigzag sequence (natural index of each zigzag position 0..63), walked
+// diagonal by diagonal: odd diagonals run down-left, even ones up-right.
+std::vector<int> ZigzagWalk();
+
+} // namespace test
+
+#endif // TARNWICK_TESTS_JPEG_TEST_SUPPORT_H
