@@ -247,6 +247,31 @@ TEST_F(PngTest, RefusesDamagedFiles)
     EXPECT_EQ(Refusal(flipped(47)), LoadFailure::kNone);
 }
 
+// A palette index with no palette entry is read as libpng reads it, opaque
+// black, rather than from outside the palette.
+TEST_F(PngTest, IndexBeyondThePaletteIsOpaqueBlack)
+{
+    if(!b_IsPngSupportBuiltIn())
+        GTEST_SKIP() << "PNG support was not built in";
+    const Bytes file = test::ReadFileBytes(test::Fixture("png/pil_pal1.png"));
+    std::vector<Chunk> chunks = ChunksOf(file);
+    ASSERT_EQ(chunks[1].type, "PLTE");
+    ASSERT_EQ(chunks[1].data.size(), 6u);
+    const ImagePtr p_full = Load(file);
+    ASSERT_NE(p_full, nullptr);
+    const uint32_t n_second_entry = 0xFF000000u | uint32_t(chunks[1].data[3] << 16 | chunks[1].data[4] << 8 | chunks[1].data[5]);
+    chunks[1].data.resize(3); // index 1 loses its entry
+    const ImagePtr p_cut = Load(PngFile(chunks));
+    ASSERT_NE(p_cut, nullptr) << DescribeLoadFailure(failure);
+    size_t n_black = 0;
+    for(uint64_t i = 0; i < n_PixelCount(*p_full); ++i) {
+        const bool b_lost = p_full->p_buffer[i] == n_second_entry;
+        EXPECT_EQ(p_cut->p_buffer[i], b_lost ? 0xFF000000u : p_full->p_buffer[i]) << "pixel " << i;
+        n_black += b_lost;
+    }
+    EXPECT_GT(n_black, 0u);
+}
+
 // The header is held against the file's size before anything is allocated:
 // deflate gives at most 1032 bytes a byte, so more than 1032 x the file size
 // plus 1024 of decoded rows (filter byte and samples, every Adam7 pass)
