@@ -25,8 +25,9 @@ void AbortIfLargerThan(const Image *p_image, uint64_t n_max_pixels);
 
 // The command line that the whole-conversion target runs for one input: the
 // choice byte's low two bits pick the image name's extension (".tga", ".jpg",
-// ".bin", ".jpeg"), its next bits add --rle, --rle-decoder, --gray, --verbose
-// and an unknown switch. Fills p_argv (room for 8) and returns the count.
+// ".bin", ".jpeg"), unless its top bit (0x80) is set, which makes it ".png";
+// bits 2 to 6 add --rle, --rle-decoder, --gray, --verbose and an unknown
+// switch. Fills p_argv (room for 8) and returns the count.
 const char *p_FuzzImageExtension(uint8_t n_choice);
 int n_FuzzConversionArguments(uint8_t n_choice, const char *p_image_path, const char *p_header_path,
                               const char *p_argv[8]);
