@@ -2,7 +2,7 @@
 # Runs Tarnwick under valgrind's memcheck on the test images with several
 # switch combinations, and on inputs that must fail: the fuzzers' crashers,
 # truncated and damaged files, a missing file, a header path that cannot be
-# written. A build without libpng must refuse the PNG images instead.
+# written. With a build without libpng the PNG images must be refused.
 # Every run must be free of invalid accesses and leaks, must end with only
 # the three standard descriptors open, and must exit as expected (0 for a
 # conversion, 255 for a load or write error).
