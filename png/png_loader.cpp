@@ -49,8 +49,8 @@ constexpr uint64_t kInflateSlackBytes = 1024;
 // limits that matter here are the pixel array's and the data check above,
 // checked by this loader so that it knows the cause. libpng is given PNG's
 // own maximum.
-constexpr png_uint_32 kLibpngSideLimit = 0x7FFFFFFF;
-// Only tRNS and PLTE, at most 768 bytes, are kept in memory; every other
+constexpr png_uint_32 kLibpngSideLimit = PNG_UINT_31_MAX;
+// Only PLTE and tRNS (768 bytes at most) are kept in memory; every other
 // ancillary chunk is skipped. These two bound what libpng would hold if
 // that changed.
 constexpr png_alloc_size_t kLibpngChunkMallocMax = 1u << 20;
@@ -78,9 +78,9 @@ struct PngDecode {
     LoadFailure failure = LoadFailure::kNone;
 };
 
-PngDecode &DecodeOf(png_const_structrp p_png, png_voidp p_pointer)
+// The decode that a callback's pointer (error, memory or input) points to.
+PngDecode &DecodeOf(png_voidp p_pointer)
 {
-    (void)p_png;
     return *static_cast<PngDecode *>(p_pointer);
 }
 
@@ -92,7 +92,7 @@ bool Fail(PngDecode &decode, LoadFailure cause)
 
 [[noreturn]] void OnLibpngError(png_structp p_png, png_const_charp)
 {
-    PngDecode &decode = DecodeOf(p_png, png_get_error_ptr(p_png));
+    PngDecode &decode = DecodeOf(png_get_error_ptr(p_png));
     if(decode.failure == LoadFailure::kNone)
         decode.failure = decode.b_input_ended        ? LoadFailure::kTruncated
                          : decode.b_allocation_failed ? LoadFailure::kOutOfMemory
@@ -108,7 +108,7 @@ png_voidp AllocateForLibpng(png_structp p_png, png_alloc_size_t n_size)
 {
     void *p_block = std::malloc(n_size);
     if(!p_block)
-        DecodeOf(p_png, png_get_mem_ptr(p_png)).b_allocation_failed = true;
+        DecodeOf(png_get_mem_ptr(p_png)).b_allocation_failed = true;
     return p_block;
 }
 
@@ -119,7 +119,7 @@ void FreeForLibpng(png_structp, png_voidp p_block)
 
 void ReadFromFile(png_structp p_png, png_bytep p_data, size_t n_size)
 {
-    PngDecode &decode = DecodeOf(p_png, png_get_io_ptr(p_png));
+    PngDecode &decode = DecodeOf(png_get_io_ptr(p_png));
     if(std::fread(p_data, 1, n_size, decode.p_file) != n_size) {
         decode.b_input_ended = true;
         png_error(p_png, "the file ends early");
@@ -193,7 +193,7 @@ bool CheckDeclaredPicture(PngDecode &decode)
     decode.n_color_type = uint8_t(n_color_type);
     decode.b_interlaced = n_interlace != PNG_INTERLACE_NONE;
     decode.b_transparency = png_get_valid(decode.p_png, decode.p_info, PNG_INFO_tRNS) != 0;
-    if(decode.n_width > 0x7FFFFFFF || decode.n_height > 0x7FFFFFFF ||
+    if(decode.n_width > PNG_UINT_31_MAX || decode.n_height > PNG_UINT_31_MAX ||
        !b_IsAllowedImageSize(int32_t(decode.n_width), int32_t(decode.n_height)))
         return Fail(decode, LoadFailure::kTooLarge);
     const uint64_t n_pixel_bits = uint64_t(png_get_channels(decode.p_png, decode.p_info)) * uint64_t(n_depth);
