@@ -53,12 +53,13 @@ void WriteHeaderBench(benchmark::State &state, bool b_gray, bool b_rle, const ch
 
     // The size of the text, from one write to tmpfs.
     struct stat info;
-    if(!WriteImageHeader(image, b_gray, b_rle, false, "photo.jpg", kTmpfsHeader) || stat(kTmpfsHeader, &info) != 0) {
+    const OutputFormat format = b_gray ? OutputFormat::kGray : OutputFormat::kRgb;
+    if(!WriteImageHeader(image, format, b_rle, false, "photo.jpg", kTmpfsHeader) || stat(kTmpfsHeader, &info) != 0) {
         state.SkipWithError("cannot write the header to /dev/shm");
         return;
     }
     for(auto _ : state) {
-        if(!WriteImageHeader(image, b_gray, b_rle, false, "photo.jpg", p_header_path)) {
+        if(!WriteImageHeader(image, format, b_rle, false, "photo.jpg", p_header_path)) {
             state.SkipWithError("write failed");
             break;
         }

@@ -200,7 +200,7 @@ TEST(RunLengthPacker, PackedHeaderHoldsPacketsAndNoDecoderUnlessAsked)
     rle.b_gray = rle.b_rle_decoder = true;
     text = test::HeaderText({5, 5, 5, 7}, 4, 1, rle, "p.tga", "p.h");
     EXPECT_NE(text.find("const unsigned char p_p_tga[] = {\n\t0x83, 0x05, 0x01, 0x07\n};\n\n"), std::string::npos);
-    EXPECT_NE(text.find("n_p_tga_height = 1;\n\n" + std::string(p_DecoderText(true)) + "\n#endif //__P_H_INCLUDED\n"),
+    EXPECT_NE(text.find("n_p_tga_height = 1;\n\n" + std::string(p_DecoderText(ItemKind::k8)) + "\n#endif //__P_H_INCLUDED\n"),
               std::string::npos);
 }
 
@@ -262,12 +262,12 @@ std::string ReplaceAll(std::string text, const std::string &from, const std::str
 TEST(DecoderText, BothTextsMatchTheirRenderingByteForByte)
 {
     std::string expected32 = Rendered32BitDecoder();
-    EXPECT_EQ(std::string(p_DecoderText(false)), expected32);
+    EXPECT_EQ(std::string(p_DecoderText(ItemKind::k32)), expected32);
     // The 8-bit text differs only in the item type and the flag position.
     std::string expected8 = ReplaceAll(ReplaceAll(expected32, "unsigned __int32", "unsigned char"), " 31)", " 7)");
-    EXPECT_EQ(std::string(p_DecoderText(true)), expected8);
+    EXPECT_EQ(std::string(p_DecoderText(ItemKind::k8)), expected8);
 
-    std::string text8 = p_DecoderText(true);
+    std::string text8 = p_DecoderText(ItemKind::k8);
     EXPECT_NE(text8.find("\n\t\tbool b_compress = (*p_image >> 7) != 0;\n"
                          "\t\tint n_run_length = *p_image & ((1u << 7) - 1);\n"),
               std::string::npos);
