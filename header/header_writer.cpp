@@ -55,6 +55,16 @@ void RemovePartialFile(const HeaderFileOrigin &origin, const char *p_header_path
         unlink(p_header_path);
 }
 
+// True when the header path names the image file itself: the same path, a
+// link to it (symbolic or hard), or another path to the same file. Opening
+// the header for writing would then destroy the picture.
+bool b_NamesTheImageFile(const char *p_header_path, const char *p_image_path)
+{
+    struct stat header_info, image_info;
+    return stat(p_header_path, &header_info) == 0 && stat(p_image_path, &image_info) == 0 &&
+           header_info.st_dev == image_info.st_dev && header_info.st_ino == image_info.st_ino;
+}
+
 // The writer refuses an Image that breaks the record's promises instead of
 // reading outside its pixel array.
 bool b_ImageIsWritable(const Image &image)
@@ -142,7 +152,8 @@ bool WriteHeaderText(FILE *p_file, const Image &image, OutputFormat format, bool
 bool WriteImageHeader(const Image &image, OutputFormat format, bool b_rle, bool b_rle_decoder,
                       const char *p_image_path, const char *p_header_path)
 {
-    if(!p_image_path || !p_header_path || !b_ImageIsWritable(image))
+    if(!p_image_path || !p_header_path || !b_ImageIsWritable(image) ||
+       b_NamesTheImageFile(p_header_path, p_image_path))
         return false;
 
     HeaderFileOrigin origin = InspectPathBeforeOpening(p_header_path);

@@ -16,9 +16,12 @@ namespace tarnwick {
 // items per line, the packets' flag bit and the unpacking function's text;
 // kMono adds "const unsigned int n_<name>_row_bytes" after the height.
 //
-// True when the whole header was written, flushed and closed. On any failure
-// returns false and removes the partly written file if it is a regular file
-// that this call created or truncated. Prints nothing.
+// True when the whole header was written, flushed and closed. Returns false,
+// before opening anything, when the header path names the image file itself
+// (the same path, a link, another path to it), so that the picture is never
+// overwritten. On any other failure returns false and removes the partly
+// written file if it is a regular file that this call created or truncated.
+// Prints nothing.
 bool WriteImageHeader(const Image &image, OutputFormat format, bool b_rle, bool b_rle_decoder,
                       const char *p_image_path, const char *p_header_path);
 
