@@ -3,10 +3,10 @@
 // pixels from the plain 32-bit header and computes each format's items on its
 // own (its own compositing, gray, RGB565, threshold, dithering and bit
 // packing); every plain array must hold exactly those items, and every
-// "--rle --rle-decoder" array, unpacked by its own p_DecompressRLEImage, too.
+// "--rle --rle-decoder" array, unpacked by its own p_DecompressRLEImage, too;
+// packed headers of the three item types also share one namespace.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -144,17 +144,22 @@ std::string ShortLabel(const std::string &fixture)
 }
 
 // Converts the picture in every format, plain and packed, and adds to the
-// program the includes and checks; returns the lines the program must print.
-std::string AddPicture(const test::TempDir &dir, const std::string &image_path, std::string &includes,
-                       std::string &checks)
+// program the includes and checks; returns the labels the program must print.
+// The packed header of the format p_together is made once more under another
+// path (another include guard) for the namespace "together", which holds one
+// such header of each item type: their unpacking functions are overloads.
+std::string AddPicture(const test::TempDir &dir, const std::string &image_path, const char *p_together,
+                       std::string &includes, std::string &together, std::string &checks)
 {
-    const std::string label = ShortLabel(image_path);
-    const std::string name = test::ArrayName(image_path);
-    const std::string pixels = label + "_rgb::p_" + name, width = label + "_rgb::n_" + name + "_width",
-                      height = label + "_rgb::n_" + name + "_height";
-    std::string expected;
-    checks += "\t{\n\t\tunsigned n_width = " + width + ", n_height = " + height + ";\n";
+    const std::string label = ShortLabel(image_path), name = test::ArrayName(image_path);
+    const std::string pixels = label + "_rgb::p_" + name;
+    std::string labels;
+    checks += "\t{\n\t\tunsigned n_width = " + label + "_rgb::n_" + name + "_width, n_height = " + label + "_rgb::n_" +
+              name + "_height;\n";
     for(const FormatRun &format : kFormats) {
+        const bool b_mono = !format.switches.empty() && format.switches[0] == "--mono";
+        const std::string reference =
+            "Expected(\"" + std::string(format.p_label) + "\", " + pixels + ", n_width, n_height)";
         for(bool b_packed : {false, true}) {
             const std::string space = label + "_" + format.p_label + (b_packed ? "_rle" : "");
             std::vector<std::string> args{image_path, dir.File(space + ".h")};
@@ -166,45 +171,53 @@ std::string AddPicture(const test::TempDir &dir, const std::string &image_path, 
             EXPECT_EQ(run.out + run.err, "");
             includes += "namespace " + space + " {\n#include \"" + space + ".h\"\n}\n";
 
-            const bool b_mono = !format.switches.empty() && format.switches[0] == "--mono";
             const std::string array = space + "::p_" + name;
-            const std::string count =
-                b_mono ? space + "::n_" + name + "_row_bytes * n_height" : std::string("n_width * n_height");
-            const std::string reference = "Expected(\"" + std::string(format.p_label) + "\", " + pixels +
-                                          ", n_width, n_height)";
+            const std::string count = b_mono ? space + "::n_" + name + "_row_bytes * n_height" : "n_width * n_height";
             checks += "\t\tstatic_assert(std::is_same<std::decay<decltype(" + array + "[0])>::type, " +
                       format.p_item_type + ">::value, \"item type\");\n";
             if(b_mono)
-                checks += "\t\tif(" + space + "::n_" + name + "_row_bytes != (n_width + 7) / 8) n_bad += 1;\n";
+                checks += "\t\tn_bad += " + space + "::n_" + name + "_row_bytes != (n_width + 7) / 8;\n";
             if(b_packed)
                 checks += "\t\tCheckUnpacked(\"" + space + "\", " + space + "::p_DecompressRLEImage(" + array +
                           ", int(" + count + ")), " + count + ", " + reference + ");\n";
             else
                 checks += "\t\tCheck(\"" + space + "\", " + array + ", sizeof(" + array + ") / sizeof(" + array +
                           "[0]), " + reference + ");\n";
-            expected += space + " ";
+            labels += space + " ";
+            if(!b_packed || std::string(format.p_label) != p_together)
+                continue;
+            args[1] = dir.File(space + "_together.h");
+            EXPECT_EQ(test::RunTarnwick(args).n_exit_status, 0);
+            together += "#include \"" + space + "_together.h\"\n";
+            const std::string count_together = b_mono ? "together::n_" + name + "_row_bytes * n_height" : count;
+            checks += "\t\tCheckUnpacked(\"together_" + space + "\", together::p_DecompressRLEImage(together::p_" +
+                      name + ", int(" + count_together + ")), " + count_together + ", " + reference + ");\n";
+            labels += "together_" + space + " ";
         }
     }
     checks += "\t}\n";
-    return expected;
+    return labels;
 }
 
 TEST(FormatCompile, EveryFormatHoldsTheItemsComputedFromTheDecodedPixels)
 {
     test::TempDir dir;
-    const std::string kPictures[] = {
-        test::Fixture("tga/pil_rgba32_top.tga"),    // 13 x 7, alpha from 19 to 236
-        test::Fixture("tga/im_rgba32_rle.tga"),     // alpha from 0 up, run-length coded
-        test::Fixture("tga/pil_pal24_bottom.tga"),  // colour-mapped
-        test::Fixture("tga/pil_gray_top.tga"),      // gray
-        std::string(TARNWICK_SOURCE_DIR) + "/examples/sample.jpg", // 64 x 48 photo
+    const struct {
+        std::string path;
+        const char *p_together; // the format of its header in namespace "together"
+    } kPictures[] = {
+        {test::Fixture("tga/pil_rgba32_top.tga"), "rgb"},      // 13 x 7, alpha from 19 to 236
+        {test::Fixture("tga/im_rgba32_rle.tga"), "rgb565"},    // alpha from 0 up, run-length coded
+        {test::Fixture("tga/pil_pal24_bottom.tga"), "mono"},   // colour-mapped
+        {test::Fixture("tga/pil_gray_top.tga"), ""},           // gray
+        {std::string(TARNWICK_SOURCE_DIR) + "/examples/sample.jpg", ""}, // 64 x 48 photo
     };
-    std::string includes, checks, labels;
-    for(const std::string &picture : kPictures)
-        labels += AddPicture(dir, picture, includes, checks);
+    std::string includes, together, checks, labels;
+    for(const auto &picture : kPictures)
+        labels += AddPicture(dir, picture.path, picture.p_together, includes, together, checks);
 
-    const std::string source =
-        includes + kReference + "\nint main()\n{\n" + checks + "\treturn n_bad != 0;\n}\n";
+    const std::string source = includes + "namespace together {\n" + together + "}\n" + kReference +
+                               "\nint main()\n{\n" + checks + "\treturn n_bad != 0;\n}\n";
     ASSERT_TRUE(test::WriteFileText(dir.File("main.cpp"), source));
     const test::RunResult compiled = test::Run({TARNWICK_CXX, "-std=c++17", "-D__int32=int", "-Wall", "-Wextra",
                                                 "-Werror", "-o", dir.File("check"), dir.File("main.cpp")});
@@ -220,47 +233,6 @@ TEST(FormatCompile, EveryFormatHoldsTheItemsComputedFromTheDecodedPixels)
         checked += line.substr(0, line.find(' ') + 1);
     }
     EXPECT_EQ(checked, labels);
-}
-
-// The unpacking functions of 32-bit, 16-bit and 8-bit headers are overloads:
-// headers of the three kinds live in one namespace and one program.
-TEST(FormatCompile, UnpackingFunctionsOfTheThreeItemTypesAreOverloads)
-{
-    test::TempDir dir;
-    const test::Bytes picture = test::ReadFileBytes(test::Fixture("tga/pil_rgba32_top.tga"));
-    const char *const kNames[] = {"rgb", "rgb565", "mono"};
-    std::string source = "#include <cstdio>\nnamespace together {\n";
-    std::vector<uint32_t> first_items;
-    for(const char *p_name : kNames) {
-        const std::string image = dir.File(std::string(p_name) + ".tga");
-        ASSERT_TRUE(test::WriteFileBytes(image, picture));
-        const std::vector<std::string> plain{image, dir.File("plain.h"), std::string("--") + p_name};
-        std::vector<std::string> packed{image, dir.File(std::string(p_name) + ".h"), "--rle", "--rle-decoder"};
-        packed.push_back(plain.back());
-        test::Pixels items;
-        ASSERT_EQ(test::RunTarnwick(plain).n_exit_status, 0);
-        ASSERT_EQ(test::RunTarnwick(packed).n_exit_status, 0);
-        ASSERT_TRUE(test::ParseArrayItems(test::ReadFileText(dir.File("plain.h")), items));
-        first_items.push_back(items.at(0));
-        source += "#include \"" + std::string(p_name) + ".h\"\n";
-    }
-    const std::string colour = test::ArrayName(dir.File("rgb.tga")), rgb565 = test::ArrayName(dir.File("rgb565.tga")),
-                      mono = test::ArrayName(dir.File("mono.tga"));
-    source += "}\nusing namespace together;\nint main()\n{\n"
-              "\tunsigned int *p_colour = p_DecompressRLEImage(p_" + colour + ", 13 * 7);\n"
-              "\tunsigned short *p_rgb565 = p_DecompressRLEImage(p_" + rgb565 + ", 13 * 7);\n"
-              "\tunsigned char *p_mono = p_DecompressRLEImage(p_" + mono + ", n_" + mono + "_row_bytes * 7);\n"
-              "\tstd::printf(\"%08x %04x %02x\\n\", p_colour[0], p_rgb565[0], p_mono[0]);\n"
-              "\tdelete[] p_colour;\n\tdelete[] p_rgb565;\n\tdelete[] p_mono;\n}\n";
-    ASSERT_TRUE(test::WriteFileText(dir.File("main.cpp"), source));
-    const test::RunResult compiled = test::Run({TARNWICK_CXX, "-std=c++17", "-D__int32=int", "-Wall", "-Wextra",
-                                                "-Werror", "-o", dir.File("check"), dir.File("main.cpp")});
-    ASSERT_EQ(compiled.n_exit_status, 0) << compiled.err;
-    const test::RunResult run = test::Run({dir.File("check")});
-    EXPECT_EQ(run.n_exit_status, 0);
-    char a_expected[64];
-    std::snprintf(a_expected, sizeof(a_expected), "%08x %04x %02x\n", first_items[0], first_items[1], first_items[2]);
-    EXPECT_EQ(run.out, a_expected);
 }
 
 } // namespace
