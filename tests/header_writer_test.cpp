@@ -146,9 +146,6 @@ TEST(HeaderWriter, ItemsSpanningManyOutputChunksStayInOrder)
     for(size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = uint32_t(i * 2654435761u);
     std::string text = HeaderText(pixels, 250, 200, {}, "big", "big.h");
-    Pixels items;
-    ASSERT_TRUE(test::ParseArrayItems(text, items));
-    EXPECT_EQ(items, pixels);
     size_t n_start = text.find("{\n\t") + 3;
     EXPECT_EQ(text.substr(n_start, text.find("};") - n_start), test::ReferenceItemText(pixels, false));
 

@@ -253,7 +253,6 @@ TEST(QuantTables, OneSegmentCarriesAnEightAndASixteenBitTable)
         body16[2 + 2 * k] = 0x34;
     }
     const Bytes dqt = Segment(0xFFDB, Join({QuantBody8(0x00, 2), body16}));
-    ASSERT_EQ(dqt.size(), 2u + 196u);
 
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
     EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, dqt, GraySof0(8, 8), FlatScan({1}), kEoi})));
