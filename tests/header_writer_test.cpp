@@ -85,16 +85,6 @@ TEST(HeaderWriter, ArrayNameLooksAt256CharactersAndKeepsAtMost255)
     EXPECT_EQ(ArrayName(std::string(10, '/') + std::string(246, 'c') + "dd"), "_" + std::string(246, 'c'));
 }
 
-TEST(HeaderWriter, NamesTheArrayAndConstantsAfterTheImagePath)
-{
-    std::string text = HeaderText({7}, 1, 1, {}, "./art/Logo-2.TGA", "out.h");
-    EXPECT_NE(text.find("const unsigned __int32 p__art_logo_2_tga[] = {\n"), std::string::npos);
-    EXPECT_NE(text.find("const unsigned int n__art_logo_2_tga_width = 1;\n"
-                        "const unsigned int n__art_logo_2_tga_height = 1;\n"),
-              std::string::npos);
-    EXPECT_NE(text.find("#ifndef __OUT_H_INCLUDED\n#define __OUT_H_INCLUDED\n"), std::string::npos);
-}
-
 TEST(HeaderWriter, PutsSeven32BitOrFourteen8BitItemsOnALine)
 {
     HeaderSwitches gray;

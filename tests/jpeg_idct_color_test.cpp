@@ -297,20 +297,6 @@ TEST(AssembleColorImage, FullResolutionComponentsAndLanesChosenByComponentId)
     }
 }
 
-TEST(AssembleColorImage, UnwrittenPlanesReadAsMidLevel)
-{
-    TestPlanes planes;
-    planes.Add(1, 8, 8);
-    planes.Add(2, 8, 8);
-    planes.Add(3, 8, 8);
-    const FrameComponent components[3] = {Component(1, 1, 1, 1, 1), Component(2, 1, 1, 1, 1),
-                                          Component(3, 1, 1, 1, 1)};
-    TestImage test(5, 5);
-    AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
-    for(uint32_t n_pixel : test.pixels)
-        EXPECT_EQ(n_pixel, 0xFF808080u);
-}
-
 TEST(AssembleColorImage, HorizontalOnlyAndVerticalOnlySubsampling)
 {
     // 4:1:1 (luma 4 x 1) and 4:4:0 (luma 1 x 2) on a 13 x 5 image.
