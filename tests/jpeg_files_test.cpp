@@ -203,7 +203,7 @@ TEST(JpegConversion, PhotoToPackedHeaderPrintsExactlyTheProgressLines)
 {
     test::TempDir dir;
     const std::string photo = dir.File("photo.jpg");
-    ASSERT_TRUE(test::WriteFileBytes(photo, test::ReadFileBytes(test::Fixture("jpeg/cjpeg_420_17x9.jpg"))));
+    ASSERT_TRUE(test::CopyFile(test::Fixture("jpeg/cjpeg_420_17x9.jpg"), photo));
     const test::RunResult result = test::RunTarnwick({photo, dir.File("photo.h"), "--rle", "--verbose"});
     EXPECT_EQ(result.n_exit_status, 0);
     EXPECT_EQ(result.out, "loading image in JPEG format ...\nwriting image data ... ok\n");
