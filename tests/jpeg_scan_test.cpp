@@ -3,9 +3,8 @@
 // plain bit-at-a-time reference decoder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
-#include <cstdio>
-#include <cstring>
 #include <random>
 #include <vector>
 
