@@ -21,8 +21,9 @@
 //
 // The MCUs take their bits through a BitWindow (below), a 64-bit register
 // loaded several bytes ahead, so that symbols and values are read without a
-// check per bit; it delivers exactly the bits ReadBit would, in the same
-// order, and leaves the BitReader and the InputBuffer where ReadBit would.
+// check per bit; it delivers exactly the bits that reading the data one bit
+// at a time would, in the same order, and leaves the BitReader and the
+// InputBuffer where such a reading would.
 //
 // Corrupt data fails the decode: a code that matches nothing within 16 bits,
 // an AC run past position 63, a DC size above 16, or running out of input.
@@ -36,25 +37,9 @@ namespace tarnwick {
 namespace {
 
 constexpr int kMaxCodeLength = 16;
-constexpr int kMaxDcSize = 16; // ReadBits delivers at most 16 bits
+constexpr int kMaxDcSize = 16; // TakeValue delivers at most 16 bits
 constexpr uint8_t kEndOfBlock = 0x00;
 constexpr uint8_t kSixteenZeros = 0xF0;
-
-// Loads the next data byte into the reader, skipping a stuffed zero.
-bool LoadByte(BitReader &reader, InputBuffer &input)
-{
-    uint8_t n_byte = 0;
-    if(reader.b_input_ended || !ReadByte(input, n_byte) ||
-       (n_byte == 0x00 && reader.b_last_ff && !ReadByte(input, n_byte))) {
-        reader.b_input_ended = 1;
-        reader.n_byte = 0;
-        return false;
-    }
-    reader.n_byte = n_byte;
-    reader.b_last_ff = n_byte == 0xFF;
-    reader.n_bits_left = 8;
-    return true;
-}
 
 const FrameComponent *FindFrameComponent(const JpegDecoder &decoder, uint8_t n_id)
 {
@@ -98,7 +83,7 @@ void SetScanGeometry(const JpegDecoder &decoder, ScanHeader &header)
     header.n_mcu_count = int32_t(only.p_component->n_blocks_across) * only.p_component->n_blocks_down;
 }
 
-// The canonical code search of DecodeSymbol, one bit at a time: for
+// The canonical code search: for
 // L = 0, 1, ... 15 in turn, the code formed by the first L + 1 bits matches
 // when it lies within the n_code_counts[L] codes from n_first_codes[L].
 // code_of_length(L) gives that code. Returns the length in bits of the code
@@ -144,23 +129,23 @@ inline int16_t ExtendSign(uint32_t n_value, int n_bits)
 //
 // The MCU decoder's bits come through a 64-bit register that holds the unread
 // bits at its top. Data bytes are loaded into it several at a time, with the
-// stuffing rule of ReadBit (a 0x00 after a 0xFF data byte is dropped), and
-// symbols and values are then taken from it without a check per bit: a code
-// is still matched length by length, shortest first, against the first codes
-// and counts.
+// stuffing rule (a 0x00 after a 0xFF data byte is dropped), and symbols and
+// values are then taken from it without a check per bit: a code is still
+// matched length by length, shortest first, against the first codes and
+// counts.
 //
 // The window is opened from the BitReader at the start of an MCU and closed
 // into it at the end. Closing hands back every byte that was loaded ahead and
 // from which no bit was taken, so that the BitReader and the InputBuffer then
-// stand exactly where reading the same bits with ReadBit would have left
+// stand exactly where reading the same bits one at a time would have left
 // them: a restart marker search, or the decode's marker search after the
 // scan, goes on from the same byte.
 //
 // Bytes are loaded ahead only from the InputBuffer's current block. A new
 // block is read only when the window is empty and a bit is needed, and then
-// through ReadByte, exactly as ReadBit would; that position becomes the
-// anchor. So every byte handed back lies in the current block, after the
-// anchor, whose count of loaded bytes and last-0xFF state are known.
+// one byte through ReadByte, as a bit-at-a-time reading would; that position
+// becomes the anchor. So every byte handed back lies in the current block,
+// after the anchor, whose count of loaded bytes and last-0xFF state are known.
 struct BitWindow {
     uint64_t n_bits;          // unread bits at the top, zeros below them
     int n_count;              // unread bits, 0..64
@@ -225,8 +210,8 @@ inline void FillWindow(BitWindow &window)
     }
 }
 
-// The window is empty and a bit is needed: loads one data byte as ReadBit
-// does, reading a new block if need be. False once the input has ended.
+// The window is empty and a bit is needed: loads one data byte, dropping a
+// stuffed zero, reading a new block if need be. False once the input has ended.
 [[gnu::noinline]] bool LoadByteOnDemand(BitWindow &window, InputBuffer &input)
 {
     if(window.b_input_ended)
@@ -270,7 +255,8 @@ inline bool TakeSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable
     if(window.n_count >= kMaxCodeLength) {
         // Sixteen bits are there: the code of each length is read straight
         // from the top of the window, and the bits are dropped once it
-        // matches (all sixteen when none does, as ReadBit would have read).
+        // matches (all sixteen when none does, as a bit-at-a-time search
+        // would have read).
         const uint64_t n_bits = window.n_bits;
         const int n_length = MatchCode(
             table, n_start_length, [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); }, n_symbol);
@@ -281,7 +267,7 @@ inline bool TakeSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable
            !window.b_input_ended;
 }
 
-// n_bits (1..16) bits, sign-extended as ReadBits does.
+// n_bits (1..16) bits, sign-extended by ExtendSign.
 inline int16_t TakeValue(BitWindow &window, InputBuffer &input, int n_bits)
 {
     if(window.n_count < n_bits)
@@ -412,30 +398,6 @@ void ResetBitReader(BitReader &reader)
 {
     reader.n_bits_left = 0;
     reader.b_last_ff = 0;
-}
-
-int ReadBit(BitReader &reader, InputBuffer &input)
-{
-    if(reader.n_bits_left == 0 && !LoadByte(reader, input))
-        return 0;
-    --reader.n_bits_left;
-    const int n_bit = reader.n_byte >> 7;
-    reader.n_byte = uint8_t(reader.n_byte << 1);
-    return n_bit;
-}
-
-int16_t ReadBits(BitReader &reader, int n_bits, InputBuffer &input)
-{
-    uint32_t n_value = 0;
-    for(int i = 0; i < n_bits; ++i)
-        n_value = n_value << 1 | uint32_t(ReadBit(reader, input));
-    return ExtendSign(n_value, n_bits);
-}
-
-bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
-{
-    return MatchCodeBitByBit(table, [&reader, &input] { return ReadBit(reader, input); }, n_symbol) &&
-           !reader.b_input_ended;
 }
 
 bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &header)

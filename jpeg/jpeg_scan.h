@@ -10,9 +10,10 @@
 
 namespace tarnwick {
 
-// Reads entropy-coded data one bit at a time, most significant bit first,
-// dropping the zero byte stuffed after every 0xFF data byte. It does not
-// recognise markers: the data ends by count, after the scan's last MCU.
+// Where the entropy-coded data stands between two MCUs. The data is read most
+// significant bit first, dropping the zero byte stuffed after every 0xFF data
+// byte; markers are not recognised inside it: the data ends by count, after
+// the scan's last MCU.
 struct BitReader {
     uint8_t n_byte;        // unread bits at the top
     uint8_t b_last_ff;     // the last byte loaded into n_byte was 0xFF
@@ -51,15 +52,6 @@ void ClearBitReader(BitReader &reader);
 // After a restart marker: the rest of the current byte and the memory of a
 // preceding 0xFF are dropped.
 void ResetBitReader(BitReader &reader);
-// The next bit. Once the input has ended every bit reads 0, and
-// b_input_ended tells the decode to stop.
-int ReadBit(BitReader &reader, InputBuffer &input);
-// n_bits (1..16) bits, sign-extended by the JPEG rule: a value whose first
-// bit is 0 is negative (n = 3: 101 -> 5, 010 -> -5).
-int16_t ReadBits(BitReader &reader, int n_bits, InputBuffer &input);
-// The next symbol of the canonical code; false when no code of up to 16 bits
-// matches or the input ended.
-bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol);
 // Reads the scan header that follows the start-of-scan marker; false when it
 // is cut short, carries more than four components, or names a component,
 // table or plane the frame does not have.
