@@ -5,7 +5,8 @@
 // (x, y) is p_buffer[y * n_width + x]. As loaded, each element is 0xAARRGGBB
 // (alpha 24-31, red 16-23, green 8-15, blue 0-7); sources without alpha give
 // alpha 0xFF. After ReduceToGray each element holds one gray value 0..255 in
-// bits 0-7 and zero above.
+// bits 0-7 and zero above; ConvertToOutputFormat (output_format.h) likewise
+// turns the pixels into the items of the other output formats.
 #ifndef TARNWICK_IMAGE_IMAGE_H
 #define TARNWICK_IMAGE_IMAGE_H
 
