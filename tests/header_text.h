@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "item_writer.h"
+
 namespace test {
 
 using Pixels = std::vector<uint32_t>;
@@ -29,12 +31,17 @@ std::string HeaderText(const Pixels &pixels, int n_width, int n_height, const He
                        const std::string &image_path, const std::string &header_path);
 
 // Only the items as the item writer prints them: every pixel, or the packets.
+// b_byte_items picks the 8-bit kind, else the 32-bit one.
 std::string PlainItemText(const Pixels &pixels, bool b_byte_items);
 std::string PackedItemText(const Pixels &pixels, bool b_byte_items);
+std::string PlainItemText(const Pixels &pixels, tarnwick::ItemKind kind);
+std::string PackedItemText(const Pixels &pixels, tarnwick::ItemKind kind);
 
-// printf's rendering of an item sequence: "0x%08x" / "0x%02x", each with
-// "\n" after the last item, ",\n\t" after every 7th (14th) item, ", " else.
+// printf's rendering of an item sequence: "0x%08x" / "0x%04x" / "0x%02x",
+// each with "\n" after the last item, ",\n\t" after every 7th (10th, 14th)
+// item, ", " else.
 std::string ReferenceItemText(const Pixels &items, bool b_byte_items);
+std::string ReferenceItemText(const Pixels &items, tarnwick::ItemKind kind);
 
 // The items of the item writer's output; false when an item is not "0x" and
 // hexadecimal digits.
@@ -49,6 +56,7 @@ std::string ArrayName(const std::string &image_path);
 // False when a count is 0, a packet runs past the pixel count or past the
 // items, or items are left over.
 bool UnpackPackets(const Pixels &items, bool b_byte_items, size_t n_pixel_count, Pixels &pixels);
+bool UnpackPackets(const Pixels &items, tarnwick::ItemKind kind, size_t n_pixel_count, Pixels &pixels);
 
 } // namespace test
 
