@@ -162,6 +162,17 @@ inline void CorrectCoefficient(int16_t &n_coefficient, int n_bit)
         n_coefficient = int16_t(uint16_t(n_coefficient >= 0 ? n_coefficient + n_bit : n_coefficient - n_bit));
 }
 
+// Some coefficient at positions n_start..n_end of the block is not zero.
+// Most blocks of a refinement's end-of-band run have none: one pass, which
+// the compiler vectorises, finds out.
+inline bool b_AnyNonzero(const int16_t *p_block, int n_start, int n_end)
+{
+    int n_any = 0;
+    for(int k = n_start; k <= n_end; ++k)
+        n_any |= p_block[k];
+    return n_any != 0;
+}
+
 // The correction bits of the non-zero coefficients at positions
 // n_start..n_end of the block.
 void CorrectNonzeroCoefficients(BitWindow &window, InputBuffer &input, int16_t *p_block, int n_start, int n_end,
@@ -220,8 +231,35 @@ bool DecodeAcRefineBlock(BitWindow &window, InputBuffer &input, const ScanHeader
     return true;
 }
 
+// Walks a component's own blocks in raster order through its store, whose
+// rows may be wider than the component (n_stride blocks a row).
+struct BlockCursor {
+    int16_t *p_store;
+    int32_t n_across; // the component's blocks a row
+    int32_t n_stride; // the store's blocks a row
+    int16_t *p_block;
+    int32_t n_column;
+};
+
+void SeekBlock(BlockCursor &cursor, int32_t n_block)
+{
+    cursor.n_column = n_block % cursor.n_across;
+    cursor.p_block =
+        cursor.p_store + 64 * (size_t(n_block / cursor.n_across) * size_t(cursor.n_stride) + size_t(cursor.n_column));
+}
+
+inline void AdvanceBlock(BlockCursor &cursor)
+{
+    cursor.p_block += 64;
+    if(++cursor.n_column == cursor.n_across) {
+        cursor.n_column = 0;
+        cursor.p_block += 64 * size_t(cursor.n_stride - cursor.n_across);
+    }
+}
+
 // Blocks n_first .. n_stop - 1 of an AC scan of one component, in raster
-// order over the component's own blocks. n_eob_run carries the blocks of an
+// order over the component's own blocks (which lie inside its store:
+// checked with the scan header). n_eob_run carries the blocks of an
 // end-of-band run not yet passed.
 bool DecodeAcBlocks(JpegDecoder &decoder, const ScanHeader &header, bool b_first, int32_t n_first, int32_t n_stop,
                     BitWindow &window, InputBuffer &input, int32_t &n_eob_run)
@@ -229,31 +267,38 @@ bool DecodeAcBlocks(JpegDecoder &decoder, const ScanHeader &header, bool b_first
     const int n_index = header.scan_components[0].n_index;
     uint64_t &n_nonzero_positions = decoder.n_nonzero_positions[n_index];
     const uint64_t n_band = n_BandMask(header.n_spectral_start, header.n_spectral_end);
-    const int32_t n_blocks_across = header.n_mcus_per_row;
+    const int n_bit = 1 << header.n_bit_low;
+    BlockCursor cursor = {decoder.p_coefficients[n_index], header.n_mcus_per_row,
+                          decoder.n_plane_widths[n_index] / 8, nullptr, 0};
+    SeekBlock(cursor, n_first);
     for(int32_t n_block = n_first; n_block < n_stop;) {
-        if(n_eob_run > 0 && (b_first || !(n_nonzero_positions & n_band))) {
-            // Nothing to do in these blocks: their band stays as it is.
-            const int32_t n_skip = n_stop - n_block < n_eob_run ? n_stop - n_block : n_eob_run;
-            n_eob_run -= n_skip;
-            n_block += n_skip;
+        if(n_eob_run > 0) {
+            const int32_t n_run_end = n_stop - n_block < n_eob_run ? n_stop : n_block + n_eob_run;
+            n_eob_run -= n_run_end - n_block;
+            if(b_first || !(n_nonzero_positions & n_band)) {
+                // Nothing to do in these blocks: their band stays as it is.
+                n_block = n_run_end;
+                if(n_block < n_stop)
+                    SeekBlock(cursor, n_block);
+                continue;
+            }
+            // A refinement: the blocks' non-zero coefficients take their
+            // correction bits.
+            for(; n_block < n_run_end; ++n_block, AdvanceBlock(cursor))
+                if(b_AnyNonzero(cursor.p_block, header.n_spectral_start, header.n_spectral_end))
+                    CorrectNonzeroCoefficients(window, input, cursor.p_block, header.n_spectral_start,
+                                               header.n_spectral_end, n_bit);
+            if(window.b_input_ended)
+                return false;
             continue;
         }
-        // The component's own blocks lie inside its plane (checked with the
-        // scan header).
-        int16_t *p_block = p_BlockOf(decoder, n_index, n_block % n_blocks_across, n_block / n_blocks_across);
-        bool b_decoded = true;
-        if(b_first) {
-            b_decoded = DecodeAcFirstBlock(window, input, header, p_block, n_eob_run, n_nonzero_positions);
-        } else if(n_eob_run > 0) {
-            CorrectNonzeroCoefficients(window, input, p_block, header.n_spectral_start, header.n_spectral_end,
-                                       1 << header.n_bit_low);
-            --n_eob_run;
-        } else {
-            b_decoded = DecodeAcRefineBlock(window, input, header, p_block, n_eob_run, n_nonzero_positions);
-        }
+        const bool b_decoded =
+            b_first ? DecodeAcFirstBlock(window, input, header, cursor.p_block, n_eob_run, n_nonzero_positions)
+                    : DecodeAcRefineBlock(window, input, header, cursor.p_block, n_eob_run, n_nonzero_positions);
         if(!b_decoded || window.b_input_ended)
             return false;
         ++n_block;
+        AdvanceBlock(cursor);
     }
     return true;
 }
