@@ -70,12 +70,13 @@ struct JpegDecoder {
     static constexpr uint8_t kMaxSamplingFactor = 15;
     static constexpr uint16_t kMaxFrameSide = 32767;
     // Scans of one image. Encoders write 1 to 4 scans for a sequential frame
-    // and 6 to 10 for a progressive one (cjpeg, jpegtran, ImageMagick,
-    // Pillow); even a script that sends every coefficient band of three
-    // components at two or three precisions stays within a few dozen. A
-    // progressive scan may cost a walk over every block of its component
-    // (a refinement's end-of-band runs), so the limit caps the work a file
-    // can ask for without sending data: the 101st scan fails the decode.
+    // and 6 to 14 for a progressive one (cjpeg, jpegtran, ImageMagick,
+    // Pillow: 6 gray, 10 YCbCr, 14 RGB); even a script that sends several
+    // coefficient bands of three components at two or three precisions
+    // stays within a few dozen. A refinement's end-of-band runs may walk
+    // every block of its component without reading data (about 1 ms over
+    // 65536 blocks for a band of 63 positions), so the limit caps the work a
+    // file can ask for that way: the 101st scan fails the decode.
     static constexpr uint16_t kMaxScans = 100;
 
     QuantTable quant_tables[4];
