@@ -1,24 +1,8 @@
-// The bit reader, the bit window's slow paths, and the code search start.
+// The reader state, the bit window's slow paths, and the code search start.
 #include "jpeg_bits.h"
 
 namespace tarnwick {
 namespace {
-
-// Loads the next data byte into the reader, skipping a stuffed zero.
-bool LoadByte(BitReader &reader, InputBuffer &input)
-{
-    uint8_t n_byte = 0;
-    if(reader.b_input_ended || !ReadByte(input, n_byte) ||
-       (n_byte == 0x00 && reader.b_last_ff && !ReadByte(input, n_byte))) {
-        reader.b_input_ended = 1;
-        reader.n_byte = 0;
-        return false;
-    }
-    reader.n_byte = n_byte;
-    reader.b_last_ff = n_byte == 0xFF;
-    reader.n_bits_left = 8;
-    return true;
-}
 
 void SetAnchor(BitWindow &window)
 {
@@ -42,30 +26,6 @@ void ResetBitReader(BitReader &reader)
 {
     reader.n_bits_left = 0;
     reader.b_last_ff = 0;
-}
-
-int ReadBit(BitReader &reader, InputBuffer &input)
-{
-    if(reader.n_bits_left == 0 && !LoadByte(reader, input))
-        return 0;
-    --reader.n_bits_left;
-    const int n_bit = reader.n_byte >> 7;
-    reader.n_byte = uint8_t(reader.n_byte << 1);
-    return n_bit;
-}
-
-int16_t ReadBits(BitReader &reader, int n_bits, InputBuffer &input)
-{
-    uint32_t n_value = 0;
-    for(int i = 0; i < n_bits; ++i)
-        n_value = n_value << 1 | uint32_t(ReadBit(reader, input));
-    return ExtendSign(n_value, n_bits);
-}
-
-bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
-{
-    return MatchCodeBitByBit(table, [&reader, &input] { return ReadBit(reader, input); }, n_symbol) &&
-           !reader.b_input_ended;
 }
 
 uint8_t n_FirstUsedLength(const HuffmanTable &table)

@@ -1,6 +1,6 @@
-// Bits of the entropy-coded data: the bit reader that a scan keeps between
-// MCUs, the bit window through which every Huffman symbol and value of a
-// baseline or progressive scan is read, and the canonical code search.
+// Bits of the entropy-coded data: the reader state that a scan keeps
+// between MCUs, the bit window through which every Huffman symbol and value
+// of a baseline or progressive scan is read, and the canonical code search.
 //
 // Entropy-coded data is read most significant bit first; a 0x00 byte stuffed
 // after every 0xFF data byte is dropped. Markers are not recognised inside
@@ -15,7 +15,7 @@
 
 namespace tarnwick {
 
-// The state of the data between MCUs, one bit at a time.
+// Where the data stands between MCUs: the rest of the last byte read.
 struct BitReader {
     uint8_t n_byte;        // unread bits at the top
     uint8_t b_last_ff;     // the last byte loaded into n_byte was 0xFF
@@ -28,15 +28,6 @@ void ClearBitReader(BitReader &reader);
 // After a restart marker: the rest of the current byte and the memory of a
 // preceding 0xFF are dropped.
 void ResetBitReader(BitReader &reader);
-// The next bit. Once the input has ended every bit reads 0, and
-// b_input_ended tells the decode to stop.
-int ReadBit(BitReader &reader, InputBuffer &input);
-// n_bits (1..16) bits, sign-extended by the JPEG rule: a value whose first
-// bit is 0 is negative (n = 3: 101 -> 5, 010 -> -5).
-int16_t ReadBits(BitReader &reader, int n_bits, InputBuffer &input);
-// The next symbol of the canonical code; false when no code of up to 16 bits
-// matches or the input ended.
-bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol);
 
 constexpr int kMaxCodeLength = 16;
 
@@ -75,7 +66,8 @@ inline bool MatchCodeBitByBit(const HuffmanTable &table, NextBit next_bit, uint8
 }
 
 // The EXTEND rule on n_bits (1..16) bits v whose first bit is the top one: a
-// value whose first bit is 0 is v - (2^n - 1), within 16 bits.
+// value whose first bit is 0 is v - (2^n - 1), within 16 bits (n = 3:
+// 101 -> 5, 010 -> -5).
 inline int16_t ExtendSign(uint32_t n_value, int n_bits)
 {
     // Without a branch: the sign of a coefficient is a coin toss.
@@ -88,22 +80,22 @@ inline int16_t ExtendSign(uint32_t n_value, int n_bits)
 //
 // The scan decoders take their bits through a 64-bit register that holds the
 // unread bits at its top. Data bytes are loaded into it several at a time,
-// with the stuffing rule of ReadBit (a 0x00 after a 0xFF data byte is
-// dropped), and symbols and values are then taken from it without a check per
-// bit: a code is still matched length by length, shortest first, against the
-// first codes and counts.
+// with the stuffing rule (a 0x00 after a 0xFF data byte is dropped), and
+// symbols and values are then taken from it without a check per bit: a code
+// is still matched length by length, shortest first, against the first codes
+// and counts.
 //
 // The window is opened from the BitReader and closed into it. Closing hands
 // back every byte that was loaded ahead and from which no bit was taken, so
 // that the BitReader and the InputBuffer then stand exactly where reading the
-// same bits with ReadBit would have left them: a restart marker search, or
+// same bits one at a time would have left them: a restart marker search, or
 // the decode's marker search after the scan, goes on from the same byte.
 // While a window is open, nothing else may read the InputBuffer.
 //
 // Bytes are loaded ahead only from the InputBuffer's current block. A new
 // block is read only when the window is empty and a bit is needed, and then
-// through ReadByte, exactly as ReadBit would; that position becomes the
-// anchor. So every byte handed back lies in the current block, after the
+// one byte through ReadByte, as a bit-at-a-time reading would; that position
+// becomes the anchor. So every byte handed back lies in the current block, after the
 // anchor, whose count of loaded bytes and last-0xFF state are known.
 struct BitWindow {
     uint64_t n_bits;          // unread bits at the top, zeros below them
@@ -122,8 +114,9 @@ struct BitWindow {
 BitWindow OpenWindow(const BitReader &reader, const InputBuffer &input);
 // Hands back the bytes loaded ahead and stores the state into the reader.
 void CloseWindow(const BitWindow &window, BitReader &reader, InputBuffer &input);
-// The window is empty and a bit is needed: loads one data byte as ReadBit
-// does, reading a new block if need be. False once the input has ended.
+// The window is empty and a bit is needed: loads one data byte, dropping a
+// stuffed zero, reading a new block if need be. False once the input has
+// ended.
 bool LoadByteOnDemand(BitWindow &window, InputBuffer &input);
 
 inline void AppendByte(BitWindow &window, uint8_t n_byte)
@@ -182,7 +175,8 @@ inline bool TakeSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable
     if(window.n_count >= kMaxCodeLength) {
         // Sixteen bits are there: the code of each length is read straight
         // from the top of the window, and the bits are dropped once it
-        // matches (all sixteen when none does, as ReadBit would have read).
+        // matches (all sixteen when none does, as a bit-at-a-time search
+        // would have read).
         const uint64_t n_bits = window.n_bits;
         const int n_length = MatchCode(
             table, n_start_length, [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); }, n_symbol);
@@ -211,7 +205,7 @@ inline uint32_t TakeBits(BitWindow &window, InputBuffer &input, int n_bits)
     return n_value;
 }
 
-// n_bits (1..16) bits, sign-extended as ReadBits does.
+// n_bits (1..16) bits, sign-extended by ExtendSign.
 inline int16_t TakeValue(BitWindow &window, InputBuffer &input, int n_bits)
 {
     return ExtendSign(TakeBits(window, input, n_bits), n_bits);

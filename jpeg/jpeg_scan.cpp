@@ -22,9 +22,10 @@
 //
 // The MCUs take their bits through a BitWindow (jpeg_bits.h), a 64-bit
 // register loaded several bytes ahead, so that symbols and values are read
-// without a check per bit; it delivers exactly the bits ReadBit would, in the
-// same order, and leaves the BitReader and the InputBuffer where ReadBit
-// would. Progressive scans (jpeg_progressive.h) read through the same window.
+// without a check per bit; it delivers exactly the bits that reading the
+// data one bit at a time would, in the same order, and leaves the BitReader
+// and the InputBuffer where such a reading would. Progressive scans
+// (jpeg_progressive.h) read through the same window.
 //
 // Corrupt data fails the decode: a code that matches nothing within 16 bits,
 // an AC run past position 63, a DC size above 16, or running out of input.
@@ -38,7 +39,7 @@
 namespace tarnwick {
 namespace {
 
-constexpr int kMaxDcSize = 16; // ReadBits delivers at most 16 bits
+constexpr int kMaxDcSize = 16; // TakeValue delivers at most 16 bits
 constexpr uint8_t kEndOfBlock = 0x00;
 constexpr uint8_t kSixteenZeros = 0xF0;
 

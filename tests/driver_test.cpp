@@ -35,7 +35,7 @@ protected:
         const size_t n_slash = name.rfind('/');
         if(n_slash != std::string::npos)
             ::mkdir(dir.File(name.substr(0, n_slash)).c_str(), 0755);
-        EXPECT_TRUE(test::WriteFileBytes(path, test::ReadFileBytes(source)));
+        EXPECT_TRUE(test::CopyFile(source, path));
         return path;
     }
     std::string Tga() { return test::Fixture("tga/pil_rgb24_top.tga"); }

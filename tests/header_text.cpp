@@ -120,18 +120,6 @@ bool ParseItemText(const std::string &item_text, Pixels &items)
     return true;
 }
 
-bool ParseArrayItems(const std::string &header_text, Pixels &items)
-{
-    size_t n_start = header_text.find("[] = {\n\t");
-    if(n_start == std::string::npos)
-        return false;
-    n_start += 8;
-    size_t n_end = header_text.find("};\n\n", n_start);
-    if(n_end == std::string::npos)
-        return false;
-    return ParseItemText(header_text.substr(n_start, n_end - n_start), items);
-}
-
 bool UnpackPackets(const Pixels &items, bool b_byte_items, size_t n_pixel_count, Pixels &pixels)
 {
     const uint32_t n_flag = b_byte_items ? 0x80u : 0x80000000u;

@@ -1,5 +1,5 @@
 // Helpers of the header writer's tests: writing headers from in-memory pixels,
-// taking the pixel array of a header apart again, a reference rendering of the
+// taking the item writer's text apart again, a reference rendering of the
 // items with printf, and an independent unpacker of run-length packets.
 #ifndef TARNWICK_TESTS_HEADER_TEXT_H
 #define TARNWICK_TESTS_HEADER_TEXT_H
@@ -36,10 +36,8 @@ std::string PackedItemText(const Pixels &pixels, bool b_byte_items);
 // "\n" after the last item, ",\n\t" after every 7th (14th) item, ", " else.
 std::string ReferenceItemText(const Pixels &items, bool b_byte_items);
 
-// The items between "[] = {\n\t" and the closing "};" of a header; false when
-// the text holds no array or an item is not "0x" and hexadecimal digits.
-bool ParseArrayItems(const std::string &header_text, Pixels &items);
-// The same for the output of the item writer alone.
+// The items of the item writer's output; false when an item is not "0x" and
+// hexadecimal digits.
 bool ParseItemText(const std::string &item_text, Pixels &items);
 
 // The names the header derives from a path: the include guard and the array

@@ -12,21 +12,6 @@ namespace test {
 using tarnwick::JpegDecoder;
 using tarnwick::LoadFailure;
 
-OpenBytesFile::OpenBytesFile(const Bytes &bytes) : m_p_file(std::tmpfile())
-{
-    if(m_p_file && ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_p_file) != bytes.size()) ||
-                    std::fseek(m_p_file, 0, SEEK_SET) != 0)) {
-        std::fclose(m_p_file);
-        m_p_file = nullptr;
-    }
-}
-
-OpenBytesFile::~OpenBytesFile()
-{
-    if(m_p_file)
-        std::fclose(m_p_file);
-}
-
 FileInput::FileInput(const Bytes &bytes) : file(bytes)
 {
     tarnwick::AttachInputBuffer(input, file.get());
@@ -140,6 +125,11 @@ std::vector<int> ZigzagWalk()
         }
     }
     return natural;
+}
+
+double IdctScaleFactor(int j)
+{
+    return j ? std::sqrt(2.0) * std::cos(j * std::acos(-1.0) / 16) : 1.0;
 }
 
 // ---- Reference pictures ------------------------------------------------

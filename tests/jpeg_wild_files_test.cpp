@@ -81,7 +81,9 @@ std::string WriteTemp(const TempDir &dir, const std::string &name, const Bytes &
 
 std::string WriteText(const TempDir &dir, const std::string &name, const std::string &text)
 {
-    return WriteTemp(dir, name, Bytes(text.begin(), text.end()));
+    const std::string path = dir.File(name);
+    EXPECT_TRUE(test::WriteFileText(path, text));
+    return path;
 }
 
 bool b_HaveTool(const char *p_tool)
