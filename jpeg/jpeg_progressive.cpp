@@ -29,8 +29,9 @@
 // passes over at once (a run of up to 32767 blocks costs one symbol). Only
 // a refinement's end-of-band run walks blocks without reading data, to find
 // their non-zero coefficients, and only when some block of the component
-// has one in the band; JpegDecoder::kMaxScans bounds how often that can
-// happen. Corrupt data fails the scan: a code matching nothing, a value past
+// has one in the band. The progression lets each position of a component
+// take at most 14 scans (a first one, Al at most 13, then one per bit), and
+// JpegDecoder::kMaxScans bounds the scans of the image. Corrupt data fails the scan: a code matching nothing, a value past
 // the band, a refinement symbol of size other than 0 or 1, a DC size above
 // 16, or running out of input, which stops the scan at once.
 #include "jpeg_progressive.h"
