@@ -70,7 +70,8 @@ TEST(JpegLargeFile, MatchesLibjpegWithinTruncationDifferences)
 // never reads or writes outside its tables and planes (sanitizer build).
 TEST(JpegTruncated, EveryPrefixFailsCleanly)
 {
-    for(const char *p_name : {"cjpeg_420_17x9.jpg", "cjpeg_420_scans_restart.jpg", "magick_422_17x9_comment.jpg"}) {
+    for(const char *p_name : {"cjpeg_420_17x9.jpg", "cjpeg_420_scans_restart.jpg", "magick_422_17x9_comment.jpg",
+                              "cjpeg_prog_420_17x9.jpg", "cjpeg_prog_gray_approximation_restart.jpg"}) {
         const Bytes whole = test::ReadFileBytes(test::Fixture(std::string("jpeg/") + p_name));
         ASSERT_FALSE(whole.empty()) << p_name;
         ASSERT_TRUE(test::DecodeJpegBytes(whole)) << p_name;
@@ -92,18 +93,20 @@ TEST(JpegTruncated, EveryPrefixFailsCleanly)
 // it, it ends, and within its memory.
 TEST(JpegCorrupted, EveryInvertedByteEndsCleanly)
 {
-    const Bytes whole = test::ReadFileBytes(test::Fixture("jpeg/cjpeg_420_17x9.jpg"));
-    ASSERT_FALSE(whole.empty());
-    int n_decoded = 0;
-    for(size_t i = 0; i < whole.size(); ++i) {
-        Bytes corrupted = whole;
-        corrupted[i] ^= 0xFF;
-        n_decoded += test::DecodeJpegBytes(corrupted) != nullptr;
+    for(const char *p_name : {"cjpeg_420_17x9.jpg", "cjpeg_prog_420_17x9.jpg"}) {
+        const Bytes whole = test::ReadFileBytes(test::Fixture(std::string("jpeg/") + p_name));
+        ASSERT_FALSE(whole.empty());
+        int n_decoded = 0;
+        for(size_t i = 0; i < whole.size(); ++i) {
+            Bytes corrupted = whole;
+            corrupted[i] ^= 0xFF;
+            n_decoded += test::DecodeJpegBytes(corrupted) != nullptr;
+        }
+        // Inverting the skipped APP0 body, say, still decodes; inverting the
+        // start-of-image marker never does.
+        EXPECT_GT(n_decoded, 0) << p_name;
+        EXPECT_LT(n_decoded, int(whole.size())) << p_name;
     }
-    // Inverting the skipped APP0 body, say, still decodes; inverting the
-    // start-of-image marker never does.
-    EXPECT_GT(n_decoded, 0);
-    EXPECT_LT(n_decoded, int(whole.size()));
 }
 
 // The typical run: a JPEG photo to a run-length packed header, verbose.

@@ -346,32 +346,6 @@ TEST(JpegProgression, ScansOutOfTheirProgressionFailTheDecode)
     }
 }
 
-// Every prefix of progressive files, with and without an end-of-image
-// marker appended, fails or gives an image of the declared size; every byte
-// inverted in turn ends the decode cleanly (sanitizer build).
-TEST(JpegProgression, CutAndCorruptedFilesEndCleanly)
-{
-    for(const char *p_name : {"cjpeg_prog_420_17x9.jpg", "cjpeg_prog_gray_approximation_restart.jpg"}) {
-        const Bytes whole = test::ReadFileBytes(FixturePath(p_name));
-        ImagePtr p_whole = test::DecodeJpegBytes(whole);
-        ASSERT_TRUE(p_whole) << p_name;
-        for(size_t n_length = 0; n_length < whole.size(); ++n_length) {
-            Bytes prefix(whole.begin(), whole.begin() + long(n_length));
-            EXPECT_FALSE(test::DecodeJpegBytes(prefix)) << p_name << " cut to " << n_length;
-            ImagePtr p_image = test::DecodeJpegBytes(Join({prefix, kEoi}));
-            if(p_image) {
-                EXPECT_EQ(p_image->n_width, p_whole->n_width) << p_name << " cut to " << n_length;
-                EXPECT_EQ(p_image->n_height, p_whole->n_height) << p_name << " cut to " << n_length;
-            }
-        }
-        for(size_t i = 0; i < whole.size(); ++i) {
-            Bytes corrupted = whole;
-            corrupted[i] ^= 0xFF;
-            test::DecodeJpegBytes(corrupted);
-        }
-    }
-}
-
 // ---- Streams built bit by bit -------------------------------------------------
 
 // Entropy-coded bytes from a string of '0' and '1' (spaces ignored), padded
