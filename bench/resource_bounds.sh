@@ -99,14 +99,14 @@ EOB_32767 = '01' + '1' * 14
 # 1 KB declaring 32767 x 32767 in 3 components, progressive: the DC scan's
 # data ends a third of the way through the first MCU row.
 head = b'\xff\xd8' + TABLES + PROG_TABLES + prog_frame(32767, 32767, ycc) + prog_scan([1, 2, 3], 0, 0, 0, 0)
-write('jpeg-prog-32767x32767x3-1k-dc-scan-cut.jpg', head + bytes(1024 - len(head)))
+write('jpeg-prog-32767x32767x3-1k-dc-cut.jpg', head + bytes(1024 - len(head)))
 # 1 KB of AC scans, each an end-of-band run over 32767 blocks at a time,
 # before any DC scan: nothing of the frame may be walked.
 head = b'\xff\xd8' + TABLES + PROG_TABLES + prog_frame(32767, 32767, [(1, 0x11)])
 ac = b''
 for k in range(1, 64):
     ac += prog_scan([1], k, k, 0, 0) + bits(EOB_32767 * 8)
-write('jpeg-prog-32767x32767-1k-of-eob-runs-before-dc.jpg', (head + ac)[:1022] + b'\xff\xd9')
+write('jpeg-prog-32767x32767-1k-eob-runs.jpg', (head + ac)[:1022] + b'\xff\xd9')
 # 2048 x 2048 gray, 65536 blocks: a DC scan (one bit a block), then for each
 # position k a first scan putting a coefficient into block 0 and an
 # end-of-band run over the others, and thirteen refinements whose
@@ -118,7 +118,7 @@ for k in range(1, 64):
     scans += prog_scan([1], k, k, 0, 13) + bits('00' + '1' + EOB_32767 * 2 + '10')
     for high in range(13, 0, -1):
         scans += prog_scan([1], k, k, high, high - 1) + bits(EOB_32767 + '0' + EOB_32767 + '10' * 2)
-write('jpeg-prog-2048x2048-883-scans-refused-at-the-limit.jpg', head + scans + b'\xff\xd9')
+write('jpeg-prog-2048x2048-883-scans.jpg', head + scans + b'\xff\xd9')
 
 def tga(image_type, width, height):
     return struct.pack('<BBBHHBHHHHBB', 0, 0, image_type, 0, 0, 0, 0, 0, width, height, 24, 0x20)

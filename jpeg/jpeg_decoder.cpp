@@ -174,7 +174,7 @@ bool b_EveryDcComplete(const JpegDecoder &decoder)
 // What the three samples of a colour frame stand for.
 enum class FrameColors { kYcc, kRgb, kUnknown };
 
-// As libjpeg reads them: a JFIF file is YCbCr, whatever an Adobe segment
+// As libjpeg-turbo reads them: a JFIF file is YCbCr, whatever an Adobe segment
 // says; otherwise an Adobe segment's transform decides (0 RGB, 1 YCbCr; any
 // other is not a transform of three components); without either, IDs 'R',
 // 'G', 'B' in that order mean RGB and anything else YCbCr.
