@@ -20,7 +20,9 @@
 #include "image.h"
 #include "header_writer.h"
 #include "item_writer.h"
+#include "jpeg_color.h"
 #include "jpeg_decoder.h"
+#include "jpeg_idct.h"
 #include "rle_packer.h"
 #include "tga_reader.h"
 

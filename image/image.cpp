@@ -53,13 +53,14 @@ const char *DescribeLoadFailure(LoadFailure failure)
     case LoadFailure::kCorruptData: return "the file's data is corrupt";
     case LoadFailure::kTooLarge: return "the declared picture is too large";
     case LoadFailure::kOutOfMemory: return "out of memory";
-    case LoadFailure::kProgressiveJpeg: return "progressive JPEG is not supported";
     case LoadFailure::kArithmeticJpeg: return "arithmetic-coded JPEG is not supported";
     case LoadFailure::kLosslessJpeg: return "lossless JPEG is not supported";
     case LoadFailure::kHierarchicalJpeg: return "hierarchical JPEG is not supported";
     case LoadFailure::kJpegPrecision: return "JPEG samples of other than 8 bits (12-bit JPEG) are not supported";
     case LoadFailure::kTwoComponentJpeg: return "JPEG with two components is not supported";
     case LoadFailure::kFourComponentJpeg: return "JPEG with four components (CMYK or YCCK) is not supported";
+    case LoadFailure::kJpegColorTransform: return "this JPEG colour transform (Adobe segment) is not supported";
+    case LoadFailure::kTooManyScans: return "the JPEG file has more scans than the decoder accepts";
     case LoadFailure::kUnsupportedJpeg: return "this JPEG variant (DNL marker or JPG extension) is not supported";
     case LoadFailure::kUnsupportedTgaClass: return "this TGA image type is not supported";
     case LoadFailure::kUnsupportedTgaDepth: return "this TGA pixel or colour-map depth is not supported";

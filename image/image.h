@@ -82,13 +82,14 @@ enum class LoadFailure : uint8_t {
     kCorruptData,        // a field or the coded data breaks the format's rules
     kTooLarge,           // the declared picture exceeds what the loader accepts
     kOutOfMemory,        // an allocation failed
-    kProgressiveJpeg,    // SOF2
     kArithmeticJpeg,     // SOF9..SOF11, SOF13..SOF15, DAC
     kLosslessJpeg,       // SOF3
     kHierarchicalJpeg,   // SOF5..SOF7, DHP
     kJpegPrecision,      // a sample precision other than 8 bits (12-bit JPEG)
     kTwoComponentJpeg,   // a frame of 2 components
     kFourComponentJpeg,  // a frame of 4 components (CMYK or YCCK)
+    kJpegColorTransform, // an Adobe colour transform other than RGB or YCbCr on 3 components
+    kTooManyScans,       // more scans than the JPEG decoder's limit
     kUnsupportedJpeg,    // other JPEG features: DNL, the JPG extension frame
     kUnsupportedTgaClass,// a TGA image type other than 1, 2, 3, 9, 10, 11
     kUnsupportedTgaDepth,// a TGA pixel or colour-map depth other than 16, 24, 32

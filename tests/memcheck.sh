@@ -95,6 +95,9 @@ cp examples/sample.jpg "$work/sample.bin" # TGA is tried first, then JPEG
 check 0 "$work/sample.bin" "$out" --verbose
 
 echo "== memcheck: inputs that must fail"
+for refused in tests/fixtures/cjpeg_arithmetic.jpg tests/fixtures/cmyk_magick.jpg; do
+  check 255 "$refused" "$out" --verbose
+done
 for crasher in tests/crashers/tga/* tests/crashers/jpeg/*; do
   [ -e "$crasher" ] || continue
   case $crasher in *.loads.*) want=0 ;; *) want=255 ;; esac
