@@ -1,7 +1,8 @@
 // Speed of the header writer's output stage: a 4000 x 3000 photo-like image
 // written as a header, to a file on tmpfs (/dev/shm) and to /dev/null, plain
-// 32-bit, gray and run-length packed. The reported bytes per second are bytes
-// of header text.
+// 32-bit, gray, RGB565 and 1-bit, and run-length packed. The reported bytes per
+// second are bytes of header text. Also the conversion of the pixels into
+// RGB565 and (dithered) 1-bit items.
 //
 //   cmake -S . -B build-bench -DTARNWICK_BUILD_BENCH=ON && cmake --build build-bench -j2
 //   build-bench/bench/header_bench
@@ -43,22 +44,26 @@ std::vector<uint32_t> PhotoLikePixels(bool b_gray)
 
 const char *kTmpfsHeader = "/dev/shm/tarnwick_bench.h";
 
-void WriteHeaderBench(benchmark::State &state, bool b_gray, bool b_rle, const char *p_header_path)
+void WriteHeaderBench(benchmark::State &state, OutputFormat format, bool b_rle, const char *p_header_path)
 {
-    std::vector<uint32_t> pixels = PhotoLikePixels(b_gray);
+    // Gray items come from the gray picture; the other formats convert the
+    // colour one.
+    std::vector<uint32_t> pixels = PhotoLikePixels(format == OutputFormat::kGray);
     Image image{};
     image.n_width = kWidth;
     image.n_height = kHeight;
     image.p_buffer = pixels.data();
+    if(format != OutputFormat::kGray)
+        ConvertToOutputFormat(image, format, false);
 
     // The size of the text, from one write to tmpfs.
     struct stat info;
-    if(!WriteImageHeader(image, b_gray, b_rle, false, "photo.jpg", kTmpfsHeader) || stat(kTmpfsHeader, &info) != 0) {
+    if(!WriteImageHeader(image, format, b_rle, false, "photo.jpg", kTmpfsHeader) || stat(kTmpfsHeader, &info) != 0) {
         state.SkipWithError("cannot write the header to /dev/shm");
         return;
     }
     for(auto _ : state) {
-        if(!WriteImageHeader(image, b_gray, b_rle, false, "photo.jpg", p_header_path)) {
+        if(!WriteImageHeader(image, format, b_rle, false, "photo.jpg", p_header_path)) {
             state.SkipWithError("write failed");
             break;
         }
@@ -88,12 +93,40 @@ void FwriteFloorToTmpfs(benchmark::State &state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(n_total));
 }
 
-void Plain32ToTmpfs(benchmark::State &state) { WriteHeaderBench(state, false, false, kTmpfsHeader); }
-void Plain32ToDevNull(benchmark::State &state) { WriteHeaderBench(state, false, false, "/dev/null"); }
-void GrayToDevNull(benchmark::State &state) { WriteHeaderBench(state, true, false, "/dev/null"); }
-void GrayToTmpfs(benchmark::State &state) { WriteHeaderBench(state, true, false, kTmpfsHeader); }
-void Packed32ToTmpfs(benchmark::State &state) { WriteHeaderBench(state, false, true, kTmpfsHeader); }
-void PackedGrayToTmpfs(benchmark::State &state) { WriteHeaderBench(state, true, true, kTmpfsHeader); }
+// Converting the colour picture into the items of a format, in place (the
+// copy of the pixels before each conversion is not timed).
+void ConvertBench(benchmark::State &state, OutputFormat format, bool b_dither)
+{
+    const std::vector<uint32_t> pixels = PhotoLikePixels(false);
+    std::vector<uint32_t> work(pixels.size());
+    Image image{};
+    image.n_width = kWidth;
+    image.n_height = kHeight;
+    image.p_buffer = work.data();
+    for(auto _ : state) {
+        state.PauseTiming();
+        work = pixels;
+        state.ResumeTiming();
+        ConvertToOutputFormat(image, format, b_dither);
+        benchmark::DoNotOptimize(work.data());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(pixels.size()));
+}
+
+const OutputFormat kRgb = OutputFormat::kRgb, kGray = OutputFormat::kGray, kRgb565 = OutputFormat::kRgb565;
+void Plain32ToTmpfs(benchmark::State &state) { WriteHeaderBench(state, kRgb, false, kTmpfsHeader); }
+void Plain32ToDevNull(benchmark::State &state) { WriteHeaderBench(state, kRgb, false, "/dev/null"); }
+void GrayToDevNull(benchmark::State &state) { WriteHeaderBench(state, kGray, false, "/dev/null"); }
+void GrayToTmpfs(benchmark::State &state) { WriteHeaderBench(state, kGray, false, kTmpfsHeader); }
+void Packed32ToTmpfs(benchmark::State &state) { WriteHeaderBench(state, kRgb, true, kTmpfsHeader); }
+void PackedGrayToTmpfs(benchmark::State &state) { WriteHeaderBench(state, kGray, true, kTmpfsHeader); }
+void Rgb565ToDevNull(benchmark::State &state) { WriteHeaderBench(state, kRgb565, false, "/dev/null"); }
+void Rgb565ToTmpfs(benchmark::State &state) { WriteHeaderBench(state, kRgb565, false, kTmpfsHeader); }
+void PackedRgb565ToTmpfs(benchmark::State &state) { WriteHeaderBench(state, kRgb565, true, kTmpfsHeader); }
+void MonoToTmpfs(benchmark::State &state) { WriteHeaderBench(state, OutputFormat::kMono, false, kTmpfsHeader); }
+void ConvertToRgb565(benchmark::State &state) { ConvertBench(state, OutputFormat::kRgb565, false); }
+void ConvertToMono(benchmark::State &state) { ConvertBench(state, OutputFormat::kMono, false); }
+void ConvertToDitheredMono(benchmark::State &state) { ConvertBench(state, OutputFormat::kMono, true); }
 
 BENCHMARK(FwriteFloorToTmpfs)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Plain32ToTmpfs)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -102,6 +135,13 @@ BENCHMARK(GrayToDevNull)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(GrayToTmpfs)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Packed32ToTmpfs)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PackedGrayToTmpfs)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Rgb565ToDevNull)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Rgb565ToTmpfs)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(PackedRgb565ToTmpfs)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(MonoToTmpfs)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ConvertToRgb565)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ConvertToMono)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ConvertToDitheredMono)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

@@ -72,6 +72,54 @@ four = [(1, 0x11), (2, 0x11), (3, 0x11), (4, 0x11)]
 frames = b"\xff\xd8" + (frame(5784, 5784, four) + frame(4072, 4072, four)) * 23
 write('jpeg-1k-of-frame-headers.jpg', frames[:1024])
 
+# Progressive frames (SOF2). Huffman table 1 of the DC class: one 1-bit
+# code, size 0; of the AC class: 00 run 0 size 1, 01 an end-of-band run of
+# 2^14 + 14 bits, 10 an end-of-band run of one block.
+PROG_TABLES = segment(0xFFC4, b'\x01\x01' + b'\x00' * 15 + b'\x00' +
+                      b'\x11\x00\x03' + b'\x00' * 14 + b'\x01\xe0\x00')
+
+def prog_frame(width, height, components):
+    return frame(width, height, components)[:1] + b'\xc2' + frame(width, height, components)[2:]
+
+def prog_scan(ids, start, end, high, low):
+    return segment(0xFFDA, bytes([len(ids)]) + b''.join(bytes([i, 0x11]) for i in ids) +
+                   bytes([start, end, high << 4 | low]))
+
+def bits(text):
+    """Entropy-coded bytes of a string of 0 and 1, padded with 1 bits, a zero
+    stuffed after each 0xFF."""
+    text += '1' * (-len(text) % 8)
+    data = b''
+    for i in range(0, len(text), 8):
+        byte = int(text[i:i + 8], 2)
+        data += bytes([byte]) + (b'\x00' if byte == 0xff else b'')
+    return data
+
+EOB_32767 = '01' + '1' * 14
+# 1 KB declaring 32767 x 32767 in 3 components, progressive: the DC scan's
+# data ends a third of the way through the first MCU row.
+head = b'\xff\xd8' + TABLES + PROG_TABLES + prog_frame(32767, 32767, ycc) + prog_scan([1, 2, 3], 0, 0, 0, 0)
+write('jpeg-prog-32767x32767x3-1k-dc-cut.jpg', head + bytes(1024 - len(head)))
+# 1 KB of AC scans, each an end-of-band run over 32767 blocks at a time,
+# before any DC scan: nothing of the frame may be walked.
+head = b'\xff\xd8' + TABLES + PROG_TABLES + prog_frame(32767, 32767, [(1, 0x11)])
+ac = b''
+for k in range(1, 64):
+    ac += prog_scan([1], k, k, 0, 0) + bits(EOB_32767 * 8)
+write('jpeg-prog-32767x32767-1k-eob-runs.jpg', (head + ac)[:1022] + b'\xff\xd9')
+# 2048 x 2048 gray, 65536 blocks: a DC scan (one bit a block), then for each
+# position k a first scan putting a coefficient into block 0 and an
+# end-of-band run over the others, and thirteen refinements whose
+# end-of-band runs walk every block to correct that one coefficient: 883
+# scans in 13 KB, refused at the 101st.
+head = b'\xff\xd8' + TABLES + PROG_TABLES + prog_frame(2048, 2048, [(1, 0x11)])
+scans = prog_scan([1], 0, 0, 0, 0) + bits('0' * 65536)
+for k in range(1, 64):
+    scans += prog_scan([1], k, k, 0, 13) + bits('00' + '1' + EOB_32767 * 2 + '10')
+    for high in range(13, 0, -1):
+        scans += prog_scan([1], k, k, high, high - 1) + bits(EOB_32767 + '0' + EOB_32767 + '10' * 2)
+write('jpeg-prog-2048x2048-883-scans.jpg', head + scans + b'\xff\xd9')
+
 def tga(image_type, width, height):
     return struct.pack('<BBBHHBHHHHBB', 0, 0, image_type, 0, 0, 0, 0, 0, width, height, 24, 0x20)
 

@@ -206,7 +206,7 @@ void GrayReduction(benchmark::State &state, const StageInputs &inputs)
 void WriteAllItems(ItemWriter &writer, FILE *p_file, const Image &image, bool b_gray, bool b_rle)
 {
     const size_t n_pixels = size_t(n_PixelCount(image));
-    StartItemWriter(writer, p_file, b_gray);
+    StartItemWriter(writer, p_file, b_gray ? ItemKind::k8 : ItemKind::k32);
     if(b_rle)
         WriteRunLengthPackets(writer, image.p_buffer, n_pixels);
     else
@@ -256,7 +256,7 @@ void WriteHeaderFile(benchmark::State &state, const StageInputs &inputs, bool b_
         std::remove(header_path.c_str()); // every run creates a new file,
         sync();                           // with no writeback of the last one pending
         state.ResumeTiming();
-        if(!WriteImageHeader(*photo.p_image, b_gray, b_rle, false, "photo.jpg", header_path.c_str())) {
+        if(!WriteImageHeader(*photo.p_image, b_gray ? OutputFormat::kGray : OutputFormat::kRgb, b_rle, false, "photo.jpg", header_path.c_str())) {
             state.SkipWithError("cannot write the header");
             return;
         }

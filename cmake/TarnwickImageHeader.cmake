@@ -1,4 +1,5 @@
-# tarnwick_add_image_header(<target> <image> [HEADER <path>] [RLE] [RLE_DECODER] [GRAY])
+# tarnwick_add_image_header(<target> <image> [HEADER <path>] [RLE] [RLE_DECODER]
+#                           [GRAY | RGB565 | RGB565_SWAPPED | MONO [DITHER]])
 #
 # Turns <image> (a PNG, JPEG or TGA file; relative paths start at the current
 # source folder) into a C header at build time and makes <target> depend on
@@ -11,6 +12,13 @@
 #   RLE            run-length packed array (--rle)
 #   RLE_DECODER    append the source of p_DecompressRLEImage (--rle-decoder)
 #   GRAY           one 8-bit gray value per pixel (--gray)
+#   RGB565         one 16-bit RGB565 value per pixel (--rgb565)
+#   RGB565_SWAPPED RGB565 with the two bytes exchanged (--rgb565-swapped)
+#   MONO           1 bit per pixel, rows padded to whole bytes (--mono)
+#   DITHER         with MONO: Floyd-Steinberg dithering (--dither)
+#
+# At most one of GRAY, RGB565, RGB565_SWAPPED and MONO, and DITHER only with
+# MONO; anything else stops the configuration with an error.
 #
 # Tarnwick is run in the image's own folder and given the image's file name,
 # so the names in the header depend on that file name only: <name> is the file
@@ -18,15 +26,15 @@
 # digits replaced by one '_' (logo.jpg gives logo_jpg), the array is p_<name>
 # and the constants are n_<name>_width and n_<name>_height.
 #
-# The header's folder goes on <target>'s include path. The header declares its
-# pixels as "unsigned __int32", a type word of Microsoft's compilers; for every
-# other compiler the target gets the definition __int32=int.
+# The header's folder goes on <target>'s include path. A 32-bit header declares
+# its pixels as "unsigned __int32", a type word of Microsoft's compilers; for
+# every other compiler the target gets the definition __int32=int.
 #
 # The executable is the imported target Tarnwick::Tarnwick of the installed
 # package (inside Tarnwick's own build, an alias of the Tarnwick target).
 
 function(tarnwick_add_image_header target image)
-  cmake_parse_arguments(PARSE_ARGV 2 ARG "RLE;RLE_DECODER;GRAY" "HEADER" "")
+  cmake_parse_arguments(PARSE_ARGV 2 ARG "RLE;RLE_DECODER;GRAY;RGB565;RGB565_SWAPPED;MONO;DITHER" "HEADER" "")
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "tarnwick_add_image_header: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
   endif()
@@ -70,8 +78,26 @@ function(tarnwick_add_image_header target image)
   if(ARG_RLE_DECODER)
     list(APPEND switches --rle-decoder)
   endif()
-  if(ARG_GRAY)
-    list(APPEND switches --gray)
+  # The format: at most one of the four, each with its switch.
+  set(formats)
+  foreach(format GRAY RGB565 RGB565_SWAPPED MONO)
+    if(ARG_${format})
+      list(APPEND formats ${format})
+      string(TOLOWER "--${format}" switch)
+      string(REPLACE "_" "-" switch "${switch}")
+      list(APPEND switches ${switch})
+    endif()
+  endforeach()
+  list(LENGTH formats format_count)
+  if(format_count GREATER 1)
+    message(FATAL_ERROR "tarnwick_add_image_header: give at most one of GRAY, RGB565, RGB565_SWAPPED and MONO "
+                        "(got ${formats})")
+  endif()
+  if(ARG_DITHER)
+    if(NOT ARG_MONO)
+      message(FATAL_ERROR "tarnwick_add_image_header: DITHER works only with MONO")
+    endif()
+    list(APPEND switches --dither)
   endif()
 
   file(MAKE_DIRECTORY "${header_dir}")

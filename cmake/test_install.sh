@@ -75,13 +75,15 @@ step "configuring and building examples/embed against the package"
 cmake -S "$example" -B "$build" -DCMAKE_PREFIX_PATH="$prefix" -DEMBED_PIXEL_CHECK=ON \
   -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror -fsanitize=address,undefined -fno-sanitize-recover=all" >"$work/configure.log" || { cat "$work/configure.log"; fail "configure"; }
 cmake --build "$build" -j2 >"$work/build1.log" 2>&1 || { cat "$work/build1.log"; fail "the example does not build"; }
-[ "$(grep -c 'Embedding image' "$work/build1.log")" -eq 6 ] || { cat "$work/build1.log"; fail "expected six headers"; }
+[ "$(grep -c 'Embedding image' "$work/build1.log")" -eq 8 ] || { cat "$work/build1.log"; fail "expected eight headers"; }
 
 headers_of() { # headers of the build made from the picture $1 (sample.jpg, sample.tga)
   case "$1" in
-    sample.jpg) echo "$build/tarnwick/embed_example/sample_jpg.h $build/tarnwick/embed_check/sample_jpg.h" ;;
+    sample.jpg) echo "$build/tarnwick/embed_example/sample_jpg.h $build/tarnwick/embed_check/sample_jpg.h" \
+                     "$build/rgb565/sample_jpg_rgb565.h" ;;
     sample.tga) echo "$build/tarnwick/embed_example/sample_tga.h $build/tarnwick/embed_check/sample_tga.h" \
-                     "$build/gray/sample_tga_gray.h $build/check_gray/sample_tga_gray.h" ;;
+                     "$build/gray/sample_tga_gray.h $build/check_gray/sample_tga_gray.h" \
+                     "$build/mono/sample_tga_mono.h" ;;
   esac
 }
 for header in $(headers_of sample.jpg) $(headers_of sample.tga); do
@@ -91,6 +93,10 @@ grep -q '^const unsigned __int32 p_sample_jpg\[\] = {$' "$build/tarnwick/embed_e
   fail "sample_jpg.h does not declare p_sample_jpg"
 grep -q '^const unsigned char p_sample_tga\[\] = {$' "$build/gray/sample_tga_gray.h" ||
   fail "sample_tga_gray.h does not declare gray p_sample_tga"
+grep -q '^const unsigned short p_sample_jpg\[\] = {$' "$build/rgb565/sample_jpg_rgb565.h" ||
+  fail "sample_jpg_rgb565.h does not declare 16-bit p_sample_jpg"
+grep -q '^const unsigned int n_sample_tga_row_bytes = 8;$' "$build/mono/sample_tga_mono.h" ||
+  fail "sample_tga_mono.h does not declare the row bytes of its 64 pixels wide rows"
 
 run_and_check() {
   rm -f "$out"/*
@@ -142,11 +148,11 @@ cmake --build "$build" -j2 >"$work/build2.log" 2>&1 || { cat "$work/build2.log";
   fail "headers changed in a build with nothing to do"
 [ ! "$build/embed_example" -nt "$work/stamp1" ] || fail "embed_example was linked again"
 
-step "touching sample.tga makes its four headers again, and only those"
+step "touching sample.tga makes its five headers again, and only those"
 sleep 1 # so that the touched picture is newer even on coarse file times
 touch "$work/stamp2" "$pictures/sample.tga"
 cmake --build "$build" -j2 >"$work/build3.log" 2>&1 || { cat "$work/build3.log"; fail "build after touching"; }
-[ "$(newer_headers "$work/stamp2" $(headers_of sample.tga) | wc -l)" -eq 4 ] ||
+[ "$(newer_headers "$work/stamp2" $(headers_of sample.tga) | wc -l)" -eq 5 ] ||
   { cat "$work/build3.log"; fail "not every header of sample.tga was made again"; }
 [ -z "$(newer_headers "$work/stamp2" $(headers_of sample.jpg))" ] || fail "the headers of sample.jpg were made again"
 [ "$build/embed_example" -nt "$work/stamp2" ] || fail "embed_example was not built again"
@@ -156,8 +162,29 @@ step "a newer Tarnwick makes every header again"
 sleep 1
 touch "$work/stamp3" "$tarnwick"
 cmake --build "$build" -j2 >"$work/build4.log" 2>&1 || { cat "$work/build4.log"; fail "build after a new Tarnwick"; }
-[ "$(newer_headers "$work/stamp3" $(headers_of sample.jpg) $(headers_of sample.tga) | wc -l)" -eq 6 ] ||
+[ "$(newer_headers "$work/stamp3" $(headers_of sample.jpg) $(headers_of sample.tga) | wc -l)" -eq 8 ] ||
   { cat "$work/build4.log"; fail "not every header was made again"; }
+
+# ---- the helper's format arguments ----------------------------------------------
+# (MONO DITHER is passed on: the example embeds a dithered picture and checks it.)
+step "the helper refuses two formats, and DITHER without MONO"
+helper_project() { # folder, then the arguments after the picture
+  local folder=$1
+  shift
+  mkdir -p "$folder"
+  cat >"$folder/CMakeLists.txt" <<EOF
+cmake_minimum_required(VERSION 3.16)
+project(HelperCheck LANGUAGES CXX)
+find_package(Tarnwick 1 REQUIRED)
+add_executable(viewer "$example/embed_example.cpp")
+tarnwick_add_image_header(viewer "$pictures/sample.tga" $* HEADER out.h)
+EOF
+  cmake -S "$folder" -B "$folder/build" -DCMAKE_PREFIX_PATH="$prefix" >"$folder/configure.log" 2>&1
+}
+! helper_project "$work/helper-two" GRAY MONO || fail "GRAY MONO was accepted"
+grep -q 'at most one of GRAY' "$work/helper-two/configure.log" || fail "GRAY MONO: no message"
+! helper_project "$work/helper-alone" RGB565 DITHER || fail "DITHER without MONO was accepted"
+grep -q 'DITHER works only with MONO' "$work/helper-alone/configure.log" || fail "DITHER alone: no message"
 
 # ---- the hand-written build ----------------------------------------------------
 step "building examples/embed with its Makefile (no CMake)"

@@ -1,10 +1,12 @@
 // The conversion driver. It reads the command line, picks a loader by the
 // image path's extension (".tga" the TGA reader, ".jpg"/".jpeg" the JPEG
 // decoder, ".png" the PNG loader, anything else TGA, then JPEG, then PNG),
-// optionally reduces the pixels to gray, calls the header writer, and is the
-// only layer that prints: progress lines on standard output (with
-// --verbose), the usage text, the warning and the errors on standard error.
-// With --verbose a failed load also names its cause.
+// converts the pixels into the items of the chosen output format
+// (image/output_format.h: gray, RGB565, 1-bit), calls the header writer
+// (header/header_writer.h: all of the header's text), and is the only layer
+// that prints: progress lines on standard output (with --verbose), the usage
+// text, the warning and the errors on standard error. With --verbose a failed
+// load also names its cause.
 #include "driver.h"
 
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include "header_writer.h"
 #include "image.h"
 #include "jpeg_decoder.h"
+#include "output_format.h"
 #include "png_loader.h"
 #include "tga_reader.h"
 
@@ -30,14 +33,44 @@ const char kUsageText[] =
     "--rle turns on run-length compression (header is smaller)\n"
     "--rle-decoder includes decoding function in header\n"
     "--rgb forces RGB(A) colors\n"
-    "--gray forces grayscale colors (single channel)\n";
+    "--gray forces grayscale colors (single channel)\n"
+    "--rgb565 forces 16-bit RGB565 colors (red is 0xf800)\n"
+    "--rgb565-swapped forces RGB565 with its two bytes swapped (red is 0x00f8)\n"
+    "--mono forces 1 bit per pixel (set if gray >= 128), leftmost pixel in top bit\n"
+    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n";
+
+// The switches that choose the output format; the last one given wins.
+struct FormatSwitch {
+    const char *p_name;
+    OutputFormat format;
+};
+const FormatSwitch kFormatSwitches[] = {
+    {"--gray", OutputFormat::kGray},
+    {"--rgb", OutputFormat::kRgb},
+    {"--rgb565", OutputFormat::kRgb565},
+    {"--rgb565-swapped", OutputFormat::kRgb565Swapped},
+    {"--mono", OutputFormat::kMono},
+};
+
+// Sets the format when the argument is one of the format switches; false
+// when it is none of them.
+bool ApplyFormatSwitch(const char *p_arg, OutputFormat &format)
+{
+    for(const FormatSwitch &entry : kFormatSwitches) {
+        if(!std::strcmp(p_arg, entry.p_name)) {
+            format = entry.format;
+            return true;
+        }
+    }
+    return false;
+}
 
 enum class ImageFormat { kTga, kJpeg, kPng, kUnknown };
 
 // Applies the switches that follow the two paths; warns about the others.
 ConversionOptions ParseSwitches(int n_argc, const char *const *p_argv)
 {
-    ConversionOptions options = {false, false, false, false};
+    ConversionOptions options = {false, OutputFormat::kRgb, false, false, false};
     for(int i = 3; i < n_argc; ++i) {
         const char *p_arg = p_argv[i];
         if(!std::strcmp(p_arg, "--verbose"))
@@ -46,11 +79,9 @@ ConversionOptions ParseSwitches(int n_argc, const char *const *p_argv)
             options.b_rle = true;
         else if(!std::strcmp(p_arg, "--rle-decoder"))
             options.b_rle_decoder = true;
-        else if(!std::strcmp(p_arg, "--gray"))
-            options.b_gray = true;
-        else if(!std::strcmp(p_arg, "--rgb"))
-            options.b_gray = false;
-        else
+        else if(!std::strcmp(p_arg, "--dither"))
+            options.b_dither = true;
+        else if(!ApplyFormatSwitch(p_arg, options.format))
             std::fprintf(stderr, "warning: unknown parameter: '%s' (skipping)\n", p_arg);
     }
     return options;
@@ -152,11 +183,10 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
             std::fprintf(stderr, "error: %s\n", DescribeLoadFailure(failure));
         return -1;
     }
-    if(options.b_gray)
-        ReduceToGray(*p_image);
+    ConvertToOutputFormat(*p_image, options.format, options.b_dither);
 
     PrintProgress(options, "writing image data ...");
-    const bool b_written = WriteImageHeader(*p_image, options.b_gray, options.b_rle, options.b_rle_decoder,
+    const bool b_written = WriteImageHeader(*p_image, options.format, options.b_rle, options.b_rle_decoder,
                                             p_image_path, p_header_path);
     FreeImage(p_image);
     if(!b_written) {

@@ -3,11 +3,14 @@
 #ifndef TARNWICK_DRIVER_H
 #define TARNWICK_DRIVER_H
 
+#include "output_format.h"
+
 namespace tarnwick {
 
 struct ConversionOptions {
     bool b_verbose;
-    bool b_gray;
+    OutputFormat format; // the last of --rgb, --gray, --rgb565, --rgb565-swapped, --mono
+    bool b_dither;       // --dither: error diffusion for --mono
     bool b_rle;
     bool b_rle_decoder;
 };

@@ -1,6 +1,6 @@
 // The whole conversion, as the command line runs it. The first input byte
 // picks the image name's extension and the switches (see fuzz_support.h);
-// the rest is the file.
+// the rest is the file, whose last byte also picks the output format.
 #include <unistd.h>
 
 #include "driver.h"
@@ -14,8 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *p_data, size_t n_size)
     if(image_path.empty())
         return 0;
     const std::string header_path = "/tmp/tarnwick-fuzz-" + std::to_string(getpid()) + ".h";
-    const char *argv[8];
-    const int n_argc = n_FuzzConversionArguments(p_data[0], image_path.c_str(), header_path.c_str(), argv);
+    const char *argv[kMaxFuzzArguments];
+    const int n_argc =
+        n_FuzzConversionArguments(p_data[0], p_data[n_size - 1], image_path.c_str(), header_path.c_str(), argv);
     tarnwick::RunTarnwick(n_argc, argv);
     return 0;
 }

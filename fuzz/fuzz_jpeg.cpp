@@ -14,10 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *p_data, size_t n_size)
     tarnwick::JpegDecoder decoder;
     Image *p_image = decoder.Decode(p_file);
     std::fclose(p_file);
-    // A complete scan costs at least two bits per 8x8 block of every
-    // component: with the most extreme sampling factors (15 x 1 and 1 x 15)
-    // 1920 pixels per byte. A larger Image was made from a declared size.
-    AbortIfLargerThan(p_image, 2048 * uint64_t(n_size));
+    // Every block of every component costs at least one bit, in a
+    // progressive DC scan (two in a sequential scan): with the most extreme
+    // sampling factors (15 x 1 and 1 x 15, 31 blocks for 120 x 120 pixels)
+    // 3716 pixels per byte. A larger Image was made from a declared size.
+    AbortIfLargerThan(p_image, 4096 * uint64_t(n_size));
     TouchAndFreeImage(p_image);
     return 0;
 }

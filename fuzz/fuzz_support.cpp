@@ -22,9 +22,21 @@ const char *p_FuzzImageExtension(uint8_t n_choice)
     return (n_choice & 0x80) ? ".png" : kExtensions[n_choice & 3];
 }
 
-int n_FuzzConversionArguments(uint8_t n_choice, const char *p_image_path, const char *p_header_path,
-                              const char *p_argv[8])
+int n_FuzzConversionArguments(uint8_t n_choice, uint8_t n_format_choice, const char *p_image_path,
+                              const char *p_header_path, const char *p_argv[kMaxFuzzArguments])
 {
+    // Each format alone, --dither where it counts and where it does not, and
+    // a later format switch overriding an earlier one.
+    static const char *const kFormatSwitches[8][3] = {
+        {},
+        {"--rgb565"},
+        {"--rgb565-swapped"},
+        {"--mono"},
+        {"--mono", "--dither"},
+        {"--dither"},
+        {"--mono", "--rgb"},
+        {"--rgb565", "--dither", "--mono"},
+    };
     int n_argc = 0;
     p_argv[n_argc++] = "Tarnwick";
     p_argv[n_argc++] = p_image_path;
@@ -39,6 +51,9 @@ int n_FuzzConversionArguments(uint8_t n_choice, const char *p_image_path, const 
         p_argv[n_argc++] = "--verbose";
     if(n_choice & 0x40)
         p_argv[n_argc++] = "--unknown";
+    for(const char *p_switch : kFormatSwitches[n_format_choice & 7])
+        if(p_switch)
+            p_argv[n_argc++] = p_switch;
     return n_argc;
 }
 

@@ -7,6 +7,7 @@
 
 #include "header_names.h"
 #include "item_writer.h"
+#include "output_format.h"
 #include "rle_decoder_text.h"
 #include "rle_packer.h"
 
@@ -54,6 +55,16 @@ void RemovePartialFile(const HeaderFileOrigin &origin, const char *p_header_path
         unlink(p_header_path);
 }
 
+// True when the header path names the image file itself: the same path, a
+// link to it (symbolic or hard), or another path to the same file. Opening
+// the header for writing would then destroy the picture.
+bool b_NamesTheImageFile(const char *p_header_path, const char *p_image_path)
+{
+    struct stat header_info, image_info;
+    return stat(p_header_path, &header_info) == 0 && stat(p_image_path, &image_info) == 0 &&
+           header_info.st_dev == image_info.st_dev && header_info.st_ino == image_info.st_ino;
+}
+
 // The writer refuses an Image that breaks the record's promises instead of
 // reading outside its pixel array.
 bool b_ImageIsWritable(const Image &image)
@@ -83,43 +94,66 @@ bool WriteComment(FILE *p_file, const char *p_image_path)
     return !std::ferror(p_file);
 }
 
-bool WriteImageItems(ItemWriter &writer, const Image &image, bool b_rle)
+ItemKind ItemKindOf(OutputFormat format)
 {
-    size_t n_pixels = size_t(n_PixelCount(image));
+    switch(format) {
+    case OutputFormat::kRgb: return ItemKind::k32;
+    case OutputFormat::kRgb565:
+    case OutputFormat::kRgb565Swapped: return ItemKind::k16;
+    case OutputFormat::kGray:
+    case OutputFormat::kMono: return ItemKind::k8;
+    }
+    return ItemKind::k32;
+}
+
+// The word after "unsigned" in the declarations of the array and of the
+// unpacking function.
+const char *p_TypeWord(ItemKind kind)
+{
+    return kind == ItemKind::k32 ? "__int32" : kind == ItemKind::k16 ? "short" : "char";
+}
+
+bool WriteImageItems(ItemWriter &writer, const Image &image, OutputFormat format, bool b_rle)
+{
+    size_t n_items = size_t(n_ItemCount(image, format));
     if(b_rle)
-        WriteRunLengthPackets(writer, image.p_buffer, n_pixels);
+        WriteRunLengthPackets(writer, image.p_buffer, n_items);
     else
-        WriteItems(writer, image.p_buffer, n_pixels, true);
+        WriteItems(writer, image.p_buffer, n_items, true);
     FlushItemChunk(writer);
     return !std::ferror(writer.p_file);
 }
 
 // Everything between opening and closing the file; false at the first write
 // that fails, with nothing written after it.
-bool WriteHeaderText(FILE *p_file, const Image &image, bool b_gray, bool b_rle, bool b_rle_decoder,
-                       const char *p_image_path, const char *p_guard, const char *p_name)
+bool WriteHeaderText(FILE *p_file, const Image &image, OutputFormat format, bool b_rle, bool b_rle_decoder,
+                     const char *p_image_path, const char *p_guard, const char *p_name)
 {
-    const char *p_type = b_gray ? "char" : "__int32";
+    const ItemKind kind = ItemKindOf(format);
     ItemWriter writer;
-    StartItemWriter(writer, p_file, b_gray);
+    StartItemWriter(writer, p_file, kind);
 
     return WriteComment(p_file, p_image_path) &&
            std::fprintf(p_file, "#ifndef %s\n#define %s\n\n", p_guard, p_guard) >= 0 &&
-           std::fprintf(p_file, "const unsigned %s p_%s[] = {\n\t", p_type, p_name) >= 0 &&
-           WriteImageItems(writer, image, b_rle) &&
+           std::fprintf(p_file, "const unsigned %s p_%s[] = {\n\t", p_TypeWord(kind), p_name) >= 0 &&
+           WriteImageItems(writer, image, format, b_rle) &&
            std::fputs("};\n\n", p_file) >= 0 &&
            std::fprintf(p_file, "const unsigned int n_%s_width = %d;\nconst unsigned int n_%s_height = %d;\n",
                         p_name, int(image.n_width), p_name, int(image.n_height)) >= 0 &&
-           (!b_rle_decoder || std::fprintf(p_file, "\n%s", p_DecoderText(b_gray)) >= 0) &&
+           (format != OutputFormat::kMono ||
+            std::fprintf(p_file, "const unsigned int n_%s_row_bytes = %d;\n", p_name,
+                         int(n_MonoRowBytes(image.n_width))) >= 0) &&
+           (!b_rle_decoder || std::fprintf(p_file, "\n%s", p_DecoderText(kind)) >= 0) &&
            std::fprintf(p_file, "\n#endif //%s\n", p_guard) >= 0;
 }
 
 } // namespace
 
-bool WriteImageHeader(const Image &image, bool b_gray, bool b_rle, bool b_rle_decoder,
+bool WriteImageHeader(const Image &image, OutputFormat format, bool b_rle, bool b_rle_decoder,
                       const char *p_image_path, const char *p_header_path)
 {
-    if(!p_image_path || !p_header_path || !b_ImageIsWritable(image))
+    if(!p_image_path || !p_header_path || !b_ImageIsWritable(image) ||
+       b_NamesTheImageFile(p_header_path, p_image_path))
         return false;
 
     HeaderFileOrigin origin = InspectPathBeforeOpening(p_header_path);
@@ -137,7 +171,7 @@ bool WriteImageHeader(const Image &image, bool b_gray, bool b_rle, bool b_rle_de
     BuildGuardName(p_header_path, a_guard);
     BuildArrayName(p_image_path, a_name);
 
-    bool b_written = WriteHeaderText(p_file, image, b_gray, b_rle, b_rle_decoder, p_image_path, a_guard, a_name) &&
+    bool b_written = WriteHeaderText(p_file, image, format, b_rle, b_rle_decoder, p_image_path, a_guard, a_name) &&
                      std::fflush(p_file) == 0;
     bool b_closed = std::fclose(p_file) == 0;
     if(b_written && b_closed)

@@ -29,8 +29,9 @@ char *FormatHexByte(char *p_out, uint32_t n_byte)
     return p_out + 2;
 }
 
-// An 8-bit item above 0xff (a pixel that was never reduced to gray): "%02x"
-// widens to as many digits as the value needs, and so does this. Kept out of
+// An item wider than its kind (an 8-bit item above 0xff, say a pixel that was
+// never reduced to gray): "%02x" and "%04x" widen to as many digits as the
+// value needs, and so does this. Kept out of
 // line: it is rare, and inlined into the item loop it slows the common case.
 [[gnu::noinline]] char *FormatWideHex(char *p_out, uint32_t n_item)
 {
@@ -42,19 +43,25 @@ char *FormatHexByte(char *p_out, uint32_t n_byte)
     return p_out;
 }
 
-// "0x" and the digits of one item, as "0x%08x" or "0x%02x" print it.
-template <bool kByteItems>
+// "0x" and the digits of one item, as "0x%08x", "0x%04x" or "0x%02x" print it.
+template <ItemKind kKind>
 char *FormatItem(char *p_out, uint32_t n_item)
 {
     std::memcpy(p_out, "0x", 2);
     p_out += 2;
-    if(!kByteItems) {
+    if constexpr(kKind == ItemKind::k32) {
         p_out = FormatHexByte(p_out, n_item >> 24);
         p_out = FormatHexByte(p_out, (n_item >> 16) & 0xff);
         p_out = FormatHexByte(p_out, (n_item >> 8) & 0xff);
         return FormatHexByte(p_out, n_item & 0xff);
+    } else if constexpr(kKind == ItemKind::k16) {
+        if(n_item > 0xffff)
+            return FormatWideHex(p_out, n_item);
+        p_out = FormatHexByte(p_out, n_item >> 8);
+        return FormatHexByte(p_out, n_item & 0xff);
+    } else {
+        return n_item <= 0xff ? FormatHexByte(p_out, n_item) : FormatWideHex(p_out, n_item);
     }
-    return n_item <= 0xff ? FormatHexByte(p_out, n_item) : FormatWideHex(p_out, n_item);
 }
 
 // Where the first hand-over ends: at the next multiple of kItemChunkBytes
@@ -84,18 +91,18 @@ char *MakeRoomForItems(ItemWriter &writer, char *p_out)
     return writer.a_chunk + n_rest;
 }
 
-template <bool kByteItems>
+template <ItemKind kKind>
 char *WriteItemAndComma(char *p_out, uint32_t n_item)
 {
-    p_out = FormatItem<kByteItems>(p_out, n_item);
+    p_out = FormatItem<kKind>(p_out, n_item);
     std::memcpy(p_out, ", ", 2);
     return p_out + 2;
 }
 
-template <bool kByteItems>
+template <ItemKind kKind>
 char *WriteItemEndingLine(char *p_out, uint32_t n_item)
 {
-    p_out = FormatItem<kByteItems>(p_out, n_item);
+    p_out = FormatItem<kKind>(p_out, n_item);
     std::memcpy(p_out, ",\n\t", 3);
     return p_out + 3;
 }
@@ -105,10 +112,10 @@ char *WriteItemEndingLine(char *p_out, uint32_t n_item)
 // reaches that far past the point), so that only a stretch, not every item,
 // checks for room; within a stretch whole lines are written with the count of
 // items known at compile time, and only partial lines count down.
-template <bool kByteItems>
+template <ItemKind kKind>
 void WriteItemsOfKind(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array)
 {
-    constexpr int kPerLine = kByteItems ? kItemsPerLine8 : kItemsPerLine32;
+    constexpr int kPerLine = n_ItemsPerLine(kKind);
     char *p_out = writer.a_chunk + writer.n_chunk_used;
     int n_countdown = writer.n_line_countdown;
     const size_t n_separated = b_ends_array && n_items ? n_items - 1 : n_items;
@@ -121,22 +128,22 @@ void WriteItemsOfKind(ItemWriter &writer, const uint32_t *p_items, size_t n_item
         while(i < n_stretch_end) {
             if(n_countdown == kPerLine && n_stretch_end - i >= size_t(kPerLine)) {
                 for(int j = 0; j < kPerLine - 1; ++j)
-                    p_out = WriteItemAndComma<kByteItems>(p_out, p_items[i + j]);
-                p_out = WriteItemEndingLine<kByteItems>(p_out, p_items[i + kPerLine - 1]);
+                    p_out = WriteItemAndComma<kKind>(p_out, p_items[i + j]);
+                p_out = WriteItemEndingLine<kKind>(p_out, p_items[i + kPerLine - 1]);
                 i += kPerLine;
                 continue;
             }
             if(--n_countdown == 0) {
                 n_countdown = kPerLine;
-                p_out = WriteItemEndingLine<kByteItems>(p_out, p_items[i]);
+                p_out = WriteItemEndingLine<kKind>(p_out, p_items[i]);
             } else {
-                p_out = WriteItemAndComma<kByteItems>(p_out, p_items[i]);
+                p_out = WriteItemAndComma<kKind>(p_out, p_items[i]);
             }
             ++i;
         }
     }
     if(n_separated < n_items) {
-        p_out = FormatItem<kByteItems>(MakeRoomForItems(writer, p_out), p_items[n_separated]);
+        p_out = FormatItem<kKind>(MakeRoomForItems(writer, p_out), p_items[n_separated]);
         *p_out++ = '\n';
     }
     writer.n_chunk_used = size_t(p_out - writer.a_chunk);
@@ -145,11 +152,11 @@ void WriteItemsOfKind(ItemWriter &writer, const uint32_t *p_items, size_t n_item
 
 } // namespace
 
-void StartItemWriter(ItemWriter &writer, FILE *p_file, bool b_byte_items)
+void StartItemWriter(ItemWriter &writer, FILE *p_file, ItemKind kind)
 {
     writer.p_file = p_file;
-    writer.b_byte_items = b_byte_items;
-    writer.n_line_countdown = b_byte_items ? kItemsPerLine8 : kItemsPerLine32;
+    writer.kind = kind;
+    writer.n_line_countdown = n_ItemsPerLine(kind);
     writer.n_chunk_used = 0;
     writer.n_hand_over_at = 0;
 }
@@ -163,10 +170,11 @@ void FlushItemChunk(ItemWriter &writer)
 
 void WriteItems(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array)
 {
-    if(writer.b_byte_items)
-        WriteItemsOfKind<true>(writer, p_items, n_items, b_ends_array);
-    else
-        WriteItemsOfKind<false>(writer, p_items, n_items, b_ends_array);
+    switch(writer.kind) {
+    case ItemKind::k32: WriteItemsOfKind<ItemKind::k32>(writer, p_items, n_items, b_ends_array); return;
+    case ItemKind::k16: WriteItemsOfKind<ItemKind::k16>(writer, p_items, n_items, b_ends_array); return;
+    case ItemKind::k8: WriteItemsOfKind<ItemKind::k8>(writer, p_items, n_items, b_ends_array); return;
+    }
 }
 
 } // namespace tarnwick

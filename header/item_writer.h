@@ -2,14 +2,14 @@
 //
 // Every item is an unsigned 32-bit number (a pixel, or a packet header or
 // value of the run-length packer) written as a lower-case hexadecimal literal
-// exactly as printf would with "0x%08x" (32-bit kind) or "0x%02x" (8-bit
-// kind), followed by its separator:
+// exactly as printf would with "0x%08x" (32-bit kind), "0x%04x" (16-bit kind)
+// or "0x%02x" (8-bit kind), followed by its separator:
 //   "\n"     after the last item of the array,
-//   ",\n\t"  after the item that completes a line (7 or 14 items a line),
+//   ",\n\t"  after the item that completes a line (7, 10 or 14 items a line),
 //   ", "     after any other item.
 // The line counter counts down from the items per line and starts again when
-// it reaches zero, so every line of values holds 7 (or 14) items whatever the
-// items stand for.
+// it reaches zero, so every line of values holds 7 (10, 14) items whatever
+// the items stand for.
 //
 // Formatting goes through a table of hexadecimal digit pairs into a fixed
 // chunk inside the writer, which is handed to the buffered stream whenever it
@@ -31,10 +31,19 @@
 
 namespace tarnwick {
 
+// The width of an item, and so the type of the array's elements.
+enum class ItemKind : uint8_t { k32, k16, k8 };
+
 // 80 columns divided by the printed width of one item with ", " (12 or 6),
-// plus one.
+// plus one; 16-bit items (8 columns each) fill 80 columns with ten.
 constexpr int kItemsPerLine32 = 80 / 12 + 1; // 7
+constexpr int kItemsPerLine16 = 80 / 8;      // 10
 constexpr int kItemsPerLine8 = 80 / 6 + 1;   // 14
+
+constexpr int n_ItemsPerLine(ItemKind kind)
+{
+    return kind == ItemKind::k32 ? kItemsPerLine32 : kind == ItemKind::k16 ? kItemsPerLine16 : kItemsPerLine8;
+}
 
 constexpr size_t kItemChunkBytes = 65536;
 // "0x", at most 8 digits, ",\n\t".
@@ -42,14 +51,14 @@ constexpr size_t kLongestItemBytes = 2 + 8 + 3;
 
 struct ItemWriter {
     FILE *p_file;
-    bool b_byte_items;      // 8-bit kind ("0x%02x"); otherwise 32-bit ("0x%08x")
+    ItemKind kind;
     int n_line_countdown;   // items still to come on the current line
     size_t n_chunk_used;    // bytes of a_chunk not yet handed to p_file
     size_t n_hand_over_at;  // bytes of a_chunk the next hand-over passes on (0: not yet known)
     char a_chunk[kItemChunkBytes + kLongestItemBytes];
 };
 
-void StartItemWriter(ItemWriter &writer, FILE *p_file, bool b_byte_items);
+void StartItemWriter(ItemWriter &writer, FILE *p_file, ItemKind kind);
 
 // Hands the formatted items collected so far to the stream.
 void FlushItemChunk(ItemWriter &writer);

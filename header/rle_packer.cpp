@@ -10,7 +10,13 @@ struct PacketKind {
 
 // The flag bit is the top bit of the item; the count has the bits below it.
 constexpr PacketKind kPackets32 = {0x80000000u, 0x7FFFFFFF};
+constexpr PacketKind kPackets16 = {0x8000u, 0x7FFF};
 constexpr PacketKind kPackets8 = {0x80u, 0x7F};
+
+const PacketKind &PacketsOf(ItemKind kind)
+{
+    return kind == ItemKind::k32 ? kPackets32 : kind == ItemKind::k16 ? kPackets16 : kPackets8;
+}
 
 bool b_StartsTriple(const uint32_t *p_pixel)
 {
@@ -41,7 +47,7 @@ size_t n_LiteralLength(const uint32_t *p_start, size_t n_limit)
 
 void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t n_pixel_count)
 {
-    const PacketKind &kind = writer.b_byte_items ? kPackets8 : kPackets32;
+    const PacketKind &kind = PacketsOf(writer.kind);
     size_t n_position = 0;
     while(n_position < n_pixel_count) {
         const uint32_t *p_start = p_pixels + n_position;

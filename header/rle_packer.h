@@ -2,11 +2,13 @@
 //
 // The packed array is a sequence of packets, each a header item followed by
 // values. A header with the kind's flag bit set (0x80000000 for 32-bit items,
-// 0x80 for 8-bit items) is a run: its other bits hold a count n and one value
-// follows, standing for n equal pixels. A header with the flag clear is a
-// literal: n values follow, one per pixel. Counts run from 1 to 0x7FFFFFFF
-// (32-bit) or 127 (8-bit); 0 is never written. The pixel count is not stored:
-// the unpacking function is given width * height and stops there.
+// 0x8000 for 16-bit items, 0x80 for 8-bit items) is a run: its other bits hold
+// a count n and one value follows, standing for n equal items. A header with
+// the flag clear is a literal: n values follow, one per item. Counts run from
+// 1 to 0x7FFFFFFF (32-bit), 0x7FFF (16-bit) or 127 (8-bit); 0 is never
+// written. The item count is not stored: the unpacking function is given it
+// (width * height; row bytes * height for 1-bit pixels) and stops there.
+// Items are whatever the array holds: pixels, or the bytes of 1-bit rows.
 //
 // Packets are chosen in one forward pass: three equal pixels (within the
 // count limit) start a run, which takes every following equal pixel up to the

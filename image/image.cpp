@@ -37,20 +37,9 @@ void FreeImage(Image *p_image)
 
 void ReduceToGray(Image &image)
 {
-    // The single-precision weights nearest to 0.299, 0.587 and 0.114, widened
-    // to double. Their sum is slightly above 1, so a pixel whose three channels
-    // are equal keeps its value; the plain double constants would not.
-    const double f_red = 0.29899999499320984;
-    const double f_green = 0.5870000123977661;
-    const double f_blue = 0.11400000005960464;
     const uint64_t n_pixels = n_PixelCount(image);
-    for(uint64_t i = 0; i < n_pixels; ++i) {
-        const uint32_t n_pixel = image.p_buffer[i];
-        const double f_gray = (((n_pixel >> 16) & 0xFF) * f_red + ((n_pixel >> 8) & 0xFF) * f_green) +
-                              (n_pixel & 0xFF) * f_blue;
-        const uint32_t n_gray = uint32_t(f_gray); // truncation toward zero
-        image.p_buffer[i] = n_gray > 255 ? 255 : n_gray;
-    }
+    for(uint64_t i = 0; i < n_pixels; ++i)
+        image.p_buffer[i] = n_GrayValue(image.p_buffer[i]);
 }
 
 const char *DescribeLoadFailure(LoadFailure failure)
@@ -64,13 +53,14 @@ const char *DescribeLoadFailure(LoadFailure failure)
     case LoadFailure::kCorruptData: return "the file's data is corrupt";
     case LoadFailure::kTooLarge: return "the declared picture is too large";
     case LoadFailure::kOutOfMemory: return "out of memory";
-    case LoadFailure::kProgressiveJpeg: return "progressive JPEG is not supported";
     case LoadFailure::kArithmeticJpeg: return "arithmetic-coded JPEG is not supported";
     case LoadFailure::kLosslessJpeg: return "lossless JPEG is not supported";
     case LoadFailure::kHierarchicalJpeg: return "hierarchical JPEG is not supported";
     case LoadFailure::kJpegPrecision: return "JPEG samples of other than 8 bits (12-bit JPEG) are not supported";
     case LoadFailure::kTwoComponentJpeg: return "JPEG with two components is not supported";
     case LoadFailure::kFourComponentJpeg: return "JPEG with four components (CMYK or YCCK) is not supported";
+    case LoadFailure::kJpegColorTransform: return "this JPEG colour transform (Adobe segment) is not supported";
+    case LoadFailure::kTooManyScans: return "the JPEG file has more scans than the decoder accepts";
     case LoadFailure::kUnsupportedJpeg: return "this JPEG variant (DNL marker or JPG extension) is not supported";
     case LoadFailure::kUnsupportedTgaClass: return "this TGA image type is not supported";
     case LoadFailure::kUnsupportedTgaDepth: return "this TGA pixel or colour-map depth is not supported";

@@ -5,7 +5,8 @@
 // (x, y) is p_buffer[y * n_width + x]. As loaded, each element is 0xAARRGGBB
 // (alpha 24-31, red 16-23, green 8-15, blue 0-7); sources without alpha give
 // alpha 0xFF. After ReduceToGray each element holds one gray value 0..255 in
-// bits 0-7 and zero above.
+// bits 0-7 and zero above; ConvertToOutputFormat (output_format.h) likewise
+// turns the pixels into the items of the other output formats.
 #ifndef TARNWICK_IMAGE_IMAGE_H
 #define TARNWICK_IMAGE_IMAGE_H
 
@@ -49,8 +50,24 @@ inline uint64_t n_PixelCount(const Image &image)
     return uint64_t(uint32_t(image.n_width)) * uint64_t(uint32_t(image.n_height));
 }
 
-// Replaces every pixel by its gray value 0..255 (bits 8-31 become zero):
-// 0.299 R + 0.587 G + 0.114 B, truncated. The descriptive fields stay.
+// The gray value 0..255 of one 0xAARRGGBB pixel: 0.299 R + 0.587 G + 0.114 B,
+// truncated; alpha is ignored. The weights are the single-precision values
+// nearest to 0.299, 0.587 and 0.114, widened to double. Their sum is slightly
+// above 1, so a pixel whose three channels are equal keeps its value; the
+// plain double constants would not (0xFF010101 would become 0).
+inline uint32_t n_GrayValue(uint32_t n_pixel)
+{
+    const double f_red = 0.29899999499320984;
+    const double f_green = 0.5870000123977661;
+    const double f_blue = 0.11400000005960464;
+    const double f_gray =
+        (((n_pixel >> 16) & 0xFF) * f_red + ((n_pixel >> 8) & 0xFF) * f_green) + (n_pixel & 0xFF) * f_blue;
+    const uint32_t n_gray = uint32_t(f_gray); // truncation toward zero
+    return n_gray > 255 ? 255 : n_gray;
+}
+
+// Replaces every pixel by its n_GrayValue (bits 8-31 become zero). The
+// descriptive fields stay.
 void ReduceToGray(Image &image);
 
 // Why a loader returned no Image. Every loader reports exactly one cause; a
@@ -65,13 +82,14 @@ enum class LoadFailure : uint8_t {
     kCorruptData,        // a field or the coded data breaks the format's rules
     kTooLarge,           // the declared picture exceeds what the loader accepts
     kOutOfMemory,        // an allocation failed
-    kProgressiveJpeg,    // SOF2
     kArithmeticJpeg,     // SOF9..SOF11, SOF13..SOF15, DAC
     kLosslessJpeg,       // SOF3
     kHierarchicalJpeg,   // SOF5..SOF7, DHP
     kJpegPrecision,      // a sample precision other than 8 bits (12-bit JPEG)
     kTwoComponentJpeg,   // a frame of 2 components
     kFourComponentJpeg,  // a frame of 4 components (CMYK or YCCK)
+    kJpegColorTransform, // an Adobe colour transform other than RGB or YCbCr on 3 components
+    kTooManyScans,       // more scans than the JPEG decoder's limit
     kUnsupportedJpeg,    // other JPEG features: DNL, the JPG extension frame
     kUnsupportedTgaClass,// a TGA image type other than 1, 2, 3, 9, 10, 11
     kUnsupportedTgaDepth,// a TGA pixel or colour-map depth other than 16, 24, 32

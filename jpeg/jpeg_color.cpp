@@ -2,15 +2,16 @@
 //
 // A plane sample stands for an n_h_upsample x n_v_upsample rectangle of
 // pixels, cut at the right and bottom edges of the image; upsampling is pure
-// replication. The pixel array itself serves as the collecting word while the
-// planes are merged: the first two components go into the byte lane of their
-// component ID (ID 1 into bits 0-7, read as Y; ID 2 into bits 8-15, read as
-// Cb; the first one clears the rest of the word, the second is ORed in), and
-// the third component, taken as Cr, turns each collected word into its final
-// 0xFFRRGGBB pixel.
+// replication. Components are taken by their position in the frame, whatever
+// their IDs. The pixel array itself serves as the collecting word while the
+// planes are merged: in a YCbCr frame, component 0 goes into bits 0-7 (Y,
+// clearing the rest of the word), component 1 is ORed into bits 8-15 (Cb),
+// and component 2, taken as Cr, turns each collected word into its final
+// 0xFFRRGGBB pixel. In an RGB frame the three components go straight into
+// the red, green and blue lanes.
 //
-// Both assemblers expect what the frame header guarantees: component IDs 1..4,
-// a plane allocated for each, upsampling factors of at least 1, and planes
+// The assemblers expect what the frame header guarantees: a plane allocated
+// for each component, upsampling factors of at least 1, and planes
 // sized from the same frame width and height as the Image. The planes are
 // then read only up to ceil(width / n_h_upsample) columns and
 // ceil(height / n_v_upsample) rows, which their padded size always covers;
@@ -114,15 +115,14 @@ inline uint32_t n_PixelOf(int n_y, const ChromaTerms &terms)
     return kOpaque | uint32_t(n_red) << 16 | uint32_t(n_green) << 8 | uint32_t(n_blue);
 }
 
-// The usual frame: Y (ID 1) at full resolution, then Cb (ID 2) and Cr (ID 3)
-// sampled alike. Each pixel is YccToPixel of its Y sample and of the Cb and
+// The usual frame: Y at full resolution, then Cb and Cr sampled alike. Each pixel is YccToPixel of its Y sample and of the Cb and
 // Cr samples that cover it, which is what the collecting word gives; here the
 // chroma terms of each Cb, Cr pair are looked up once per image row for the
 // n_h_upsample pixels they cover, and the word is never built.
 bool b_IsUsualYccFrame(const FrameComponent *p_components)
 {
     const FrameComponent &luma = p_components[0], &cb = p_components[1], &cr = p_components[2];
-    return luma.n_id == 1 && cb.n_id == 2 && cr.n_id == 3 && luma.n_h_upsample == 1 && luma.n_v_upsample == 1 &&
+    return luma.n_h_upsample == 1 && luma.n_v_upsample == 1 &&
            cb.n_h_upsample == cr.n_h_upsample && cb.n_v_upsample == cr.n_v_upsample;
 }
 
@@ -188,12 +188,10 @@ void AssembleColorImage(Image &image, const FrameComponent *p_components,
         uint32_t *p_row = image.p_buffer + size_t(y) * size_t(n_width);
         for(int j = 0; j < 3; ++j) {
             const FrameComponent &component = p_components[j];
-            const int n_slot = component.n_id - 1;
-            const int n_shift = 8 * n_slot;
+            const int n_shift = 8 * j;
             const int n_hs = component.n_h_upsample;
             // A band of n_v_upsample image rows shares one plane row.
-            const int8_t *p_plane_row =
-                p_planes[n_slot] + size_t(y / component.n_v_upsample) * n_plane_widths[n_slot];
+            const int8_t *p_plane_row = p_planes[j] + size_t(y / component.n_v_upsample) * n_plane_widths[j];
             if(j == 0) { // the first component starts each collecting word
                 WalkRow(p_row, n_width, p_plane_row, n_hs, [n_shift](uint32_t &n_pixel, uint8_t n_sample) {
                     n_pixel = uint32_t(n_sample) << n_shift;
@@ -211,17 +209,36 @@ void AssembleColorImage(Image &image, const FrameComponent *p_components,
     }
 }
 
-void AssembleGrayImage(Image &image, const FrameComponent &component,
-                       int8_t *const *p_planes, const uint16_t *n_plane_widths)
+void AssembleRgbImage(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+                      const uint16_t *n_plane_widths)
 {
-    const int n_slot = component.n_id - 1;
-    const int8_t *p_plane_row = p_planes[n_slot];
+    const int n_width = image.n_width;
+    for(int y = 0; y < image.n_height; ++y) {
+        uint32_t *p_row = image.p_buffer + size_t(y) * size_t(n_width);
+        for(int j = 0; j < 3; ++j) {
+            const FrameComponent &component = p_components[j];
+            const int n_shift = 16 - 8 * j; // red, green, blue
+            const int8_t *p_plane_row = p_planes[j] + size_t(y / component.n_v_upsample) * n_plane_widths[j];
+            if(j == 0) {
+                WalkRow(p_row, n_width, p_plane_row, component.n_h_upsample,
+                        [](uint32_t &n_pixel, uint8_t n_red) { n_pixel = kOpaque | uint32_t(n_red) << 16; });
+            } else {
+                WalkRow(p_row, n_width, p_plane_row, component.n_h_upsample,
+                        [n_shift](uint32_t &n_pixel, uint8_t n_sample) { n_pixel |= uint32_t(n_sample) << n_shift; });
+            }
+        }
+    }
+}
+
+void AssembleGrayImage(Image &image, const int8_t *p_plane, uint16_t n_plane_width)
+{
+    const int8_t *p_plane_row = p_plane;
     for(int y = 0; y < image.n_height; ++y) {
         uint32_t *p_row = image.p_buffer + size_t(y) * size_t(image.n_width);
         WalkRow(p_row, image.n_width, p_plane_row, 1, [](uint32_t &n_pixel, uint8_t n_gray) {
             n_pixel = kOpaque | uint32_t(n_gray) * kGrayToRgb;
         });
-        p_plane_row += n_plane_widths[n_slot];
+        p_plane_row += n_plane_width;
     }
 }
 

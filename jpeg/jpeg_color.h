@@ -1,4 +1,5 @@
-// YCbCr to RGB conversion with precomputed chroma terms.
+// Colour assembly: YCbCr to RGB conversion with precomputed chroma terms,
+// RGB and gray planes stored as they are.
 //
 // Each table entry i belongs to the chroma value c = i - 128 and holds c times
 // its factor, formed in single precision and truncated toward zero. A pixel
@@ -24,12 +25,15 @@ void BuildYccTables(YccTables &tables);
 // 0xFFRRGGBB of the level-shifted samples Y, Cb, Cr (each 0..255).
 uint32_t YccToPixel(const YccTables &tables, uint8_t n_y, uint8_t n_cb, uint8_t n_cr);
 
-// Fill image.p_buffer from the planes of a three-component frame (Y, Cb, Cr
-// by component ID 1, 2, 3) or of a one-component frame.
+// Fill image.p_buffer from the planes of a frame, plane i belonging to
+// components[i]: a three-component frame whose components 0, 1, 2 are Y, Cb,
+// Cr (AssembleColorImage) or R, G, B (AssembleRgbImage), or the single plane
+// of a one-component frame.
 void AssembleColorImage(Image &image, const FrameComponent *p_components,
                         int8_t *const *p_planes, const uint16_t *n_plane_widths);
-void AssembleGrayImage(Image &image, const FrameComponent &component,
-                       int8_t *const *p_planes, const uint16_t *n_plane_widths);
+void AssembleRgbImage(Image &image, const FrameComponent *p_components,
+                      int8_t *const *p_planes, const uint16_t *n_plane_widths);
+void AssembleGrayImage(Image &image, const int8_t *p_plane, uint16_t n_plane_width);
 
 } // namespace tarnwick
 

@@ -11,9 +11,11 @@
 //        entries; table id), then 64 entries in zigzag order.
 //   DHT  (0xFFC4) one or more of: byte Tc|Th (class 0 = DC, 1 = AC; table id),
 //        16 counts of codes of length 1..16, then the symbols in code order.
-//   SOF0/SOF1 precision, height, width, Nf, then per component: ID, H|V
-//        sampling factors, quantisation table id.
+//   SOF0/SOF1/SOF2 precision, height, width, Nf, then per component: ID,
+//        H|V sampling factors, quantisation table id.
 //   DRI  (0xFFDD) restart interval in MCUs, 0 = off.
+//   APP0 (0xFFE0) "JFIF\0" and the JFIF fields, or another identifier.
+//   APP14 (0xFFEE) "Adobe", version, two flag words, colour transform byte.
 // Every read is checked and every field that indexes a table or divides is
 // checked against the limits in JpegDecoder; a segment that breaks one fails
 // the decode. Planes are released on every way out of Decode.
@@ -23,6 +25,7 @@
 
 #include "jpeg_color.h"
 #include "jpeg_idct.h"
+#include "jpeg_progressive.h"
 #include "jpeg_scan.h"
 
 namespace tarnwick {
@@ -37,6 +40,7 @@ namespace {
 
 constexpr uint16_t kStartOfImage = 0xFFD8;
 constexpr uint16_t kEndOfImage = 0xFFD9;
+constexpr uint16_t kStartOfProgressiveFrame = 0xFFC2;
 
 // Bytes of one DQT table: the Pq|Tq byte and 64 entries of 1 or 2 bytes.
 constexpr uint16_t kQuantTableBytes8 = 1 + 64;
@@ -54,7 +58,7 @@ struct MarkerHandlerRow {
 constexpr MarkerHandlerRow kMarkerHandlers[] = {
     {0xFFC0, ParseFrameHeader},   // baseline sequential
     {0xFFC1, ParseFrameHeader},   // extended sequential, Huffman
-    {0xFFC2, RefuseMarker<LoadFailure::kProgressiveJpeg>},
+    {0xFFC2, ParseFrameHeader},   // progressive, Huffman
     {0xFFC3, RefuseMarker<LoadFailure::kLosslessJpeg>},
     {0xFFC4, ParseHuffmanTables},
     {0xFFC5, RefuseMarker<LoadFailure::kHierarchicalJpeg>}, // differential frames
@@ -75,8 +79,8 @@ constexpr MarkerHandlerRow kMarkerHandlers[] = {
     {0xFFDD, ParseRestartInterval},
     {0xFFDE, RefuseMarker<LoadFailure::kHierarchicalJpeg>}, // hierarchical progression
     {0xFFDF, SkipSegment},        // expand reference components
-    {0xFFE0, SkipApp0},
-    {0xFFE1, SkipSegment},        // APP1..APP15: EXIF, ICC, Adobe, ...
+    {0xFFE0, ParseApp0},
+    {0xFFE1, SkipSegment},        // APP1..APP13, APP15: EXIF, ICC, ...
     {0xFFE2, SkipSegment},
     {0xFFE3, SkipSegment},
     {0xFFE4, SkipSegment},
@@ -89,7 +93,7 @@ constexpr MarkerHandlerRow kMarkerHandlers[] = {
     {0xFFEB, SkipSegment},
     {0xFFEC, SkipSegment},
     {0xFFED, SkipSegment},
-    {0xFFEE, SkipSegment},
+    {0xFFEE, ParseAdobeSegment},
     {0xFFEF, SkipSegment},
     {0xFFF0, SkipSegment},        // JPG0..JPG13 extensions
     {0xFFF1, SkipSegment},
@@ -120,16 +124,21 @@ MarkerHandler p_MarkerHandlerOf(uint16_t n_marker)
     return nullptr;
 }
 
-// Frees every plane; the frame is then no longer usable, so b_frame_seen
-// and the scanned marks drop too and never stand for planes that are gone.
-void ReleasePlanes(JpegDecoder &decoder)
+// Frees every plane and the coefficient store; the frame is then no longer
+// usable, so b_frame_seen and the DC marks drop too and never stand for
+// memory that is gone.
+void ReleaseFrame(JpegDecoder &decoder)
 {
     for(int8_t *&p_plane : decoder.p_planes) {
         std::free(p_plane);
         p_plane = nullptr;
     }
+    FreeCoefficientStore(decoder.p_coefficient_store);
+    decoder.p_coefficient_store = nullptr;
+    for(int16_t *&p_coefficients : decoder.p_coefficients)
+        p_coefficients = nullptr;
     decoder.b_frame_seen = 0;
-    decoder.n_scanned_id_bits = 0;
+    decoder.n_dc_complete_bits = 0;
 }
 
 // The fields a decode relies on before the file fills them. Tables and frame
@@ -139,10 +148,14 @@ void BeginDecode(JpegDecoder &decoder)
 {
     decoder.failure = LoadFailure::kNone;
     decoder.b_frame_seen = 0;
-    decoder.n_scanned_id_bits = 0;
+    decoder.n_dc_complete_bits = 0;
     decoder.b_restart = 0;
+    decoder.b_jfif_seen = 0;
+    decoder.b_adobe_seen = 0;
+    decoder.p_coefficient_store = nullptr;
     for(int i = 0; i < 4; ++i) {
         decoder.p_planes[i] = nullptr;
+        decoder.p_coefficients[i] = nullptr;
         decoder.n_dc_predictors[i] = 0;
         decoder.quant_tables[i].b_defined = 0;
         for(HuffmanTable &table : decoder.huffman_tables[i])
@@ -150,23 +163,46 @@ void BeginDecode(JpegDecoder &decoder)
     }
 }
 
-// A scan carried every component of the frame. Decoding a scan costs at
-// least two bits per block, so this keeps the Image's size, and the work of
-// assembling it, in proportion to the data the file really holds.
-bool b_EveryComponentScanned(const JpegDecoder &decoder)
+// The DC coefficients of every component of the frame are complete. Coding
+// a block's DC costs at least one bit, so this keeps the Image's size, and
+// the work of assembling it, in proportion to the data the file really holds.
+bool b_EveryDcComplete(const JpegDecoder &decoder)
 {
-    for(int i = 0; i < decoder.n_components; ++i)
-        if(!(decoder.n_scanned_id_bits >> (decoder.components[i].n_id - 1) & 1))
-            return false;
-    return true;
+    return decoder.n_dc_complete_bits == (1u << decoder.n_components) - 1;
+}
+
+// What the three samples of a colour frame stand for.
+enum class FrameColors { kYcc, kRgb, kUnknown };
+
+// As libjpeg-turbo reads them: a JFIF file is YCbCr, whatever an Adobe segment
+// says; otherwise an Adobe segment's transform decides (0 RGB, 1 YCbCr; any
+// other is not a transform of three components); without either, IDs 'R',
+// 'G', 'B' in that order mean RGB and anything else YCbCr.
+FrameColors ColorsOfFrame(const JpegDecoder &decoder)
+{
+    if(decoder.b_jfif_seen)
+        return FrameColors::kYcc;
+    if(decoder.b_adobe_seen)
+        return decoder.n_adobe_transform == 0   ? FrameColors::kRgb
+               : decoder.n_adobe_transform == 1 ? FrameColors::kYcc
+                                                : FrameColors::kUnknown;
+    const FrameComponent *p_components = decoder.components;
+    if(p_components[0].n_id == 'R' && p_components[1].n_id == 'G' && p_components[2].n_id == 'B')
+        return FrameColors::kRgb;
+    return FrameColors::kYcc;
 }
 
 // The new Image at the end-of-image marker, or nullptr with the cause. The
 // planes stay with the decoder.
 Image *AssembleImage(JpegDecoder &decoder)
 {
-    if(!decoder.b_frame_seen || !b_EveryComponentScanned(decoder)) {
+    if(!decoder.b_frame_seen || !b_EveryDcComplete(decoder)) {
         FailDecode(decoder, LoadFailure::kCorruptData);
+        return nullptr;
+    }
+    const FrameColors colors = decoder.n_components == 3 ? ColorsOfFrame(decoder) : FrameColors::kYcc;
+    if(colors == FrameColors::kUnknown) {
+        FailDecode(decoder, LoadFailure::kJpegColorTransform);
         return nullptr;
     }
     Image *p_image = AllocateImage(decoder.n_frame_width, decoder.n_frame_height);
@@ -174,11 +210,15 @@ Image *AssembleImage(JpegDecoder &decoder)
         FailDecode(decoder, LoadFailure::kOutOfMemory);
         return nullptr;
     }
+    if(decoder.b_progressive)
+        TransformCoefficients(decoder);
     p_image->n_bpp = decoder.n_precision;
     p_image->b_grayscale = decoder.n_components == 1;
     p_image->b_alpha = 0;
     if(decoder.n_components == 1)
-        AssembleGrayImage(*p_image, decoder.components[0], decoder.p_planes, decoder.n_plane_widths);
+        AssembleGrayImage(*p_image, decoder.p_planes[0], decoder.n_plane_widths[0]);
+    else if(colors == FrameColors::kRgb)
+        AssembleRgbImage(*p_image, decoder.components, decoder.p_planes, decoder.n_plane_widths);
     else
         AssembleColorImage(*p_image, decoder.components, decoder.p_planes, decoder.n_plane_widths);
     return p_image;
@@ -260,7 +300,8 @@ bool ReadHuffmanTable(InputBuffer &input, HuffmanTable &table, uint16_t &n_left)
 }
 
 // Reads entry n_index of the frame's component list; false when a field
-// breaks a limit or its ID is taken by an earlier entry.
+// breaks a limit or its ID is taken by an earlier entry. An ID is a label,
+// any byte value.
 bool ReadFrameComponent(InputBuffer &input, JpegDecoder &decoder, int n_index)
 {
     FrameComponent &component = decoder.components[n_index];
@@ -270,8 +311,7 @@ bool ReadFrameComponent(InputBuffer &input, JpegDecoder &decoder, int n_index)
         return false;
     component.n_h_sampling = uint8_t(n_sampling >> 4);
     component.n_v_sampling = uint8_t(n_sampling & 0x0F);
-    if(component.n_id < 1 || component.n_id > JpegDecoder::kMaxComponents ||
-       component.n_h_sampling < 1 || component.n_h_sampling > JpegDecoder::kMaxSamplingFactor ||
+    if(component.n_h_sampling < 1 || component.n_h_sampling > JpegDecoder::kMaxSamplingFactor ||
        component.n_v_sampling < 1 || component.n_v_sampling > JpegDecoder::kMaxSamplingFactor ||
        component.n_quant_table > JpegDecoder::kMaxTableId)
         return false;
@@ -299,16 +339,15 @@ bool AllocatePlanes(JpegDecoder &decoder)
 {
     for(int i = 0; i < decoder.n_components; ++i) {
         const FrameComponent &component = decoder.components[i];
-        const int n_slot = component.n_id - 1;
         const uint16_t n_width = n_PaddedPlaneSide(decoder.n_frame_width, component.n_h_upsample);
         const uint16_t n_height = n_PaddedPlaneSide(decoder.n_frame_height, component.n_v_upsample);
-        decoder.n_plane_widths[n_slot] = n_width;
-        decoder.n_plane_heights[n_slot] = n_height;
+        decoder.n_plane_widths[i] = n_width;
+        decoder.n_plane_heights[i] = n_height;
         // At most 32768 x 32768 bytes. An empty frame still gets a block, so
         // that a null pointer always means "not allocated".
         const size_t n_bytes = size_t(n_width) * n_height;
-        decoder.p_planes[n_slot] = static_cast<int8_t *>(std::calloc(n_bytes ? n_bytes : 1, 1));
-        if(!decoder.p_planes[n_slot])
+        decoder.p_planes[i] = static_cast<int8_t *>(std::calloc(n_bytes ? n_bytes : 1, 1));
+        if(!decoder.p_planes[i])
             return FailDecode(decoder, LoadFailure::kOutOfMemory);
     }
     return true;
@@ -357,14 +396,14 @@ Image *JpegDecoder::Decode(FILE *p_file)
             continue;
         if(n_marker == kEndOfImage) {
             Image *p_image = AssembleImage(*this);
-            ReleasePlanes(*this);
+            ReleaseFrame(*this);
             return p_image;
         }
         const MarkerHandler p_handler = p_MarkerHandlerOf(n_marker);
         if(p_handler && !p_handler(n_marker, *this, input))
             break;
     }
-    ReleasePlanes(*this);
+    ReleaseFrame(*this);
     if(failure == LoadFailure::kNone)
         failure = !b_start_seen   ? LoadFailure::kNotJpeg
                   : input.b_ended ? LoadFailure::kTruncated
@@ -402,15 +441,55 @@ bool SkipSegment(uint16_t, JpegDecoder &, InputBuffer &input)
     return ReadSegmentBodySize(input, n_body) && SkipInput(input, n_body);
 }
 
-bool SkipApp0(uint16_t, JpegDecoder &, InputBuffer &input)
+bool ParseApp0(uint16_t, JpegDecoder &decoder, InputBuffer &input)
 {
-    // The JFIF identifier (5 bytes), the version (2 bytes), then the rest,
-    // counted as (length - 9) modulo 65536: an APP0 shorter than 9 bytes
-    // passes over 65536 bytes more than its body.
+    // The identifier (5 bytes), the version (2 bytes), then the rest, counted
+    // as (length - 9) modulo 65536: an APP0 shorter than 9 bytes passes over
+    // 65536 bytes more than its body. "JFIF\0" in a segment long enough for
+    // the JFIF fields (14 bytes) marks a JFIF file, whose samples are YCbCr.
     uint16_t n_length;
     if(!ReadU16(input, n_length) || n_length < 2)
         return false;
-    return SkipInput(input, 5) && SkipInput(input, 2) && SkipInput(input, uint16_t(n_length - 9));
+    static const uint8_t kJfif[5] = {'J', 'F', 'I', 'F', 0};
+    bool b_jfif = n_length >= 2 + 14;
+    for(uint8_t n_expected : kJfif) {
+        uint8_t n_byte;
+        if(!ReadByte(input, n_byte))
+            return false;
+        b_jfif = b_jfif && n_byte == n_expected;
+    }
+    if(b_jfif)
+        decoder.b_jfif_seen = 1;
+    return SkipInput(input, 2) && SkipInput(input, uint16_t(n_length - 9));
+}
+
+bool ParseAdobeSegment(uint16_t, JpegDecoder &decoder, InputBuffer &input)
+{
+    // "Adobe", version (2 bytes), flags0 and flags1 (2 bytes each), then the
+    // transform byte: 12 bytes. A shorter segment, or one with another
+    // identifier, is passed over like any application segment.
+    constexpr uint16_t kAdobeBytes = 12;
+    static const uint8_t kAdobe[5] = {'A', 'd', 'o', 'b', 'e'};
+    uint16_t n_body;
+    if(!ReadSegmentBodySize(input, n_body))
+        return false;
+    if(n_body < kAdobeBytes)
+        return SkipInput(input, n_body);
+    bool b_adobe = true;
+    for(uint8_t n_expected : kAdobe) {
+        uint8_t n_byte;
+        if(!ReadByte(input, n_byte))
+            return false;
+        b_adobe = b_adobe && n_byte == n_expected;
+    }
+    uint8_t n_transform = 0;
+    if(!SkipInput(input, 6) || !ReadByte(input, n_transform))
+        return false;
+    if(b_adobe) {
+        decoder.b_adobe_seen = 1;
+        decoder.n_adobe_transform = n_transform;
+    }
+    return SkipInput(input, uint16_t(n_body - kAdobeBytes));
 }
 
 bool ParseRestartInterval(uint16_t, JpegDecoder &decoder, InputBuffer &input)
@@ -477,7 +556,7 @@ bool ParseHuffmanTables(uint16_t, JpegDecoder &decoder, InputBuffer &input)
     return true;
 }
 
-bool ParseFrameHeader(uint16_t, JpegDecoder &decoder, InputBuffer &input)
+bool ParseFrameHeader(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input)
 {
     // A file holds one frame; a second frame header fails the decode. Were
     // planes freed and allocated anew for each one, calloc would hand back
@@ -513,7 +592,9 @@ bool ParseFrameHeader(uint16_t, JpegDecoder &decoder, InputBuffer &input)
             return false;
     }
     SetFrameGeometry(decoder);
-    if(!AllocatePlanes(decoder))
+    decoder.b_progressive = n_marker == kStartOfProgressiveFrame;
+    decoder.n_scan_count = 0;
+    if(!AllocatePlanes(decoder) || (decoder.b_progressive && !AllocateCoefficients(decoder)))
         return false;
     decoder.b_frame_seen = 1;
     return true;

@@ -1,4 +1,5 @@
-// Scan decoding: scan header, entropy-coded data, restart intervals.
+// Sequential scan decoding: scan header, entropy-coded data, restart
+// intervals; and the start-of-scan handler of every frame kind.
 //
 // A scan names up to four frame components, each with a DC and an AC Huffman
 // table. Its data is a sequence of MCUs. A scan of two or more components is
@@ -19,10 +20,12 @@
 // With a restart interval, a marker follows every n_restart_interval MCUs;
 // there all DC predictors restart at 0 and the bit reader drops its byte.
 //
-// The MCUs take their bits through a BitWindow (below), a 64-bit register
-// loaded several bytes ahead, so that symbols and values are read without a
-// check per bit; it delivers exactly the bits ReadBit would, in the same
-// order, and leaves the BitReader and the InputBuffer where ReadBit would.
+// The MCUs take their bits through a BitWindow (jpeg_bits.h), a 64-bit
+// register loaded several bytes ahead, so that symbols and values are read
+// without a check per bit; it delivers exactly the bits that reading the
+// data one bit at a time would, in the same order, and leaves the BitReader
+// and the InputBuffer where such a reading would. Progressive scans
+// (jpeg_progressive.h) read through the same window.
 //
 // Corrupt data fails the decode: a code that matches nothing within 16 bits,
 // an AC run past position 63, a DC size above 16, or running out of input.
@@ -31,49 +34,51 @@
 #include "jpeg_scan.h"
 
 #include "jpeg_idct.h"
+#include "jpeg_progressive.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr int kMaxCodeLength = 16;
-constexpr int kMaxDcSize = 16; // ReadBits delivers at most 16 bits
+constexpr int kMaxDcSize = 16; // TakeValue delivers at most 16 bits
 constexpr uint8_t kEndOfBlock = 0x00;
 constexpr uint8_t kSixteenZeros = 0xF0;
 
-// Loads the next data byte into the reader, skipping a stuffed zero.
-bool LoadByte(BitReader &reader, InputBuffer &input)
-{
-    uint8_t n_byte = 0;
-    if(reader.b_input_ended || !ReadByte(input, n_byte) ||
-       (n_byte == 0x00 && reader.b_last_ff && !ReadByte(input, n_byte))) {
-        reader.b_input_ended = 1;
-        reader.n_byte = 0;
-        return false;
-    }
-    reader.n_byte = n_byte;
-    reader.b_last_ff = n_byte == 0xFF;
-    reader.n_bits_left = 8;
-    return true;
-}
-
-const FrameComponent *FindFrameComponent(const JpegDecoder &decoder, uint8_t n_id)
+// The position in the frame of the component with the ID, or -1.
+int n_FrameIndexOf(const JpegDecoder &decoder, uint8_t n_id)
 {
     for(int j = 0; j < decoder.n_components; ++j)
         if(decoder.components[j].n_id == n_id)
-            return &decoder.components[j];
-    return nullptr;
+            return j;
+    return -1;
 }
 
-// The selector names a frame component, and its two Huffman tables and the
-// component's quantisation table were defined in this decode. (A frame header
-// already guarantees the component's ID, plane and quantisation table id.)
-bool b_ComponentUsable(const JpegDecoder &decoder, const ScanComponent &scan_component)
+// The Huffman tables that the scan decodes with, and the component's
+// quantisation table, were defined in this decode: both classes for a
+// sequential scan, the class of its band for a progressive one (none for a
+// DC refinement). Sets p_dc_table and p_ac_table (nullptr for a class not
+// used). (A frame header already guarantees the component's plane and
+// quantisation table id.)
+bool SelectTables(const JpegDecoder &decoder, const ScanHeader &header, ScanComponent &scan_component)
 {
-    return scan_component.p_component && scan_component.n_dc_table <= JpegDecoder::kMaxTableId &&
-           scan_component.n_ac_table <= JpegDecoder::kMaxTableId &&
-           decoder.huffman_tables[scan_component.n_dc_table][0].b_defined &&
-           decoder.huffman_tables[scan_component.n_ac_table][1].b_defined &&
-           decoder.quant_tables[scan_component.p_component->n_quant_table].b_defined;
+    const bool b_dc_used = !decoder.b_progressive || (header.n_spectral_start == 0 && header.n_bit_high == 0);
+    const bool b_ac_used = !decoder.b_progressive || header.n_spectral_start > 0;
+    scan_component.p_dc_table = nullptr;
+    scan_component.p_ac_table = nullptr;
+    if(b_dc_used) {
+        if(scan_component.n_dc_table > JpegDecoder::kMaxTableId ||
+           !decoder.huffman_tables[scan_component.n_dc_table][0].b_defined)
+            return false;
+        scan_component.p_dc_table = &decoder.huffman_tables[scan_component.n_dc_table][0];
+        scan_component.n_dc_start_length = n_FirstUsedLength(*scan_component.p_dc_table);
+    }
+    if(b_ac_used) {
+        if(scan_component.n_ac_table > JpegDecoder::kMaxTableId ||
+           !decoder.huffman_tables[scan_component.n_ac_table][1].b_defined)
+            return false;
+        scan_component.p_ac_table = &decoder.huffman_tables[scan_component.n_ac_table][1];
+        scan_component.n_ac_start_length = n_FirstUsedLength(*scan_component.p_ac_table);
+    }
+    return decoder.quant_tables[scan_component.p_component->n_quant_table].b_defined;
 }
 
 // Sets the MCU grid of the scan and each component's blocks per MCU, from the
@@ -98,234 +103,6 @@ void SetScanGeometry(const JpegDecoder &decoder, ScanHeader &header)
     header.n_mcu_count = int32_t(only.p_component->n_blocks_across) * only.p_component->n_blocks_down;
 }
 
-// The canonical code search of DecodeSymbol, one bit at a time: for
-// L = 0, 1, ... 15 in turn, the code formed by the first L + 1 bits matches
-// when it lies within the n_code_counts[L] codes from n_first_codes[L].
-// code_of_length(L) gives that code. Returns the length in bits of the code
-// that matched, 0 when none matched within 16 bits.
-// Lengths below n_start_length have no codes (their counts are 0) and are
-// passed over.
-template <typename CodeOfLength>
-inline int MatchCode(const HuffmanTable &table, int n_start_length, CodeOfLength code_of_length,
-                       uint8_t &n_symbol)
-{
-    for(int n_length = n_start_length; n_length < kMaxCodeLength; ++n_length) {
-        const int32_t n_offset = code_of_length(n_length) - table.n_first_codes[n_length];
-        // The table parser refuses more than 256 symbols, so the codes of
-        // every length point inside symbols.
-        if(uint32_t(n_offset) < table.n_code_counts[n_length]) {
-            n_symbol = table.p_first_values[n_length][n_offset];
-            return n_length + 1;
-        }
-    }
-    return 0;
-}
-
-// The search over bits that come one at a time from next_bit().
-template <typename NextBit>
-inline bool MatchCodeBitByBit(const HuffmanTable &table, NextBit next_bit, uint8_t &n_symbol)
-{
-    int32_t n_code = 0;
-    return MatchCode(table, 0, [&n_code, &next_bit](int) { return n_code = n_code << 1 | next_bit(); },
-                       n_symbol) != 0;
-}
-
-// The EXTEND rule on n_bits (1..16) bits v whose first bit is the top one: a
-// value whose first bit is 0 is v - (2^n - 1), within 16 bits.
-inline int16_t ExtendSign(uint32_t n_value, int n_bits)
-{
-    // Without a branch: the sign of a coefficient is a coin toss.
-    const uint32_t n_negative_mask = (n_value >> (n_bits - 1)) - 1u; // all ones when the first bit is 0
-    n_value += n_negative_mask & (1u - (1u << n_bits));
-    return int16_t(uint16_t(n_value));
-}
-
-// --- Bit window --------------------------------------------------------------
-//
-// The MCU decoder's bits come through a 64-bit register that holds the unread
-// bits at its top. Data bytes are loaded into it several at a time, with the
-// stuffing rule of ReadBit (a 0x00 after a 0xFF data byte is dropped), and
-// symbols and values are then taken from it without a check per bit: a code
-// is still matched length by length, shortest first, against the first codes
-// and counts.
-//
-// The window is opened from the BitReader at the start of an MCU and closed
-// into it at the end. Closing hands back every byte that was loaded ahead and
-// from which no bit was taken, so that the BitReader and the InputBuffer then
-// stand exactly where reading the same bits with ReadBit would have left
-// them: a restart marker search, or the decode's marker search after the
-// scan, goes on from the same byte.
-//
-// Bytes are loaded ahead only from the InputBuffer's current block. A new
-// block is read only when the window is empty and a bit is needed, and then
-// through ReadByte, exactly as ReadBit would; that position becomes the
-// anchor. So every byte handed back lies in the current block, after the
-// anchor, whose count of loaded bytes and last-0xFF state are known.
-struct BitWindow {
-    uint64_t n_bits;          // unread bits at the top, zeros below them
-    int n_count;              // unread bits, 0..64
-    uint32_t n_loaded;        // data bytes loaded since opening
-    const uint8_t *p_next;    // next byte of the block
-    const uint8_t *p_end;     // end of the block's valid bytes
-    bool b_last_ff;           // the last loaded data byte was 0xFF
-    bool b_input_ended;       // a bit was asked for after the input ended
-    bool b_stuffed_since_anchor;
-    const uint8_t *p_anchor;  // a block position after n_anchor_loaded data bytes
-    uint32_t n_anchor_loaded;
-    bool b_anchor_last_ff;
-};
-
-void SetAnchor(BitWindow &window)
-{
-    window.p_anchor = window.p_next;
-    window.n_anchor_loaded = window.n_loaded;
-    window.b_anchor_last_ff = window.b_last_ff;
-    window.b_stuffed_since_anchor = false;
-}
-
-BitWindow OpenWindow(const BitReader &reader, const InputBuffer &input)
-{
-    BitWindow window;
-    window.n_count = reader.n_bits_left;
-    // The unread bits of the reader's byte, and zeros below them.
-    window.n_bits = window.n_count ? (uint64_t(reader.n_byte) << 56) & ~(~uint64_t(0) >> window.n_count) : 0;
-    window.n_loaded = 0;
-    window.p_next = input.p_cursor;
-    window.p_end = input.data + input.n_count;
-    window.b_last_ff = reader.b_last_ff;
-    window.b_input_ended = reader.b_input_ended;
-    SetAnchor(window);
-    return window;
-}
-
-inline void AppendByte(BitWindow &window, uint8_t n_byte)
-{
-    window.n_bits |= uint64_t(n_byte) << (56 - window.n_count);
-    window.n_count += 8;
-    window.b_last_ff = n_byte == 0xFF;
-    ++window.n_loaded;
-}
-
-// Loads data bytes from the current block while whole bytes fit. A stuffed
-// zero at the very end of the block is left there: its data byte is in the
-// next block, which only an empty window may read.
-inline void FillWindow(BitWindow &window)
-{
-    while(window.n_count <= 56 && window.p_next != window.p_end) {
-        const uint8_t *p_next = window.p_next;
-        uint8_t n_byte = *p_next++;
-        if(n_byte == 0x00 && window.b_last_ff) {
-            if(p_next == window.p_end)
-                return;
-            n_byte = *p_next++;
-            window.b_stuffed_since_anchor = true;
-        }
-        window.p_next = p_next;
-        AppendByte(window, n_byte);
-    }
-}
-
-// The window is empty and a bit is needed: loads one data byte as ReadBit
-// does, reading a new block if need be. False once the input has ended.
-[[gnu::noinline]] bool LoadByteOnDemand(BitWindow &window, InputBuffer &input)
-{
-    if(window.b_input_ended)
-        return false;
-    input.p_cursor = window.p_next;
-    uint8_t n_byte = 0;
-    const bool b_loaded = ReadByte(input, n_byte) && !(n_byte == 0x00 && window.b_last_ff && !ReadByte(input, n_byte));
-    if(b_loaded)
-        AppendByte(window, n_byte);
-    else
-        window.b_input_ended = true;
-    window.p_next = input.p_cursor;
-    window.p_end = input.data + input.n_count;
-    SetAnchor(window);
-    return b_loaded;
-}
-
-// One bit, loading on demand: the path near block ends and at the end of
-// the input. Once the input has ended every bit reads 0.
-inline int TakeBit(BitWindow &window, InputBuffer &input)
-{
-    if(window.n_count == 0 && !LoadByteOnDemand(window, input))
-        return 0;
-    const int n_bit = int(window.n_bits >> 63);
-    window.n_bits <<= 1;
-    --window.n_count;
-    return n_bit;
-}
-
-inline void DropBits(BitWindow &window, int n_bits)
-{
-    window.n_bits <<= n_bits;
-    window.n_count -= n_bits;
-}
-
-inline bool TakeSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable &table, int n_start_length,
-                         uint8_t &n_symbol)
-{
-    if(window.n_count < kMaxCodeLength)
-        FillWindow(window);
-    if(window.n_count >= kMaxCodeLength) {
-        // Sixteen bits are there: the code of each length is read straight
-        // from the top of the window, and the bits are dropped once it
-        // matches (all sixteen when none does, as ReadBit would have read).
-        const uint64_t n_bits = window.n_bits;
-        const int n_length = MatchCode(
-            table, n_start_length, [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); }, n_symbol);
-        DropBits(window, n_length ? n_length : kMaxCodeLength);
-        return n_length != 0;
-    }
-    return MatchCodeBitByBit(table, [&window, &input] { return TakeBit(window, input); }, n_symbol) &&
-           !window.b_input_ended;
-}
-
-// n_bits (1..16) bits, sign-extended as ReadBits does.
-inline int16_t TakeValue(BitWindow &window, InputBuffer &input, int n_bits)
-{
-    if(window.n_count < n_bits)
-        FillWindow(window);
-    uint32_t n_value = 0;
-    if(window.n_count >= n_bits) {
-        n_value = uint32_t(window.n_bits >> (64 - n_bits));
-        DropBits(window, n_bits);
-    } else {
-        for(int i = 0; i < n_bits; ++i)
-            n_value = n_value << 1 | uint32_t(TakeBit(window, input));
-    }
-    return ExtendSign(n_value, n_bits);
-}
-
-// Hands back the bytes loaded ahead and stores the state into the reader.
-void CloseWindow(const BitWindow &window, BitReader &reader, InputBuffer &input)
-{
-    // Bytes from which a bit was taken: all but the whole unread bytes at the
-    // end. The unread bits of the last of them make the reader's byte.
-    const uint32_t n_kept = window.n_loaded - uint32_t(window.n_count / 8);
-    const int n_bits_left = window.n_count % 8;
-    const uint8_t *p_cursor = window.p_anchor;
-    bool b_last_ff = window.b_anchor_last_ff;
-    if(!window.b_stuffed_since_anchor) {
-        p_cursor += n_kept - window.n_anchor_loaded;
-        if(n_kept > window.n_anchor_loaded)
-            b_last_ff = p_cursor[-1] == 0xFF;
-    } else {
-        // Walk the bytes again, with the stuffing rule, from the anchor.
-        for(uint32_t i = window.n_anchor_loaded; i < n_kept; ++i) {
-            uint8_t n_byte = *p_cursor++;
-            if(n_byte == 0x00 && b_last_ff)
-                n_byte = *p_cursor++;
-            b_last_ff = n_byte == 0xFF;
-        }
-    }
-    input.p_cursor = p_cursor;
-    reader.n_byte = uint8_t(uint8_t(window.n_bits >> 56) & (0xFF00u >> n_bits_left));
-    reader.n_bits_left = uint8_t(n_bits_left);
-    reader.b_last_ff = b_last_ff;
-    reader.b_input_ended = window.b_input_ended;
-}
-
 // The coefficients of one block, and which of them are not zero: the block
 // is cleared once, and after each block only the coefficients written.
 struct CoefficientBlock {
@@ -339,24 +116,6 @@ void ClearWritten(CoefficientBlock &block)
     for(int i = 0; i < block.n_written; ++i)
         block.values[block.a_written[i]] = 0.0f;
     block.n_written = 0;
-}
-
-// The index of the shortest code length that has codes (16 when none has).
-uint8_t n_FirstUsedLength(const HuffmanTable &table)
-{
-    uint8_t n_length = 0;
-    while(n_length < kMaxCodeLength && table.n_code_counts[n_length] == 0)
-        ++n_length;
-    return n_length;
-}
-
-void SetCodeSearchStarts(ScanHeader &header)
-{
-    for(int j = 0; j < header.n_scan_components; ++j) {
-        ScanComponent &scan_component = header.scan_components[j];
-        scan_component.n_dc_start_length = n_FirstUsedLength(*scan_component.p_dc_table);
-        scan_component.n_ac_start_length = n_FirstUsedLength(*scan_component.p_ac_table);
-    }
 }
 
 // One block: DC difference and AC coefficients, dequantised, in natural
@@ -400,44 +159,6 @@ bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &sca
 
 } // namespace
 
-void ClearBitReader(BitReader &reader)
-{
-    reader.n_byte = 0;
-    reader.b_last_ff = 0;
-    reader.n_bits_left = 0;
-    reader.b_input_ended = 0;
-}
-
-void ResetBitReader(BitReader &reader)
-{
-    reader.n_bits_left = 0;
-    reader.b_last_ff = 0;
-}
-
-int ReadBit(BitReader &reader, InputBuffer &input)
-{
-    if(reader.n_bits_left == 0 && !LoadByte(reader, input))
-        return 0;
-    --reader.n_bits_left;
-    const int n_bit = reader.n_byte >> 7;
-    reader.n_byte = uint8_t(reader.n_byte << 1);
-    return n_bit;
-}
-
-int16_t ReadBits(BitReader &reader, int n_bits, InputBuffer &input)
-{
-    uint32_t n_value = 0;
-    for(int i = 0; i < n_bits; ++i)
-        n_value = n_value << 1 | uint32_t(ReadBit(reader, input));
-    return ExtendSign(n_value, n_bits);
-}
-
-bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
-{
-    return MatchCodeBitByBit(table, [&reader, &input] { return ReadBit(reader, input); }, n_symbol) &&
-           !reader.b_input_ended;
-}
-
 bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &header)
 {
     uint16_t n_length = 0;
@@ -451,19 +172,23 @@ bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &
             return false;
         scan_component.n_dc_table = n_tables >> 4;
         scan_component.n_ac_table = n_tables & 0x0F;
-        scan_component.p_component = FindFrameComponent(decoder, scan_component.n_id);
-        if(!b_ComponentUsable(decoder, scan_component))
+        const int n_index = n_FrameIndexOf(decoder, scan_component.n_id);
+        if(n_index < 0)
             return false;
-        scan_component.p_dc_table = &decoder.huffman_tables[scan_component.n_dc_table][0];
-        scan_component.p_ac_table = &decoder.huffman_tables[scan_component.n_ac_table][1];
+        scan_component.n_index = uint8_t(n_index);
+        scan_component.p_component = &decoder.components[n_index];
     }
-    // Spectral selection and successive approximation: sequential scans
-    // always cover all 64 coefficients at full precision.
-    if(!SkipInput(input, 3))
+    uint8_t n_approximation = 0;
+    if(!ReadByte(input, header.n_spectral_start) || !ReadByte(input, header.n_spectral_end) ||
+       !ReadByte(input, n_approximation))
         return false;
+    header.n_bit_high = n_approximation >> 4;
+    header.n_bit_low = n_approximation & 0x0F;
+    for(int j = 0; j < header.n_scan_components; ++j)
+        if(!SelectTables(decoder, header, header.scan_components[j]))
+            return false;
     SetScanGeometry(decoder, header);
-    SetCodeSearchStarts(header);
-    return true;
+    return !decoder.b_progressive || b_IsValidProgressiveScan(decoder, header);
 }
 
 bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, BitReader &reader,
@@ -478,24 +203,23 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
     block.n_written = 0;
     for(int j = 0; j < header.n_scan_components; ++j) {
         const ScanComponent &scan_component = header.scan_components[j];
-        const FrameComponent &component = *scan_component.p_component;
-        const int n_slot = component.n_id - 1;
-        const float *p_factors = decoder.quant_tables[component.n_quant_table].factors;
-        const int32_t n_plane_width = decoder.n_plane_widths[n_slot];
-        const int32_t n_plane_height = decoder.n_plane_heights[n_slot];
+        const int n_index = scan_component.n_index;
+        const float *p_factors = decoder.quant_tables[scan_component.p_component->n_quant_table].factors;
+        const int32_t n_plane_width = decoder.n_plane_widths[n_index];
+        const int32_t n_plane_height = decoder.n_plane_heights[n_index];
         const int n_across = scan_component.n_mcu_blocks_across;
         const int n_down = scan_component.n_mcu_blocks_down;
         // The component's blocks in this MCU, in raster order, H to a row.
         for(int n_block_row = 0; n_block_row < n_down; ++n_block_row) {
             const int32_t n_y0 = 8 * (n_down * n_mcu_row + n_block_row);
             for(int n_block_col = 0; n_block_col < n_across; ++n_block_col) {
-                if(!DecodeBlock(window, input, scan_component, p_factors, decoder.n_dc_predictors[n_slot], block)) {
+                if(!DecodeBlock(window, input, scan_component, p_factors, decoder.n_dc_predictors[n_index], block)) {
                     CloseWindow(window, reader, input);
                     return false;
                 }
                 const int32_t n_x0 = 8 * (n_across * n_mcu_col + n_block_col);
                 if(n_x0 < n_plane_width && n_y0 < n_plane_height)
-                    StoreBlock(block.values, decoder.p_planes[n_slot] + n_y0 * n_plane_width + n_x0,
+                    StoreBlock(block.values, decoder.p_planes[n_index] + n_y0 * n_plane_width + n_x0,
                                n_plane_width);
                 ClearWritten(block);
             }
@@ -505,9 +229,6 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
     return true;
 }
 
-// What a restart marker ends: every DC predictor starts again at 0, and the
-// next marker of the file, whatever it is, is consumed. False when the input
-// ends first.
 bool HandleRestartMarker(JpegDecoder &decoder, InputBuffer &input)
 {
     uint16_t n_marker = 0;
@@ -515,6 +236,8 @@ bool HandleRestartMarker(JpegDecoder &decoder, InputBuffer &input)
         n_predictor = 0;
     return FindMarker(input, n_marker);
 }
+
+namespace {
 
 // A scan that carries no component reads no entropy-coded data; with restart
 // processing on, the marker search still happens after every interval. Only
@@ -531,13 +254,8 @@ bool PassOverEmptyScan(JpegDecoder &decoder, InputBuffer &input, int32_t n_mcu_c
     return true;
 }
 
-bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
+bool DecodeSequentialScan(JpegDecoder &decoder, const ScanHeader &header, InputBuffer &input)
 {
-    ScanHeader header;
-    if(!ReadScanHeader(decoder, input, header))
-        return false;
-    if(header.n_scan_components == 0)
-        return PassOverEmptyScan(decoder, input, header.n_mcu_count);
     BitReader reader;
     ClearBitReader(reader);
     // b_restart is only ever set together with a non-zero interval.
@@ -554,8 +272,23 @@ bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
         n_until_restart = decoder.n_restart_interval;
     }
     for(int j = 0; j < header.n_scan_components; ++j)
-        decoder.n_scanned_id_bits |= uint8_t(1u << (header.scan_components[j].n_id - 1));
+        decoder.n_dc_complete_bits |= uint8_t(1u << header.scan_components[j].n_index);
     return true;
+}
+
+} // namespace
+
+bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
+{
+    ScanHeader header;
+    if(!ReadScanHeader(decoder, input, header))
+        return false;
+    if(++decoder.n_scan_count > JpegDecoder::kMaxScans)
+        return FailDecode(decoder, LoadFailure::kTooManyScans);
+    if(header.n_scan_components == 0)
+        return PassOverEmptyScan(decoder, input, header.n_mcu_count);
+    return decoder.b_progressive ? DecodeProgressiveScan(decoder, header, input)
+                                 : DecodeSequentialScan(decoder, header, input);
 }
 
 } // namespace tarnwick

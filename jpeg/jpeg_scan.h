@@ -1,30 +1,25 @@
-// Scan decoding: the bit reader over the entropy-coded bytes, canonical
-// Huffman symbols, and the MCU walk that fills the component planes.
+// Scan decoding: the scan header, the MCU walk of a sequential scan that
+// fills the component planes, and the start-of-scan handler that runs a
+// sequential or a progressive scan.
 #ifndef TARNWICK_JPEG_SCAN_H
 #define TARNWICK_JPEG_SCAN_H
 
 #include <cstdint>
 
 #include "input_buffer.h"
+#include "jpeg_bits.h"
 #include "jpeg_decoder.h"
 
 namespace tarnwick {
 
-// Reads entropy-coded data one bit at a time, most significant bit first,
-// dropping the zero byte stuffed after every 0xFF data byte. It does not
-// recognise markers: the data ends by count, after the scan's last MCU.
-struct BitReader {
-    uint8_t n_byte;        // unread bits at the top
-    uint8_t b_last_ff;     // the last byte loaded into n_byte was 0xFF
-    uint8_t n_bits_left;   // unread bits in n_byte, 0..7
-    uint8_t b_input_ended; // a bit was asked for after the input ended
-};
-
 struct ScanComponent {
     uint8_t n_id;                         // component selector, as read
-    const FrameComponent *p_component;    // the frame component it names
+    uint8_t n_index;                      // position of the component it names in the frame
+    const FrameComponent *p_component;    // that frame component
     uint8_t n_dc_table;
     uint8_t n_ac_table;
+    // The tables the scan decodes with; nullptr for a class it does not use
+    // (a progressive scan uses one class, a DC refinement none).
     const HuffmanTable *p_dc_table;
     const HuffmanTable *p_ac_table;
     uint8_t n_mcu_blocks_across;          // blocks of this component per MCU,
@@ -39,6 +34,15 @@ constexpr int kMaxScanComponents = 4;
 struct ScanHeader {
     uint8_t n_scan_components;
     ScanComponent scan_components[kMaxScanComponents];
+    // Spectral selection and successive approximation, as read: the scan
+    // codes zigzag positions n_spectral_start (Ss) to n_spectral_end (Se),
+    // down to bit n_bit_low (Al); n_bit_high (Ah) is 0 in the first scan of
+    // those positions and the previous scan's Al in a refinement. A
+    // sequential scan codes all 64 at full precision whatever they say.
+    uint8_t n_spectral_start;
+    uint8_t n_spectral_end;
+    uint8_t n_bit_high;
+    uint8_t n_bit_low;
     // The MCU grid of this scan: the frame's for a scan of two or more
     // components; one block per MCU, over the component's own blocks, for a
     // scan of one component.
@@ -46,28 +50,19 @@ struct ScanHeader {
     int32_t n_mcus_per_row;
 };
 
-// All fields 0: the state at the start of a scan.
-void ClearBitReader(BitReader &reader);
-// After a restart marker: the rest of the current byte and the memory of a
-// preceding 0xFF are dropped.
-void ResetBitReader(BitReader &reader);
-// The next bit. Once the input has ended every bit reads 0, and
-// b_input_ended tells the decode to stop.
-int ReadBit(BitReader &reader, InputBuffer &input);
-// n_bits (1..16) bits, sign-extended by the JPEG rule: a value whose first
-// bit is 0 is negative (n = 3: 101 -> 5, 010 -> -5).
-int16_t ReadBits(BitReader &reader, int n_bits, InputBuffer &input);
-// The next symbol of the canonical code; false when no code of up to 16 bits
-// matches or the input ended.
-bool DecodeSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol);
 // Reads the scan header that follows the start-of-scan marker; false when it
 // is cut short, carries more than four components, or names a component,
-// table or plane the frame does not have.
+// table or plane the frame does not have, or (progressive frames) breaks the
+// progression (jpeg_progressive.h).
 bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &header);
-// Decodes MCU n_mcu of the scan into the planes; false on corrupt data or
-// when the input ended.
+// Decodes MCU n_mcu of a sequential scan into the planes; false on corrupt
+// data or when the input ended.
 bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, BitReader &reader,
                InputBuffer &input);
+// What a restart marker ends: every DC predictor starts again at 0, and the
+// next marker of the file, whatever it is, is consumed. False when the input
+// ends first.
+bool HandleRestartMarker(JpegDecoder &decoder, InputBuffer &input);
 // The start-of-scan handler: the scan header, then every MCU of the scan.
 bool ParseScan(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 

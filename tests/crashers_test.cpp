@@ -67,8 +67,9 @@ TEST(Crashers, WholeConversion)
         const std::string image_path = dir.File(std::string("image") + p_FuzzImageExtension(input[0]));
         const std::string header_path = dir.File("image.h");
         ASSERT_TRUE(test::WriteFileBytes(image_path, test::Bytes(input.begin() + 1, input.end())));
-        const char *argv[8];
-        const int n_argc = n_FuzzConversionArguments(input[0], image_path.c_str(), header_path.c_str(), argv);
+        const char *argv[kMaxFuzzArguments];
+        const int n_argc =
+            n_FuzzConversionArguments(input[0], input.back(), image_path.c_str(), header_path.c_str(), argv);
         const int n_status = RunTarnwick(n_argc, argv);
         EXPECT_EQ(n_status, b_ShouldLoad(path) ? 0 : -1) << path;
         EXPECT_EQ(test::FileExists(header_path), n_status == 0) << path;

@@ -23,7 +23,11 @@ const char kUsage[] =
     "--rle turns on run-length compression (header is smaller)\n"
     "--rle-decoder includes decoding function in header\n"
     "--rgb forces RGB(A) colors\n"
-    "--gray forces grayscale colors (single channel)\n";
+    "--gray forces grayscale colors (single channel)\n"
+    "--rgb565 forces 16-bit RGB565 colors (red is 0xf800)\n"
+    "--rgb565-swapped forces RGB565 with its two bytes swapped (red is 0x00f8)\n"
+    "--mono forces 1 bit per pixel (set if gray >= 128), leftmost pixel in top bit\n"
+    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n";
 
 const int kFailure = 255; // the program's -1 as the shell sees it
 
@@ -36,7 +40,7 @@ protected:
         const size_t n_slash = name.rfind('/');
         if(n_slash != std::string::npos)
             ::mkdir(dir.File(name.substr(0, n_slash)).c_str(), 0755);
-        EXPECT_TRUE(test::WriteFileBytes(path, test::ReadFileBytes(source)));
+        EXPECT_TRUE(test::CopyFile(source, path));
         return path;
     }
     std::string Tga() { return test::Fixture("tga/pil_rgb24_top.tga"); }

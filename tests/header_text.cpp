@@ -38,8 +38,8 @@ bool WriteHeader(const Pixels &pixels, int n_width, int n_height, const HeaderSw
     image.n_width = n_width;
     image.n_height = n_height;
     image.p_buffer = copy.empty() ? nullptr : copy.data();
-    return WriteImageHeader(image, switches.b_gray, switches.b_rle, switches.b_rle_decoder, image_path.c_str(),
-                            header_path.c_str());
+    return WriteImageHeader(image, switches.b_gray ? OutputFormat::kGray : OutputFormat::kRgb, switches.b_rle,
+                            switches.b_rle_decoder, image_path.c_str(), header_path.c_str());
 }
 
 std::string HeaderText(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
@@ -56,7 +56,12 @@ std::string HeaderText(const Pixels &pixels, int n_width, int n_height, const He
     return text;
 }
 
-static std::string ItemText(const Pixels &pixels, bool b_byte_items, bool b_packed)
+static ItemKind KindOf(bool b_byte_items)
+{
+    return b_byte_items ? ItemKind::k8 : ItemKind::k32;
+}
+
+static std::string ItemText(const Pixels &pixels, ItemKind kind, bool b_packed)
 {
     char *p_text = nullptr;
     size_t n_size = 0;
@@ -64,7 +69,7 @@ static std::string ItemText(const Pixels &pixels, bool b_byte_items, bool b_pack
     if(!p_stream)
         return std::string();
     ItemWriter *p_writer = new ItemWriter;
-    StartItemWriter(*p_writer, p_stream, b_byte_items);
+    StartItemWriter(*p_writer, p_stream, kind);
     if(b_packed)
         WriteRunLengthPackets(*p_writer, pixels.data(), pixels.size());
     else
@@ -79,22 +84,38 @@ static std::string ItemText(const Pixels &pixels, bool b_byte_items, bool b_pack
 
 std::string PlainItemText(const Pixels &pixels, bool b_byte_items)
 {
-    return ItemText(pixels, b_byte_items, false);
+    return ItemText(pixels, KindOf(b_byte_items), false);
 }
 
 std::string PackedItemText(const Pixels &pixels, bool b_byte_items)
 {
-    return ItemText(pixels, b_byte_items, true);
+    return ItemText(pixels, KindOf(b_byte_items), true);
+}
+
+std::string PlainItemText(const Pixels &pixels, ItemKind kind)
+{
+    return ItemText(pixels, kind, false);
+}
+
+std::string PackedItemText(const Pixels &pixels, ItemKind kind)
+{
+    return ItemText(pixels, kind, true);
 }
 
 std::string ReferenceItemText(const Pixels &items, bool b_byte_items)
 {
-    const int n_per_line = b_byte_items ? 14 : 7;
+    return ReferenceItemText(items, KindOf(b_byte_items));
+}
+
+std::string ReferenceItemText(const Pixels &items, ItemKind kind)
+{
+    const int n_per_line = kind == ItemKind::k32 ? 7 : kind == ItemKind::k16 ? 10 : 14;
+    const char *p_format = kind == ItemKind::k32 ? "0x%08x%s" : kind == ItemKind::k16 ? "0x%04x%s" : "0x%02x%s";
     std::string text;
     for(size_t i = 0; i < items.size(); ++i) {
         const char *p_separator = i + 1 == items.size() ? "\n" : (i + 1) % n_per_line == 0 ? ",\n\t" : ", ";
         char a_item[32];
-        std::snprintf(a_item, sizeof(a_item), b_byte_items ? "0x%02x%s" : "0x%08x%s", items[i], p_separator);
+        std::snprintf(a_item, sizeof(a_item), p_format, items[i], p_separator);
         text += a_item;
     }
     return text;
@@ -120,25 +141,18 @@ bool ParseItemText(const std::string &item_text, Pixels &items)
     return true;
 }
 
-bool ParseArrayItems(const std::string &header_text, Pixels &items)
-{
-    size_t n_start = header_text.find("[] = {\n\t");
-    if(n_start == std::string::npos)
-        return false;
-    n_start += 8;
-    size_t n_end = header_text.find("};\n\n", n_start);
-    if(n_end == std::string::npos)
-        return false;
-    return ParseItemText(header_text.substr(n_start, n_end - n_start), items);
-}
-
 bool UnpackPackets(const Pixels &items, bool b_byte_items, size_t n_pixel_count, Pixels &pixels)
 {
-    const uint32_t n_flag = b_byte_items ? 0x80u : 0x80000000u;
+    return UnpackPackets(items, KindOf(b_byte_items), n_pixel_count, pixels);
+}
+
+bool UnpackPackets(const Pixels &items, ItemKind kind, size_t n_pixel_count, Pixels &pixels)
+{
+    const uint32_t n_flag = kind == ItemKind::k32 ? 0x80000000u : kind == ItemKind::k16 ? 0x8000u : 0x80u;
     pixels.clear();
     size_t n_item = 0;
     while(pixels.size() < n_pixel_count) {
-        if(n_item >= items.size() || (b_byte_items && items[n_item] > 0xFF))
+        if(n_item >= items.size() || (kind != ItemKind::k32 && items[n_item] >= 2 * n_flag))
             return false;
         bool b_run = (items[n_item] & n_flag) != 0;
         size_t n_count = items[n_item] & (n_flag - 1);

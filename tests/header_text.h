@@ -1,5 +1,5 @@
 // Helpers of the header writer's tests: writing headers from in-memory pixels,
-// taking the pixel array of a header apart again, a reference rendering of the
+// taking the item writer's text apart again, a reference rendering of the
 // items with printf, and an independent unpacker of run-length packets.
 #ifndef TARNWICK_TESTS_HEADER_TEXT_H
 #define TARNWICK_TESTS_HEADER_TEXT_H
@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "item_writer.h"
 
 namespace test {
 
@@ -29,17 +31,20 @@ std::string HeaderText(const Pixels &pixels, int n_width, int n_height, const He
                        const std::string &image_path, const std::string &header_path);
 
 // Only the items as the item writer prints them: every pixel, or the packets.
+// b_byte_items picks the 8-bit kind, else the 32-bit one.
 std::string PlainItemText(const Pixels &pixels, bool b_byte_items);
 std::string PackedItemText(const Pixels &pixels, bool b_byte_items);
+std::string PlainItemText(const Pixels &pixels, tarnwick::ItemKind kind);
+std::string PackedItemText(const Pixels &pixels, tarnwick::ItemKind kind);
 
-// printf's rendering of an item sequence: "0x%08x" / "0x%02x", each with
-// "\n" after the last item, ",\n\t" after every 7th (14th) item, ", " else.
+// printf's rendering of an item sequence: "0x%08x" / "0x%04x" / "0x%02x",
+// each with "\n" after the last item, ",\n\t" after every 7th (10th, 14th)
+// item, ", " else.
 std::string ReferenceItemText(const Pixels &items, bool b_byte_items);
+std::string ReferenceItemText(const Pixels &items, tarnwick::ItemKind kind);
 
-// The items between "[] = {\n\t" and the closing "};" of a header; false when
-// the text holds no array or an item is not "0x" and hexadecimal digits.
-bool ParseArrayItems(const std::string &header_text, Pixels &items);
-// The same for the output of the item writer alone.
+// The items of the item writer's output; false when an item is not "0x" and
+// hexadecimal digits.
 bool ParseItemText(const std::string &item_text, Pixels &items);
 
 // The names the header derives from a path: the include guard and the array
@@ -51,6 +56,7 @@ std::string ArrayName(const std::string &image_path);
 // False when a count is 0, a packet runs past the pixel count or past the
 // items, or items are left over.
 bool UnpackPackets(const Pixels &items, bool b_byte_items, size_t n_pixel_count, Pixels &pixels);
+bool UnpackPackets(const Pixels &items, tarnwick::ItemKind kind, size_t n_pixel_count, Pixels &pixels);
 
 } // namespace test
 

@@ -85,16 +85,6 @@ TEST(HeaderWriter, ArrayNameLooksAt256CharactersAndKeepsAtMost255)
     EXPECT_EQ(ArrayName(std::string(10, '/') + std::string(246, 'c') + "dd"), "_" + std::string(246, 'c'));
 }
 
-TEST(HeaderWriter, NamesTheArrayAndConstantsAfterTheImagePath)
-{
-    std::string text = HeaderText({7}, 1, 1, {}, "./art/Logo-2.TGA", "out.h");
-    EXPECT_NE(text.find("const unsigned __int32 p__art_logo_2_tga[] = {\n"), std::string::npos);
-    EXPECT_NE(text.find("const unsigned int n__art_logo_2_tga_width = 1;\n"
-                        "const unsigned int n__art_logo_2_tga_height = 1;\n"),
-              std::string::npos);
-    EXPECT_NE(text.find("#ifndef __OUT_H_INCLUDED\n#define __OUT_H_INCLUDED\n"), std::string::npos);
-}
-
 TEST(HeaderWriter, PutsSeven32BitOrFourteen8BitItemsOnALine)
 {
     HeaderSwitches gray;
@@ -146,9 +136,6 @@ TEST(HeaderWriter, ItemsSpanningManyOutputChunksStayInOrder)
     for(size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = uint32_t(i * 2654435761u);
     std::string text = HeaderText(pixels, 250, 200, {}, "big", "big.h");
-    Pixels items;
-    ASSERT_TRUE(test::ParseArrayItems(text, items));
-    EXPECT_EQ(items, pixels);
     size_t n_start = text.find("{\n\t") + 3;
     EXPECT_EQ(text.substr(n_start, text.find("};") - n_start), test::ReferenceItemText(pixels, false));
 

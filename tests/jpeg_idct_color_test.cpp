@@ -11,6 +11,7 @@
 #include "jpeg_color.h"
 #include "jpeg_decoder.h"
 #include "jpeg_idct.h"
+#include "jpeg_test_support.h"
 
 namespace {
 
@@ -82,11 +83,6 @@ void ReferenceIdct(const double *p_coefficients, double *p_samples)
 // textbook transform to single-precision accuracy.
 TEST(InverseDct, MatchesTheTextbookTransformOnPreScaledCoefficients)
 {
-    const double kPi = std::acos(-1.0);
-    double scale[8];
-    for(int k = 0; k < 8; ++k)
-        scale[k] = k ? std::sqrt(2.0) * std::cos(k * kPi / 16) : 1.0;
-
     std::mt19937 random(1234);
     std::uniform_int_distribution<int> value(-300, 300);
     for(int n_block = 0; n_block < 200; ++n_block) {
@@ -95,7 +91,7 @@ TEST(InverseDct, MatchesTheTextbookTransformOnPreScaledCoefficients)
         for(int i = 0; i < 64; ++i) {
             // Sparse blocks too, so that single positions are tested alone.
             coefficients[i] = (n_block < 64 ? i == n_block : true) ? value(random) : 0;
-            scaled[i] = float(coefficients[i] * scale[i / 8] * scale[i % 8]);
+            scaled[i] = float(coefficients[i] * test::IdctScaleFactor(i / 8) * test::IdctScaleFactor(i % 8));
         }
         double expected[64];
         float output[64];
@@ -174,19 +170,23 @@ TEST(YccToPixel, ConvertsAndClampsEachChannel)
     EXPECT_EQ(YccToPixel(tables, 255, 255, 255), 0xFFFF7AFFu);
 }
 
-// Planes of one frame, allocated like the frame header does (zero-filled).
+// Planes of one frame, allocated like the frame header does (zero-filled),
+// by the component's position in the frame counted from 1.
 struct TestPlanes {
     std::vector<int8_t> storage[4];
     int8_t *p_planes[4] = {};
     uint16_t n_widths[4] = {};
 
-    void Add(int n_id, int n_width, int n_height)
+    void Add(int n_position, int n_width, int n_height)
     {
-        storage[n_id - 1].assign(size_t(n_width) * n_height, 0);
-        p_planes[n_id - 1] = storage[n_id - 1].data();
-        n_widths[n_id - 1] = uint16_t(n_width);
+        storage[n_position - 1].assign(size_t(n_width) * n_height, 0);
+        p_planes[n_position - 1] = storage[n_position - 1].data();
+        n_widths[n_position - 1] = uint16_t(n_width);
     }
-    int8_t &At(int n_id, int x, int y) { return storage[n_id - 1][size_t(y) * n_widths[n_id - 1] + x]; }
+    int8_t &At(int n_position, int x, int y)
+    {
+        return storage[n_position - 1][size_t(y) * n_widths[n_position - 1] + x];
+    }
 };
 
 struct TestImage {
@@ -271,21 +271,21 @@ TEST(AssembleColorImage, ChromaComponentsSampledDifferently)
     ExpectPixelsOfCoveringSamples(planes, components, {{16, 16}, {16, 8}, {8, 8}}, test);
 }
 
-TEST(AssembleColorImage, FullResolutionComponentsAndLanesChosenByComponentId)
+TEST(AssembleColorImage, FullResolutionComponentsTakenByPositionWhateverTheirIds)
 {
     TestPlanes planes;
-    for(int n_id = 1; n_id <= 3; ++n_id) {
-        planes.Add(n_id, 8, 8);
-        FillPattern(planes, n_id, 8, 8);
+    for(int n_position = 1; n_position <= 3; ++n_position) {
+        planes.Add(n_position, 8, 8);
+        FillPattern(planes, n_position, 8, 8);
     }
     YccTables tables;
     BuildYccTables(tables);
-    // Y (ID 1) lands in the Y lane and Cb (ID 2) in the Cb lane whatever
-    // their order in the frame; the third component is always Cr.
+    // The first component is Y, the second Cb, the third Cr: the IDs are
+    // labels.
     const FrameComponent in_order[3] = {Component(1, 1, 1, 1, 1), Component(2, 1, 1, 1, 1),
                                         Component(3, 1, 1, 1, 1)};
     const FrameComponent swapped[3] = {Component(2, 1, 1, 1, 1), Component(1, 1, 1, 1, 1),
-                                       Component(3, 1, 1, 1, 1)};
+                                       Component(0, 1, 1, 1, 1)};
     for(const FrameComponent *p_components : {in_order, swapped}) {
         TestImage test(7, 3);
         AssembleColorImage(test.image, p_components, planes.p_planes, planes.n_widths);
@@ -297,18 +297,25 @@ TEST(AssembleColorImage, FullResolutionComponentsAndLanesChosenByComponentId)
     }
 }
 
-TEST(AssembleColorImage, UnwrittenPlanesReadAsMidLevel)
+// RGB frames: the three planes go straight into the red, green and blue
+// lanes, each sample covering its upsampling rectangle.
+TEST(AssembleRgbImage, PlanesAreStoredAsRedGreenBlue)
 {
     TestPlanes planes;
-    planes.Add(1, 8, 8);
-    planes.Add(2, 8, 8);
-    planes.Add(3, 8, 8);
-    const FrameComponent components[3] = {Component(1, 1, 1, 1, 1), Component(2, 1, 1, 1, 1),
-                                          Component(3, 1, 1, 1, 1)};
-    TestImage test(5, 5);
-    AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
-    for(uint32_t n_pixel : test.pixels)
-        EXPECT_EQ(n_pixel, 0xFF808080u);
+    const FrameComponent components[3] = {Component('R', 1, 2, 1, 2), Component('G', 1, 2, 1, 2),
+                                          Component('B', 1, 1, 1, 2)};
+    const int sizes[3][2] = {{16, 8}, {16, 8}, {16, 8}};
+    for(int n_position = 1; n_position <= 3; ++n_position) {
+        planes.Add(n_position, sizes[n_position - 1][0], sizes[n_position - 1][1]);
+        FillPattern(planes, n_position, sizes[n_position - 1][0], sizes[n_position - 1][1]);
+    }
+    TestImage test(11, 7);
+    AssembleRgbImage(test.image, components, planes.p_planes, planes.n_widths);
+    for(int y = 0; y < 7; ++y)
+        for(int x = 0; x < 11; ++x)
+            ASSERT_EQ(test.At(x, y), 0xFF000000u | uint32_t(Level(planes.At(1, x, y))) << 16 |
+                                         uint32_t(Level(planes.At(2, x, y))) << 8 | Level(planes.At(3, x, y / 2)))
+                << x << "," << y;
 }
 
 TEST(AssembleColorImage, HorizontalOnlyAndVerticalOnlySubsampling)
@@ -331,19 +338,19 @@ TEST(AssembleColorImage, HorizontalOnlyAndVerticalOnlySubsampling)
 TEST(AssembleGrayImage, ReplicatesTheSampleIntoThreeChannelsAndSkipsPadding)
 {
     TestPlanes planes;
-    planes.Add(3, 16, 8); // a gray frame whose only component has ID 3
-    FillPattern(planes, 3, 16, 8);
-    planes.At(3, 0, 0) = -128;
-    planes.At(3, 1, 0) = 0;
-    planes.At(3, 2, 0) = 127;
+    planes.Add(1, 16, 8);
+    FillPattern(planes, 1, 16, 8);
+    planes.At(1, 0, 0) = -128;
+    planes.At(1, 1, 0) = 0;
+    planes.At(1, 2, 0) = 127;
     TestImage test(10, 3);
-    AssembleGrayImage(test.image, Component(3, 1, 1, 1, 1), planes.p_planes, planes.n_widths);
+    AssembleGrayImage(test.image, planes.p_planes[0], planes.n_widths[0]);
     EXPECT_EQ(test.At(0, 0), 0xFF000000u);
     EXPECT_EQ(test.At(1, 0), 0xFF808080u);
     EXPECT_EQ(test.At(2, 0), 0xFFFFFFFFu);
     for(int y = 0; y < 3; ++y)
         for(int x = 0; x < 10; ++x)
-            ASSERT_EQ(test.At(x, y), 0xFF000000u | Level(planes.At(3, x, y)) * 0x010101u) << x << "," << y;
+            ASSERT_EQ(test.At(x, y), 0xFF000000u | Level(planes.At(1, x, y)) * 0x010101u) << x << "," << y;
 }
 
 } // namespace

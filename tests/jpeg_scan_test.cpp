@@ -1,10 +1,10 @@
-// Scan decoding: bit reader, Huffman symbols, MCU walk, restarts and the
-// ways corrupt or cut-short data ends a scan.
+// Scan decoding: Huffman symbols, MCU walk, restarts, the ways corrupt or
+// cut-short data ends a scan, and the MCU decoder's bit window against a
+// plain bit-at-a-time reference decoder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
-#include <cstdio>
-#include <cstring>
 #include <random>
 #include <vector>
 
@@ -18,20 +18,6 @@ namespace {
 using namespace tarnwick;
 using test::Bytes;
 using test::FileInput;
-
-// A bit reader at the start of a scan over the bytes.
-struct BitSource {
-    explicit BitSource(const Bytes &bytes) : file(bytes) { ClearBitReader(reader); }
-    int Bit() { return ReadBit(reader, file.input); }
-    int Bits(int n_bits) { return ReadBits(reader, n_bits, file.input); }
-    bool Symbol(const HuffmanTable &table, uint8_t &n_symbol)
-    {
-        return DecodeSymbol(reader, file.input, table, n_symbol);
-    }
-
-    FileInput file;
-    BitReader reader;
-};
 
 struct Code {
     uint16_t n_bits = 0;
@@ -148,11 +134,10 @@ protected:
         SetFrameGeometry(decoder);
         for(size_t j = 0; j < layouts.size(); ++j) {
             const int n_hs = decoder.components[j].n_h_upsample, n_vs = decoder.components[j].n_v_upsample;
-            const int n_slot = layouts[j].n_id - 1;
-            decoder.n_plane_widths[n_slot] = uint16_t(((n_width + n_hs - 1) / n_hs + 7) / 8 * 8);
-            decoder.n_plane_heights[n_slot] = uint16_t(((n_height + n_vs - 1) / n_vs + 7) / 8 * 8);
-            planes[n_slot].assign(size_t(decoder.n_plane_widths[n_slot]) * decoder.n_plane_heights[n_slot], 0);
-            decoder.p_planes[n_slot] = planes[n_slot].data();
+            decoder.n_plane_widths[j] = uint16_t(((n_width + n_hs - 1) / n_hs + 7) / 8 * 8);
+            decoder.n_plane_heights[j] = uint16_t(((n_height + n_vs - 1) / n_vs + 7) / 8 * 8);
+            planes[j].assign(size_t(decoder.n_plane_widths[j]) * decoder.n_plane_heights[j], 0);
+            decoder.p_planes[j] = planes[j].data();
         }
         decoder.b_frame_seen = 1;
     }
@@ -223,9 +208,20 @@ protected:
         return b_ok;
     }
 
+    // The plane of the frame component with the ID (its position, as the
+    // decoder keeps it).
+    size_t n_PlaneOf(int n_id) const
+    {
+        for(size_t j = 0; j < decoder.n_components; ++j)
+            if(decoder.components[j].n_id == n_id)
+                return j;
+        ADD_FAILURE() << "no component " << n_id;
+        return 0;
+    }
     int8_t Sample(int n_id, int x, int y) const
     {
-        return planes[n_id - 1][size_t(y) * decoder.n_plane_widths[n_id - 1] + x];
+        const size_t j = n_PlaneOf(n_id);
+        return planes[j][size_t(y) * decoder.n_plane_widths[j] + x];
     }
     // Every sample of the 8x8 block at (x0, y0) equals n_value.
     void ExpectFlatBlock(int n_id, int x0, int y0, int n_value) const
@@ -241,144 +237,6 @@ protected:
     std::array<Code, 256> dc_codes{}, ac_codes{};
     BitWriter data;
 };
-
-// --- BitReader --------------------------------------------------------------
-
-std::vector<int> ReadBitsOf(const Bytes &bytes, int n_count)
-{
-    BitSource source(bytes);
-    std::vector<int> bits;
-    for(int i = 0; i < n_count; ++i)
-        bits.push_back(source.Bit());
-    return bits;
-}
-
-TEST(BitReader, DropsTheZeroStuffedAfterFF)
-{
-    const std::vector<int> ones(8, 1);
-    std::vector<int> expected = ones;
-    expected.insert(expected.end(), {0, 0, 0, 1, 0, 0, 1, 0});
-    EXPECT_EQ(ReadBitsOf({0xFF, 0x00, 0x12}, 16), expected);
-    expected = ones;
-    expected.insert(expected.end(), ones.begin(), ones.end());
-    expected.insert(expected.end(), {1, 0, 0, 0, 0, 0, 0, 0});
-    EXPECT_EQ(ReadBitsOf({0xFF, 0x00, 0xFF, 0x00, 0x80}, 24), expected);
-    // A marker inside the data is not recognised: FF D9 is sixteen data bits.
-    expected = ones;
-    expected.insert(expected.end(), {1, 1, 0, 1, 1, 0, 0, 1});
-    EXPECT_EQ(ReadBitsOf({0xFF, 0xD9}, 16), expected);
-    // A zero after any other byte is data.
-    EXPECT_EQ(ReadBitsOf({0x00, 0x01}, 16), std::vector<int>({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
-}
-
-TEST(BitReader, ReadBitsSignExtendsByTheFirstBit)
-{
-    struct Case {
-        uint8_t n_byte;
-        int n_bits;
-        int n_expected;
-    } cases[] = {{0xA0, 3, 5}, {0x40, 3, -5}, {0x80, 1, 1}, {0x00, 1, -1}, {0x00, 4, -15}, {0xF0, 4, 15},
-                 {0x7F, 8, -128}, {0x80, 8, 128}};
-    for(const Case &c : cases) {
-        BitSource bits({c.n_byte, 0x00});
-        EXPECT_EQ(bits.Bits(c.n_bits), c.n_expected)
-            << int(c.n_byte) << " in " << c.n_bits << " bits";
-    }
-    BitSource bits({0xC0, 0x01}); // 11000000 00000001 over 11 + 5 bits
-    EXPECT_EQ(bits.Bits(11), 1536);
-    EXPECT_EQ(bits.Bits(5), -30);
-}
-
-TEST(BitReader, ResetDropsTheRestOfTheByteAndTheMemoryOfFF)
-{
-    BitSource bits({0xFF, 0x00, 0x80, 0xFF, 0x00});
-    EXPECT_EQ(bits.Bits(3), 7);
-    ResetBitReader(bits.reader);
-    // The next byte is the 00 after FF; after a reset it is data, not stuffing.
-    EXPECT_EQ(bits.Bits(8), -255);
-    EXPECT_EQ(bits.Bit(), 1);
-    EXPECT_FALSE(bits.reader.b_input_ended);
-}
-
-TEST(BitReader, BitsAfterTheEndReadZeroAndMarkTheReader)
-{
-    BitSource bits({0xFF, 0x00});
-    EXPECT_EQ(bits.Bits(8), 255);
-    EXPECT_FALSE(bits.reader.b_input_ended);
-    EXPECT_EQ(bits.Bit(), 0);
-    EXPECT_TRUE(bits.reader.b_input_ended);
-    EXPECT_EQ(bits.Bit(), 0);
-    // A lone FF whose stuffed zero is missing ends the input as well.
-    BitSource cut({0xFF});
-    EXPECT_EQ(cut.Bits(8), 255);
-    EXPECT_EQ(cut.Bit(), 0);
-    EXPECT_TRUE(cut.reader.b_input_ended);
-}
-
-// --- DecodeSymbol ------------------------------------------------------------
-
-TEST(DecodeSymbol, TableK3CodesDecodeBitByBit)
-{
-    HuffmanTable table{};
-    BuildTable(table, kDcCounts, kDcSymbols);
-    const uint16_t expected_first[16] = {0,    0,    2,    14,    30,    62,    126,   254,
-                                         510,  1022, 2044, 4088,  8176,  16352, 32704, 65408};
-    for(int i = 0; i < 16; ++i)
-        EXPECT_EQ(table.n_first_codes[i], expected_first[i]) << "length " << i + 1;
-    // Codes written out by hand: 00 -> 0, 010 -> 1, 110 -> 5, 1110 -> 6,
-    // 111111110 -> 11, 011 -> 2, 00 -> 0; then padding.
-    // 00010110 11101111 11110011 00111111
-    BitSource bits({0x16, 0xEF, 0xF3, 0x3F});
-    std::vector<int> symbols;
-    uint8_t n_symbol = 0;
-    for(int i = 0; i < 7; ++i) {
-        ASSERT_TRUE(bits.Symbol(table, n_symbol));
-        symbols.push_back(n_symbol);
-    }
-    EXPECT_EQ(symbols, std::vector<int>({0, 1, 5, 6, 11, 2, 0}));
-}
-
-TEST(DecodeSymbol, LengthsWithoutCodesArePassedOver)
-{
-    // One code of length 1 (0) and two of length 4 (1000, 1001).
-    HuffmanTable table{};
-    BuildTable(table, {1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x42, 0x07, 0x99});
-    BitSource bits({0x4C}); // 0 1001 100 -> 0x42, 0x99, then the code 100 runs on
-    uint8_t n_symbol = 0;
-    ASSERT_TRUE(bits.Symbol(table, n_symbol));
-    EXPECT_EQ(n_symbol, 0x42);
-    ASSERT_TRUE(bits.Symbol(table, n_symbol));
-    EXPECT_EQ(n_symbol, 0x99);
-    // 100 + the missing byte: the input ends before a code matches.
-    EXPECT_FALSE(bits.Symbol(table, n_symbol));
-    EXPECT_TRUE(bits.reader.b_input_ended);
-}
-
-TEST(DecodeSymbol, NoMatchWithinSixteenBitsFailsAfterExactlySixteenBits)
-{
-    // Only the code 0: sixteen 1 bits match nothing.
-    HuffmanTable table{};
-    BuildTable(table, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x05});
-    BitSource bits({0xFF, 0x00, 0xFF, 0x00, 0x5A});
-    uint8_t n_symbol = 0;
-    EXPECT_FALSE(bits.Symbol(table, n_symbol));
-    EXPECT_FALSE(bits.reader.b_input_ended);
-    EXPECT_EQ(bits.Bits(8), 0x5A - 255); // 0x5A starts with 0
-}
-
-TEST(DecodeSymbol, SixteenBitCodesDecode)
-{
-    // Codes of length 1 and 16: 0 -> 1, 1000000000000000 -> 2.
-    HuffmanTable table{};
-    BuildTable(table, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0x01, 0x02});
-    EXPECT_EQ(table.n_first_codes[15], 0x8000);
-    BitSource bits({0x80, 0x00, 0x7F});
-    uint8_t n_symbol = 0;
-    ASSERT_TRUE(bits.Symbol(table, n_symbol));
-    EXPECT_EQ(n_symbol, 0x02);
-    ASSERT_TRUE(bits.Symbol(table, n_symbol));
-    EXPECT_EQ(n_symbol, 0x01);
-}
 
 // --- Blocks --------------------------------------------------------------------
 
@@ -441,6 +299,19 @@ TEST_F(ScanTest, AcCoefficientsAreDequantisedInZigzagOrderAndPlaced)
     expect_block(16, {{15, -1}, {47, 2}}, 2);
 }
 
+// The longest codes there are, sixteen bits, read whole from the window.
+TEST_F(ScanTest, SixteenBitCodesDecode)
+{
+    SetFrame(16, 8, {{1, 1, 1}});
+    // 0 -> size 0; 1000000000000000 -> size 3.
+    dc_codes = BuildTable(decoder.huffman_tables[0][0], {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0, 3});
+    PutDcOnlyBlock(5);
+    PutDcOnlyBlock(0);
+    ASSERT_TRUE(RunScan({{1, 0x01}}));
+    ExpectFlatBlock(1, 0, 0, 5);
+    ExpectFlatBlock(1, 8, 0, 5);
+}
+
 // --- MCU geometry ------------------------------------------------------------
 
 // 17 x 9 pixels, Y sampled 2 x 2: two MCUs of four Y blocks and one Cb and
@@ -451,8 +322,6 @@ TEST_F(ScanTest, InterleavedScanDropsBlocksBeyondThePaddedPlane)
     SetFrame(17, 9, {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}});
     ASSERT_EQ(decoder.n_mcus_per_row, 2);
     ASSERT_EQ(decoder.n_mcu_count, 2);
-    ASSERT_EQ(planes[0].size(), 24u * 16u);
-    ASSERT_EQ(planes[1].size(), 16u * 8u);
     // Y block values 10, 11, ...; Cb 50, 51; Cr -50, -51.
     int n_y = 0, n_cb = 0, n_cr = 0;
     for(int n_mcu = 0; n_mcu < 2; ++n_mcu) {
@@ -568,9 +437,29 @@ TEST_F(ScanTest, RestartIntervalResetsPredictorsAndTheBitReader)
         ExpectFlatBlock(1, 8 * n_mcu, 0, expected[n_mcu]);
 }
 
-// A gray frame whose component has ID 3 keeps its predictor in slot 2; a
-// restart clears every slot, not only those of IDs 1 .. n_components.
-TEST_F(ScanTest, RestartClearsThePredictorOfEveryComponentId)
+// The data byte before a restart marker is 0xFF, so a zero is stuffed after
+// it; after the marker the reader has forgotten that 0xFF, and the zero byte
+// that starts the next interval is data.
+TEST_F(ScanTest, RestartForgetsTheFFBeforeTheMarker)
+{
+    SetFrame(8, 16, {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}});
+    decoder.b_restart = 1;
+    decoder.n_restart_interval = 1;
+    // MCU 0: two flat blocks (00 00 each), then one reaching position 63: DC
+    // size 0 (00), three runs of sixteen zeros (011 each), run 14 with the
+    // value 1 (110011 1); the 1 bits of the padding make the last byte 0xFF.
+    // MCU 1: two flat blocks, then DC size 3 (100) of value 5 (101) and end
+    // of block (00).
+    Bytes bytes = ScanHeaderBytes({{1, 0x01}, {2, 0x01}, {3, 0x01}});
+    bytes.insert(bytes.end(), {0x00, 0x1B, 0x79, 0xFF, 0x00, 0xFF, 0xD0, 0x00, 0x94, 0xFF, 0xD9});
+    ASSERT_TRUE(RunScanBytes(bytes));
+    ExpectFlatBlock(1, 0, 8, 0);
+    ExpectFlatBlock(2, 0, 8, 0);
+    ExpectFlatBlock(3, 0, 8, 5);
+}
+
+// A gray frame whose component has ID 3: its predictor restarts too.
+TEST_F(ScanTest, RestartClearsThePredictorOfAComponentOfAnyId)
 {
     SetFrame(24, 8, {{3, 1, 1}});
     decoder.b_restart = 1;
@@ -717,23 +606,84 @@ TEST_F(ScanTest, InputEndingInsideTheScanStopsItAtOnce)
     EXPECT_FALSE(RunScanBytes(bytes));
 }
 
-// --- The MCU decoder's bit window against ReadBit ---------------------------
+// --- The MCU decoder's bit window against a bit-at-a-time reference -------
 
-// One block decoded the plain way, bit by bit through the public reader.
+// The plain reading of entropy-coded data, the reference the window must
+// agree with: one byte at a time through ReadByte, a zero after a 0xFF data
+// byte dropped, one bit at a time from the top of the byte. Its state is kept
+// in a BitReader, so that it can be compared with the window's after every
+// MCU. Once the input has ended every bit reads 0.
+int ReferenceBit(BitReader &reader, InputBuffer &input)
+{
+    if(reader.n_bits_left == 0) {
+        uint8_t n_byte = 0;
+        if(reader.b_input_ended || !ReadByte(input, n_byte) ||
+           (n_byte == 0x00 && reader.b_last_ff && !ReadByte(input, n_byte))) {
+            reader.b_input_ended = 1;
+            reader.n_byte = 0;
+            return 0;
+        }
+        reader.n_byte = n_byte;
+        reader.b_last_ff = n_byte == 0xFF;
+        reader.n_bits_left = 8;
+    }
+    --reader.n_bits_left;
+    const int n_bit = reader.n_byte >> 7;
+    reader.n_byte = uint8_t(reader.n_byte << 1);
+    return n_bit;
+}
+
+// After a restart marker: the rest of the byte and the memory of a 0xFF go.
+void ReferenceRestart(BitReader &reader)
+{
+    reader.n_bits_left = 0;
+    reader.b_last_ff = 0;
+}
+
+// n bits; a value whose first bit is 0 is negative: v - (2^n - 1).
+int ReferenceValue(BitReader &reader, InputBuffer &input, int n_bits)
+{
+    int n_value = 0;
+    for(int i = 0; i < n_bits; ++i)
+        n_value = n_value << 1 | ReferenceBit(reader, input);
+    return n_value < 1 << (n_bits - 1) ? n_value - ((1 << n_bits) - 1) : n_value;
+}
+
+// The canonical code, worked out from the counts and symbols alone (not from
+// the table's first codes): the codes of each length follow on from those of
+// the length before, doubled. False when nothing matches within 16 bits or
+// the input ended.
+bool ReferenceSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
+{
+    int n_code = 0, n_first = 0, n_index = 0;
+    for(int n_length = 0; n_length < 16; ++n_length) {
+        n_code = n_code << 1 | ReferenceBit(reader, input);
+        if(n_code - n_first < table.n_code_counts[n_length]) {
+            n_symbol = table.symbols[n_index + n_code - n_first];
+            return !reader.b_input_ended;
+        }
+        n_index += table.n_code_counts[n_length];
+        n_first = (n_first + table.n_code_counts[n_length]) << 1;
+    }
+    return false;
+}
+
+// One block decoded the plain way into dequantised coefficients.
 bool ReferenceDecodeBlock(BitReader &reader, InputBuffer &input, const HuffmanTable &dc_table,
                           const HuffmanTable &ac_table, const float *p_factors, int16_t &n_predictor,
                           float *p_coefficients)
 {
+    static const std::vector<int> zigzag = test::ZigzagWalk();
     std::fill(p_coefficients, p_coefficients + 64, 0.0f);
     uint8_t n_size = 0;
-    if(!DecodeSymbol(reader, input, dc_table, n_size) || n_size > 16)
+    if(!ReferenceSymbol(reader, input, dc_table, n_size) || n_size > 16)
         return false;
     if(n_size)
-        n_predictor = int16_t(uint16_t(n_predictor + ReadBits(reader, n_size, input)));
+        n_predictor = int16_t(uint16_t(n_predictor + ReferenceValue(reader, input, n_size)));
     p_coefficients[0] = float(n_predictor) * p_factors[0];
     for(int k = 1; k < 64;) {
         uint8_t n_symbol = 0;
-        if(!DecodeSymbol(reader, input, ac_table, n_symbol))
+        if(!ReferenceSymbol(reader, input, ac_table, n_symbol))
             return false;
         if(n_symbol == 0x00)
             break;
@@ -744,7 +694,7 @@ bool ReferenceDecodeBlock(BitReader &reader, InputBuffer &input, const HuffmanTa
         k += n_symbol >> 4;
         if((n_symbol & 0x0F) == 0 || k > 63)
             return false;
-        p_coefficients[kZigzagToNatural[k - 1]] = float(ReadBits(reader, n_symbol & 0x0F, input)) * p_factors[k];
+        p_coefficients[zigzag[size_t(k)]] = float(ReferenceValue(reader, input, n_symbol & 0x0F)) * p_factors[k];
         ++k;
     }
     return !reader.b_input_ended;
@@ -769,11 +719,11 @@ Bytes RandomScanBytes(uint32_t n_seed, size_t n_ff_pair_at)
 }
 
 // DecodeMcu, reading through its window, must decode every block as the
-// bit-by-bit reference does and leave the BitReader and the InputBuffer in
+// bit-at-a-time reference does and leave the BitReader and the InputBuffer in
 // the same state after every MCU, so that restart marker searches (one after
 // every 37th MCU here) start from the same byte; when the data breaks, both
 // must fail at the same MCU.
-TEST_F(ScanTest, BitWindowReadsExactlyWhatReadBitReads)
+TEST_F(ScanTest, BitWindowReadsExactlyWhatTheBitAtATimeReferenceReads)
 {
     struct Case {
         uint32_t n_seed;
@@ -813,9 +763,8 @@ TEST_F(ScanTest, BitWindowReadsExactlyWhatReadBitReads)
 
         const Bytes bytes = RandomScanBytes(c.n_seed, c.n_ff_pair_at);
         FileInput window_file(bytes), reference_file(bytes);
-        BitReader window_reader, reference_reader;
+        BitReader window_reader, reference_reader{};
         ClearBitReader(window_reader);
-        ClearBitReader(reference_reader);
         int16_t n_reference_predictor = 0;
         decoder.n_dc_predictors[0] = 0;
         std::vector<int8_t> reference_plane(planes[0].size(), 0);
@@ -849,7 +798,7 @@ TEST_F(ScanTest, BitWindowReadsExactlyWhatReadBitReads)
                     break;
                 ASSERT_EQ(n_window_marker, n_reference_marker);
                 ResetBitReader(window_reader);
-                ResetBitReader(reference_reader);
+                ReferenceRestart(reference_reader);
             }
         }
         if(c.n_seed < 4) { // the complete codes decode up to the end of the bytes

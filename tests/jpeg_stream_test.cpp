@@ -2,7 +2,6 @@
 // cjpeg and ImageMagick and on streams built byte by byte.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -48,11 +47,9 @@ void ExpectPlanesReleased(const JpegDecoder &decoder)
 // planes it allocates are freed afterwards.
 bool RunHandler(MarkerHandler p_handler, const Bytes &bytes)
 {
-    OpenBytesFile file(bytes);
-    std::unique_ptr<InputBuffer> p_input(new InputBuffer);
-    AttachInputBuffer(*p_input, file.get());
+    std::unique_ptr<FileInput> p_file(new FileInput(bytes));
     std::unique_ptr<JpegDecoder> p_decoder(new JpegDecoder());
-    const bool b_result = p_handler(0, *p_decoder, *p_input);
+    const bool b_result = p_handler(0, *p_decoder, p_file->input);
     for(int8_t *p_plane : p_decoder->p_planes)
         std::free(p_plane);
     return b_result;
@@ -118,11 +115,6 @@ std::unique_ptr<JpegDecoder> p_DecodeTables(const std::string &name)
 
 // ---- Reference values -----------------------------------------------------
 
-double ScaleFactor(int j)
-{
-    return j ? std::sqrt(2.0) * std::cos(j * std::acos(-1.0) / 16) : 1.0;
-}
-
 // ITU-T T.81 Tables K.1 and K.2, row by row.
 const int kLuminanceTable[64] = {
     16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
@@ -149,7 +141,7 @@ void ExpectFoldedFactors(const QuantTable &table, const int *p_entries)
     const std::vector<int> zigzag = ZigzagWalk();
     for(int k = 0; k < 64; ++k) {
         const int n = zigzag[k];
-        const double f_expected = p_entries[n] * ScaleFactor(n / 8) * ScaleFactor(n % 8);
+        const double f_expected = p_entries[n] * IdctScaleFactor(n / 8) * IdctScaleFactor(n % 8);
         EXPECT_NEAR(table.factors[k], f_expected, f_expected * 1e-6) << "zigzag position " << k;
     }
 }
@@ -187,7 +179,6 @@ TEST(JpegConstants, ZigzagTableFollowsTheDiagonalWalk)
 {
     const std::vector<int> zigzag = ZigzagWalk();
     ASSERT_EQ(zigzag.size(), 64u);
-    EXPECT_EQ(zigzag[0], 0);
     for(int k = 1; k < 64; ++k)
         EXPECT_EQ(kZigzagToNatural[k - 1], zigzag[k]) << "zigzag position " << k;
 }
@@ -196,7 +187,7 @@ TEST(JpegConstants, ScaleFactorsAreTheNearestFloats)
 {
     EXPECT_EQ(kIdctScaleFactors[0], 1.0f);
     for(int j = 1; j < 8; ++j)
-        EXPECT_EQ(kIdctScaleFactors[j], float(ScaleFactor(j))) << j;
+        EXPECT_EQ(kIdctScaleFactors[j], float(IdctScaleFactor(j))) << j;
 }
 
 // ---- Quantisation tables --------------------------------------------------
@@ -253,7 +244,6 @@ TEST(QuantTables, OneSegmentCarriesAnEightAndASixteenBitTable)
         body16[2 + 2 * k] = 0x34;
     }
     const Bytes dqt = Segment(0xFFDB, Join({QuantBody8(0x00, 2), body16}));
-    ASSERT_EQ(dqt.size(), 2u + 196u);
 
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
     EXPECT_TRUE(Decode(*p_decoder, Join({kSoi, dqt, GraySof0(8, 8), FlatScan({1}), kEoi})));
@@ -264,7 +254,7 @@ TEST(QuantTables, OneSegmentCarriesAnEightAndASixteenBitTable)
     EXPECT_EQ(table16.b_defined, 1);
     EXPECT_EQ(table16.b_16bit, 1);
     EXPECT_EQ(table16.factors[0], 4660.0f);
-    EXPECT_FLOAT_EQ(table16.factors[63], float(4660 * ScaleFactor(7) * ScaleFactor(7)));
+    EXPECT_FLOAT_EQ(table16.factors[63], float(4660 * IdctScaleFactor(7) * IdctScaleFactor(7)));
 }
 
 TEST(QuantTables, BytesTooShortForATableAreScannedThrough)
@@ -533,14 +523,11 @@ TEST(MarkerLoop, SkippedSegmentsPassOverExactlyTheirBody)
 
 TEST(MarkerLoop, App0OfLength16PassesOverItsFourteenBytes)
 {
-    const Bytes app0 = Join({{0x00, 0x10}, Bytes(14, 0x33), {0xAB}});
-    OpenBytesFile file(app0);
-    std::unique_ptr<InputBuffer> p_input(new InputBuffer);
-    AttachInputBuffer(*p_input, file.get());
+    std::unique_ptr<FileInput> p_file(new FileInput(Join({Bytes{0x00, 0x10}, Bytes(14, 0x33), {0xAB}})));
     std::unique_ptr<JpegDecoder> p_decoder(new JpegDecoder());
-    ASSERT_TRUE(SkipApp0(0xFFE0, *p_decoder, *p_input));
+    ASSERT_TRUE(ParseApp0(0xFFE0, *p_decoder, p_file->input));
     uint8_t n_next = 0;
-    ASSERT_TRUE(ReadByte(*p_input, n_next));
+    ASSERT_TRUE(ReadByte(p_file->input, n_next));
     EXPECT_EQ(n_next, 0xAB);
 }
 
@@ -558,24 +545,23 @@ TEST(MarkerLoop, App0ShorterThanNineBytesPassesOver65536MoreBytes)
     EXPECT_EQ(p_decoder->quant_tables[0].b_defined, 1);
 
     // One byte fewer and the skip runs off the end.
-    EXPECT_FALSE(RunHandler(SkipApp0, Join({{0x00, 0x08}, Bytes(65541, 0x00)})));
-    EXPECT_TRUE(RunHandler(SkipApp0, Join({{0x00, 0x08}, Bytes(65542, 0x00)})));
+    EXPECT_FALSE(RunHandler(ParseApp0, Join({{0x00, 0x08}, Bytes(65541, 0x00)})));
+    EXPECT_TRUE(RunHandler(ParseApp0, Join({{0x00, 0x08}, Bytes(65542, 0x00)})));
 }
 
 // ---- Refused frame kinds --------------------------------------------------
 
-TEST(RefusedFrames, ProgressiveAndArithmeticFilesOfCjpeg)
+TEST(RefusedFrames, ArithmeticFileOfCjpegButNotItsProgressiveFile)
 {
+    // The progressive file's Huffman tables follow its frame header.
     std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    EXPECT_FALSE(Decode(*p_decoder, FixtureBytes("cjpeg_progressive.jpg")));
-    EXPECT_EQ(p_decoder->failure, LoadFailure::kProgressiveJpeg);
-    // The tables before the frame header were read; the Huffman tables that
-    // follow it were not.
-    EXPECT_EQ(p_decoder->quant_tables[0].b_defined, 1);
-    for(int n_id = 0; n_id < 4; ++n_id)
-        for(int n_class = 0; n_class < 2; ++n_class)
-            EXPECT_EQ(p_decoder->huffman_tables[n_id][n_class].b_defined, 0);
+    ImagePtr p_image = Decode(*p_decoder, FixtureBytes("cjpeg_progressive.jpg"));
+    ASSERT_TRUE(p_image);
+    EXPECT_EQ(p_image->n_width, 16);
+    EXPECT_EQ(p_image->n_height, 16);
+    EXPECT_EQ(p_decoder->failure, LoadFailure::kNone);
     ExpectPlanesReleased(*p_decoder);
+    EXPECT_EQ(p_decoder->p_coefficient_store, nullptr);
 
     EXPECT_FALSE(Decode(*p_decoder, FixtureBytes("cjpeg_arithmetic.jpg")));
     EXPECT_EQ(p_decoder->failure, LoadFailure::kArithmeticJpeg);
@@ -590,7 +576,7 @@ TEST(RefusedFrames, EveryRefusedMarkerStopsTheDecodeAndReleasesThePlanes)
     const Bytes body = FrameBody(16, 16, kYcc420);
     const LoadFailure kArithmetic = LoadFailure::kArithmeticJpeg, kHierarchical = LoadFailure::kHierarchicalJpeg;
     const std::pair<uint16_t, LoadFailure> refusals[] = {
-        {0xFFC2, LoadFailure::kProgressiveJpeg}, {0xFFC3, LoadFailure::kLosslessJpeg},
+        {0xFFC3, LoadFailure::kLosslessJpeg},
         {0xFFC5, kHierarchical}, {0xFFC6, kHierarchical}, {0xFFC7, kHierarchical},
         {0xFFC8, LoadFailure::kUnsupportedJpeg}, {0xFFC9, kArithmetic}, {0xFFCA, kArithmetic},
         {0xFFCB, kArithmetic}, {0xFFCC, kArithmetic}, {0xFFCD, kArithmetic}, {0xFFCE, kArithmetic},
@@ -627,7 +613,7 @@ TEST(BrokenStreams, EveryBrokenLimitFailsTheDecode)
     for(int i = 0; i < 16; ++i)
         too_many_symbols.push_back(i == 14 ? 2 : i == 15 ? 255 : 0); // 257 codes
     too_many_symbols.resize(too_many_symbols.size() + 257, 0x00);
-    const Bytes short_huffman = Join({{0x00, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {1, 2, 3}});
+    const Bytes short_huffman = Join({Bytes{0x00, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {1, 2, 3}});
     const std::vector<BrokenCase> cases = {
         {"quantisation table id 4", Dqt8(4)},
         {"16-bit quantisation table id 15", Segment(0xFFDB, Join({{0x1F}, Bytes(128, 1)}))},
@@ -641,8 +627,6 @@ TEST(BrokenStreams, EveryBrokenLimitFailsTheDecode)
         {"frame with no component", Segment(0xFFC0, FrameBody(8, 8, {})), true},
         {"frame with five components",
          Segment(0xFFC0, FrameBody(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}, {4, 0x11, 0}, {4, 0x11, 0}})), true},
-        {"component ID 0", Sof0(8, 8, {{0, 0x11, 0}}), true},
-        {"component ID 5", Sof0(8, 8, {{1, 0x11, 0}, {5, 0x11, 0}, {3, 0x11, 0}}), true},
         {"component ID used twice", Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {1, 0x11, 0}}), true},
         {"horizontal sampling 0", Sof0(8, 8, {{1, 0x01, 0}}), true},
         {"vertical sampling 0", Sof0(8, 8, {{1, 0x22, 0}, {2, 0x10, 0}, {3, 0x11, 0}}), true},
@@ -743,7 +727,7 @@ TEST(BrokenStreams, HandlersFailWhenTheirSegmentIsCutShort)
         {"frame header", ParseFrameHeader, Segment(0, FrameBody(17, 9, kYcc420))},
         {"restart interval", ParseRestartInterval, Segment(0, {0x00, 0x04})},
         {"application segment", SkipSegment, Segment(0, Bytes(10, 0x00))},
-        {"APP0", SkipApp0, Segment(0, Bytes(14, 0x00))},
+        {"APP0", ParseApp0, Segment(0, Bytes(14, 0x00))},
     };
     for(const HandlerCase &c : handlers) {
         const Bytes after_marker(c.segment.begin() + 2, c.segment.end());

@@ -1,24 +1,16 @@
 #include "jpeg_test_support.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
 namespace test {
 
 using tarnwick::JpegDecoder;
 using tarnwick::LoadFailure;
-
-OpenBytesFile::OpenBytesFile(const Bytes &bytes) : m_p_file(std::tmpfile())
-{
-    if(m_p_file && ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_p_file) != bytes.size()) ||
-                    std::fseek(m_p_file, 0, SEEK_SET) != 0)) {
-        std::fclose(m_p_file);
-        m_p_file = nullptr;
-    }
-}
-
-OpenBytesFile::~OpenBytesFile()
-{
-    if(m_p_file)
-        std::fclose(m_p_file);
-}
 
 FileInput::FileInput(const Bytes &bytes) : file(bytes)
 {
@@ -133,6 +125,97 @@ std::vector<int> ZigzagWalk()
         }
     }
     return natural;
+}
+
+double IdctScaleFactor(int j)
+{
+    return j ? std::sqrt(2.0) * std::cos(j * std::acos(-1.0) / 16) : 1.0;
+}
+
+// ---- Reference pictures ------------------------------------------------
+
+namespace {
+
+constexpr double kMinColorPsnr = 42.0;
+constexpr int kMaxColorDifference = 5;
+constexpr double kMinGrayPsnr = 49.0;
+constexpr int kMaxGrayDifference = 2;
+
+} // namespace
+
+bool ReadPnm(const std::string &path, Pnm &pnm)
+{
+    const Bytes bytes = test::ReadFileBytes(path);
+    size_t i = 0;
+    auto next_token = [&]() {
+        std::string token;
+        while(i < bytes.size() && std::isspace(bytes[i]))
+            ++i;
+        while(i < bytes.size() && !std::isspace(bytes[i]))
+            token += char(bytes[i++]);
+        return token;
+    };
+    const std::string magic = next_token();
+    pnm.n_channels = magic == "P6" ? 3 : (magic == "P5" ? 1 : 0);
+    pnm.n_width = std::atoi(next_token().c_str());
+    pnm.n_height = std::atoi(next_token().c_str());
+    const std::string maxval = next_token();
+    ++i; // the single whitespace byte before the samples
+    const size_t n_size = size_t(pnm.n_width) * size_t(pnm.n_height) * size_t(pnm.n_channels);
+    if(!pnm.n_channels || maxval != "255" || i + n_size > bytes.size())
+        return false;
+    pnm.samples.assign(bytes.begin() + long(i), bytes.begin() + long(i + n_size));
+    return true;
+}
+
+Difference Compare(const tarnwick::Image &image, const Pnm &reference)
+{
+    double sum = 0.0;
+    int n_max = 0;
+    size_t n_count = 0;
+    for(int y = 0; y < image.n_height; ++y)
+        for(int x = 0; x < image.n_width; ++x) {
+            const uint32_t n_pixel = image.p_buffer[size_t(y) * size_t(image.n_width) + size_t(x)];
+            for(int c = 0; c < 3; ++c) {
+                const int n_ours = int(n_pixel >> (16 - 8 * c) & 0xFF);
+                const size_t n_index = (size_t(y) * size_t(reference.n_width) + size_t(x)) * size_t(reference.n_channels) +
+                                       size_t(reference.n_channels == 3 ? c : 0);
+                const int n_delta = n_ours - int(reference.samples[n_index]);
+                sum += double(n_delta) * n_delta;
+                n_max = std::max(n_max, std::abs(n_delta));
+                ++n_count;
+            }
+        }
+    const double mse = n_count ? sum / double(n_count) : 0.0;
+    return Difference{mse > 0.0 ? 10.0 * std::log10(255.0 * 255.0 / mse) : 99.0, n_max};
+}
+
+void ExpectCloseToReference(const std::string &jpeg_path, const std::string &reference_path)
+{
+    SCOPED_TRACE(jpeg_path);
+    Pnm reference;
+    ASSERT_TRUE(ReadPnm(reference_path, reference)) << reference_path;
+    ImagePtr p_image = test::DecodeJpegFile(jpeg_path);
+    ASSERT_TRUE(p_image);
+    ASSERT_EQ(p_image->n_width, reference.n_width);
+    ASSERT_EQ(p_image->n_height, reference.n_height);
+    EXPECT_EQ(p_image->n_bpp, 8);
+    EXPECT_EQ(p_image->b_grayscale, reference.n_channels == 1);
+    EXPECT_EQ(p_image->b_alpha, 0);
+    const size_t n_pixels = size_t(n_PixelCount(*p_image));
+    for(size_t i = 0; i < n_pixels; ++i) {
+        const uint32_t n_pixel = p_image->p_buffer[i];
+        ASSERT_EQ(n_pixel >> 24, 0xFFu) << "pixel " << i;
+        if(reference.n_channels == 1) {
+            ASSERT_EQ(n_pixel, 0xFF000000u | (n_pixel & 0xFF) * 0x010101u) << "pixel " << i;
+        }
+    }
+    const Difference difference = Compare(*p_image, reference);
+    const bool b_gray = reference.n_channels == 1;
+    EXPECT_GE(difference.psnr, b_gray ? kMinGrayPsnr : kMinColorPsnr);
+    EXPECT_LE(difference.n_max, b_gray ? kMaxGrayDifference : kMaxColorDifference);
+    std::printf("  %-30s %4d x %-4d PSNR %.2f dB, largest difference %d\n", jpeg_path.substr(jpeg_path.rfind('/') + 1).c_str(),
+                p_image->n_width, p_image->n_height, difference.psnr, difference.n_max);
 }
 
 } // namespace test

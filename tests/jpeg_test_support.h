@@ -1,6 +1,7 @@
-// JPEG test helpers: a real file holding given bytes, decoding bytes or a
-// path with the cause of a failure, byte builders for marker segments, and
-// the zigzag order as the diagonal walk.
+// JPEG test helpers: an InputBuffer over given bytes, decoding bytes or a
+// path with the cause of a failure, byte builders for marker segments, the
+// zigzag order as the diagonal walk, the inverse DCT's scale factors, and
+// the comparison with libjpeg's reference pictures.
 #ifndef TARNWICK_TESTS_JPEG_TEST_SUPPORT_H
 #define TARNWICK_TESTS_JPEG_TEST_SUPPORT_H
 
@@ -12,21 +13,6 @@
 #include "test_support.h"
 
 namespace test {
-
-// An anonymous temporary file (removed when closed) with the bytes written
-// and the position back at 0; closed with the object. get() is nullptr if the
-// file could not be made.
-class OpenBytesFile {
-public:
-    explicit OpenBytesFile(const Bytes &bytes);
-    ~OpenBytesFile();
-    OpenBytesFile(const OpenBytesFile &) = delete;
-    OpenBytesFile &operator=(const OpenBytesFile &) = delete;
-    FILE *get() const { return m_p_file; }
-
-private:
-    FILE *m_p_file;
-};
 
 // An InputBuffer attached to an open file holding the bytes.
 struct FileInput {
@@ -75,6 +61,34 @@ Bytes FlatScan(const Bytes &ids, int n_blocks = 1);
 // The zigzag sequence (natural index of each zigzag position 0..63), walked
 // diagonal by diagonal: odd diagonals run down-left, even ones up-right.
 std::vector<int> ZigzagWalk();
+
+// The inverse DCT's scale factor of row or column j in double precision:
+// 1 for j = 0, sqrt(2) cos(j pi / 16) else.
+double IdctScaleFactor(int j);
+
+// ---- Reference pictures ------------------------------------------------
+
+// A binary PGM (P5) or PPM (P6) with maxval 255.
+struct Pnm {
+    int n_width = 0, n_height = 0, n_channels = 0;
+    Bytes samples;
+};
+bool ReadPnm(const std::string &path, Pnm &pnm);
+
+struct Difference {
+    double psnr = 0.0;
+    int n_max = 0;
+};
+// Compares the decoded pixels with the reference channel by channel; a gray
+// reference is compared with each of the three colour bytes.
+Difference Compare(const tarnwick::Image &image, const Pnm &reference);
+
+// Decodes the JPEG file and expects an 8-bit opaque Image of the
+// reference's size, gray exactly when the reference is, within the
+// tolerance of libjpeg's float inverse DCT (see jpeg_files_test.cpp): at
+// least 42 dB PSNR and at most 5 levels apart for colour, 49 dB and 2 levels
+// for gray. Prints the figures.
+void ExpectCloseToReference(const std::string &jpeg_path, const std::string &reference_path);
 
 } // namespace test
 

@@ -57,20 +57,25 @@ check() {
   fi
 }
 
-# The choice byte of a whole-conversion crasher: extension and switches, as
-# in fuzz/fuzz_support.cpp.
-convert_args() { # choice-byte image-path header-path
+# The choice byte (first) and format byte (last) of a whole-conversion
+# crasher: extension and switches, as in fuzz/fuzz_support.cpp.
+convert_args() { # choice-byte format-byte image-path header-path
   local c=$1
-  local args=("$2" "$3")
+  local formats=("" "--rgb565" "--rgb565-swapped" "--mono" "--mono --dither" "--dither" "--mono --rgb"
+                 "--rgb565 --dither --mono")
+  local args=("$3" "$4")
   [ $((c & 0x04)) -ne 0 ] && args+=(--rle)
   [ $((c & 0x08)) -ne 0 ] && args+=(--rle-decoder)
   [ $((c & 0x10)) -ne 0 ] && args+=(--gray)
   [ $((c & 0x20)) -ne 0 ] && args+=(--verbose)
   [ $((c & 0x40)) -ne 0 ] && args+=(--unknown)
+  # shellcheck disable=SC2206
+  args+=(${formats[$2 & 7]})
   echo "${args[@]}"
 }
 
-switches=("" "--rle" "--rle --rle-decoder --gray" "--verbose --rle-decoder --rgb")
+switches=("" "--rle" "--rle --rle-decoder --gray" "--verbose --rle-decoder --rgb" "--rgb565 --rle --rle-decoder"
+          "--rgb565-swapped" "--mono --dither --rle --rle-decoder")
 out=$work/out.h
 # The exit status of a PNG file that loads: 255 when PNG support was not
 # built in.
@@ -82,12 +87,12 @@ n=0
 for image in tests/fixtures/tga/*.tga tests/fixtures/jpeg/*.jpg tests/fixtures/cjpeg_q*.jpg \
     tests/fixtures/magick_*.jpg; do
   # shellcheck disable=SC2086
-  check 0 "$image" "$out" ${switches[n % 4]}
+  check 0 "$image" "$out" ${switches[n % ${#switches[@]}]}
   n=$((n + 1))
 done
 for image in tests/fixtures/png/im_*.png tests/fixtures/png/pil_*.png; do
   # shellcheck disable=SC2086
-  check $png_loads "$image" "$out" ${switches[n % 4]}
+  check $png_loads "$image" "$out" ${switches[n % ${#switches[@]}]}
   n=$((n + 1))
 done
 # 4000 x 4000 from 2 KB, packed into a small header.
@@ -104,6 +109,9 @@ cp tests/fixtures/png/im_rgba16_interlaced.png "$work/icon.bin" # TGA, JPEG, the
 check $png_loads "$work/icon.bin" "$out" --verbose
 
 echo "== memcheck: inputs that must fail"
+for refused in tests/fixtures/cjpeg_arithmetic.jpg tests/fixtures/cmyk_magick.jpg; do
+  check 255 "$refused" "$out" --verbose
+done
 for crasher in tests/crashers/tga/* tests/crashers/jpeg/* tests/crashers/png/*; do
   [ -e "$crasher" ] || continue
   case $crasher in *.loads.*) want=0 ;; *) want=255 ;; esac
@@ -113,13 +121,14 @@ for crasher in tests/crashers/convert/*; do
   [ -e "$crasher" ] || continue
   case $crasher in *.loads.*) want=0 ;; *) want=255 ;; esac
   choice=$(od -An -tu1 -N1 "$crasher" | tr -d ' ')
+  format=$(tail -c 1 "$crasher" | od -An -tu1 | tr -d ' ')
   extensions=(.tga .jpg .bin .jpeg)
   extension=${extensions[choice & 3]}
   [ $((choice & 0x80)) -ne 0 ] && extension=.png
   image=$work/convert$extension
   tail -c +2 "$crasher" >"$image"
   # shellcheck disable=SC2046
-  check $want $(convert_args "$choice" "$image" "$out")
+  check $want $(convert_args "$choice" "$format" "$image" "$out")
 done
 for image in examples/sample.jpg examples/sample.tga tests/fixtures/tga/im_rgb24_rle.tga \
     tests/fixtures/jpeg/cjpeg_420_restart_row.jpg tests/fixtures/png/im_rgba16_interlaced.png \
@@ -157,6 +166,9 @@ check 255 "$work/missing" "$out"
 check 255 examples/sample.jpg /dev/full
 check 255 examples/sample.tga /dev/full --rle --rle-decoder
 check 255 examples/sample.tga "$work/no-such-folder/out.h"
+cp examples/sample.tga "$work/same.tga" # a header path that names the picture
+check 255 "$work/same.tga" "$work/./same.tga" --mono
+cmp -s examples/sample.tga "$work/same.tga" || { failures=$((failures + 1)); echo "FAILED: the picture was overwritten"; }
 check 0 # the usage text
 
 echo "memcheck: $((runs - failures)) passed, $failures failed"

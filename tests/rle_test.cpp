@@ -5,10 +5,12 @@
 
 #include "header_text.h"
 #include "rle_decoder_text.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace tarnwick;
+using test::Join;
 using test::Pixels;
 
 // The packed items of the pixels, parsed back from the item writer's text,
@@ -20,14 +22,6 @@ Pixels PackedItems(const Pixels &pixels, bool b_byte_items)
     EXPECT_TRUE(test::ParseItemText(text, items));
     EXPECT_EQ(text, test::ReferenceItemText(items, b_byte_items));
     return items;
-}
-
-Pixels Concat(std::initializer_list<Pixels> parts)
-{
-    Pixels all;
-    for(const Pixels &part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
 }
 
 // n gray values counting up from n_first, no two neighbours equal.
@@ -66,7 +60,7 @@ TEST(RunLengthPacker, GrayRunsAndLiteralsStopAt127)
 {
     EXPECT_EQ(PackedItems(Pixels(300, 9), true), (Pixels{0xff, 9, 0xff, 9, 0xae, 9}));
 
-    Pixels no_triples = Concat({Distinct(100), Distinct(100)}); // 0..99 twice
+    Pixels no_triples = Join({Distinct(100), Distinct(100)}); // 0..99 twice
     Pixels items = PackedItems(no_triples, true);
     ASSERT_EQ(items.size(), 202u);
     EXPECT_EQ(items[0], 0x7fu);
@@ -79,7 +73,7 @@ TEST(RunLengthPacker, TripleEndsALiteralOnlyWhenItLiesWithinTheLimit)
 {
     // 124 distinct values, then a triple that ends at the 127th pixel: it
     // ends the literal and starts a run.
-    Pixels items = PackedItems(Concat({Distinct(124), Pixels(3, 200), Distinct(5)}), true);
+    Pixels items = PackedItems(Join({Distinct(124), Pixels(3, 200), Distinct(5)}), true);
     ASSERT_GE(items.size(), 128u);
     EXPECT_EQ(items[0], 124u);
     EXPECT_EQ(items[125], 0x83u);
@@ -88,7 +82,7 @@ TEST(RunLengthPacker, TripleEndsALiteralOnlyWhenItLiesWithinTheLimit)
 
     // One pixel later the triple would reach past the limit: the literal takes
     // 127 pixels (two of the equal ones) and packing goes on after them.
-    items = PackedItems(Concat({Distinct(125), Pixels(5, 200)}), true);
+    items = PackedItems(Join({Distinct(125), Pixels(5, 200)}), true);
     ASSERT_EQ(items.size(), 130u);
     EXPECT_EQ(items[0], 0x7fu);
     EXPECT_EQ(items[126], 200u);
@@ -97,18 +91,18 @@ TEST(RunLengthPacker, TripleEndsALiteralOnlyWhenItLiesWithinTheLimit)
     EXPECT_EQ(items[129], 200u);
 
     // A literal that reaches 127 ends there although equal pixels follow.
-    items = PackedItems(Concat({Distinct(127), Pixels(2, 126)}), true);
-    EXPECT_EQ(items, Concat({{0x7f}, Distinct(127), {2, 126, 126}}));
+    items = PackedItems(Join({Distinct(127), Pixels(2, 126)}), true);
+    EXPECT_EQ(items, Join({{0x7f}, Distinct(127), {2, 126, 126}}));
 }
 
 TEST(RunLengthPacker, ThirtyTwoBitCountsAreNotCutAt127)
 {
-    EXPECT_EQ(PackedItems(Concat({Pixels(1000, A), {B}}), false), (Pixels{0x800003e8, A, 1, B}));
+    EXPECT_EQ(PackedItems(Join({Pixels(1000, A), {B}}), false), (Pixels{0x800003e8, A, 1, B}));
     Pixels alternating;
     for(int i = 0; i < 300; ++i)
         alternating.push_back(i % 2 ? A : B);
     Pixels items = PackedItems(alternating, false);
-    EXPECT_EQ(items, Concat({{300}, alternating}));
+    EXPECT_EQ(items, Join({{300}, alternating}));
 }
 
 TEST(RunLengthPacker, PacketsShareTheLineCounterWithValues)
@@ -200,7 +194,7 @@ TEST(RunLengthPacker, PackedHeaderHoldsPacketsAndNoDecoderUnlessAsked)
     rle.b_gray = rle.b_rle_decoder = true;
     text = test::HeaderText({5, 5, 5, 7}, 4, 1, rle, "p.tga", "p.h");
     EXPECT_NE(text.find("const unsigned char p_p_tga[] = {\n\t0x83, 0x05, 0x01, 0x07\n};\n\n"), std::string::npos);
-    EXPECT_NE(text.find("n_p_tga_height = 1;\n\n" + std::string(p_DecoderText(true)) + "\n#endif //__P_H_INCLUDED\n"),
+    EXPECT_NE(text.find("n_p_tga_height = 1;\n\n" + std::string(p_DecoderText(ItemKind::k8)) + "\n#endif //__P_H_INCLUDED\n"),
               std::string::npos);
 }
 
@@ -259,24 +253,16 @@ std::string ReplaceAll(std::string text, const std::string &from, const std::str
     return text;
 }
 
-TEST(DecoderText, BothTextsMatchTheirRenderingByteForByte)
+TEST(DecoderText, EveryTextMatchesItsRenderingByteForByte)
 {
     std::string expected32 = Rendered32BitDecoder();
-    EXPECT_EQ(std::string(p_DecoderText(false)), expected32);
+    EXPECT_EQ(std::string(p_DecoderText(ItemKind::k32)), expected32);
     // The 8-bit text differs only in the item type and the flag position.
     std::string expected8 = ReplaceAll(ReplaceAll(expected32, "unsigned __int32", "unsigned char"), " 31)", " 7)");
-    EXPECT_EQ(std::string(p_DecoderText(true)), expected8);
-
-    std::string text8 = p_DecoderText(true);
-    EXPECT_NE(text8.find("\n\t\tbool b_compress = (*p_image >> 7) != 0;\n"
-                         "\t\tint n_run_length = *p_image & ((1u << 7) - 1);\n"),
-              std::string::npos);
-    EXPECT_NE(text8.find("\n\t\t\tfor(unsigned char *p_end2 = p_dest + n_run_length;\n"
-                         "\t\t\t   p_dest != p_end2; ++ p_dest, ++ p_image)\n"),
-              std::string::npos);
-    EXPECT_EQ(text8.find("__int32"), std::string::npos);
-    EXPECT_EQ(text8.find("31"), std::string::npos);
-    EXPECT_EQ(text8.substr(text8.size() - 4), "\n};\n");
+    EXPECT_EQ(std::string(p_DecoderText(ItemKind::k8)), expected8);
+    // So does the 16-bit text.
+    std::string expected16 = ReplaceAll(ReplaceAll(expected32, "unsigned __int32", "unsigned short"), " 31)", " 15)");
+    EXPECT_EQ(std::string(p_DecoderText(ItemKind::k16)), expected16);
 }
 
 } // namespace

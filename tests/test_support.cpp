@@ -9,14 +9,6 @@
 
 namespace test {
 
-Bytes Join(std::initializer_list<Bytes> parts)
-{
-    Bytes bytes;
-    for(const Bytes &part : parts)
-        bytes.insert(bytes.end(), part.begin(), part.end());
-    return bytes;
-}
-
 Bytes ReadFileBytes(const std::string &path)
 {
     Bytes bytes;
@@ -55,6 +47,27 @@ bool FileExists(const std::string &path)
 {
     struct stat info;
     return stat(path.c_str(), &info) == 0;
+}
+
+bool CopyFile(const std::string &from_path, const std::string &to_path)
+{
+    const Bytes bytes = ReadFileBytes(from_path);
+    return !bytes.empty() && WriteFileBytes(to_path, bytes);
+}
+
+OpenBytesFile::OpenBytesFile(const Bytes &bytes) : m_p_file(std::tmpfile())
+{
+    if(m_p_file && ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_p_file) != bytes.size()) ||
+                    std::fseek(m_p_file, 0, SEEK_SET) != 0)) {
+        std::fclose(m_p_file);
+        m_p_file = nullptr;
+    }
+}
+
+OpenBytesFile::~OpenBytesFile()
+{
+    if(m_p_file)
+        std::fclose(m_p_file);
 }
 
 std::string Fixture(const std::string &name)

@@ -4,6 +4,7 @@
 #define TARNWICK_TESTS_TEST_SUPPORT_H
 
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -15,8 +16,15 @@ namespace test {
 
 using Bytes = std::vector<uint8_t>;
 
-// The parts one after the other.
-Bytes Join(std::initializer_list<Bytes> parts);
+// The parts one after the other: bytes, pixels, items.
+template <typename T>
+std::vector<T> Join(std::initializer_list<std::vector<T>> parts)
+{
+    std::vector<T> all;
+    for(const std::vector<T> &part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
 
 // An Image that a loader returned, released with FreeImage.
 struct ImageDeleter {
@@ -30,6 +38,23 @@ std::string ReadFileText(const std::string &path);
 bool WriteFileBytes(const std::string &path, const Bytes &bytes);
 bool WriteFileText(const std::string &path, const std::string &text);
 bool FileExists(const std::string &path);
+// Copies a file (a committed picture into a temporary folder, say).
+bool CopyFile(const std::string &from_path, const std::string &to_path);
+
+// An anonymous temporary file (removed when closed) with the bytes written
+// and the position back at 0; closed with the object. get() is nullptr if the
+// file could not be made.
+class OpenBytesFile {
+public:
+    explicit OpenBytesFile(const Bytes &bytes);
+    ~OpenBytesFile();
+    OpenBytesFile(const OpenBytesFile &) = delete;
+    OpenBytesFile &operator=(const OpenBytesFile &) = delete;
+    FILE *get() const { return m_p_file; }
+
+private:
+    FILE *m_p_file;
+};
 
 // Path of a committed fixture under tests/fixtures.
 std::string Fixture(const std::string &name);

@@ -50,16 +50,6 @@ protected:
         return ImagePtr(LoadTgaImage(path.c_str(), &failure));
     }
 
-    // Opens a file holding the bytes, for the row readers.
-    FILE *OpenWith(const Bytes &bytes)
-    {
-        const std::string path = dir.File("pixels.bin");
-        EXPECT_TRUE(test::WriteFileBytes(path, bytes));
-        FILE *p_file = std::fopen(path.c_str(), "rb");
-        EXPECT_NE(p_file, nullptr);
-        return p_file;
-    }
-
     std::vector<uint32_t> Pixels(const Image &image)
     {
         return std::vector<uint32_t>(image.p_buffer, image.p_buffer + n_PixelCount(image));
@@ -139,27 +129,25 @@ TEST(TgaPixelKinds, Expand16BitPixelWidensByTruncatedScaling)
 TEST_F(TgaTest, RawKindsConvertEachFilePixel)
 {
     uint32_t pixel = 0;
-    FILE *p_file = OpenWith({0x10, 0x20, 0x30});
-    EXPECT_TRUE(ReadRawPixels(&pixel, 1, p_file, TgaPixelKind::k24Bit, kNoColorMap));
+    const test::OpenBytesFile rgb({0x10, 0x20, 0x30});
+    EXPECT_TRUE(ReadRawPixels(&pixel, 1, rgb.get(), TgaPixelKind::k24Bit, kNoColorMap));
     EXPECT_EQ(pixel, 0xFF302010u);
-    std::fclose(p_file);
 
-    p_file = OpenWith({0x10, 0x20, 0x30, 0x00});
-    EXPECT_TRUE(ReadRawPixels(&pixel, 1, p_file, TgaPixelKind::k32Bit, kNoColorMap));
+    const test::OpenBytesFile rgba({0x10, 0x20, 0x30, 0x00});
+    EXPECT_TRUE(ReadRawPixels(&pixel, 1, rgba.get(), TgaPixelKind::k32Bit, kNoColorMap));
     EXPECT_EQ(pixel, 0x00302010u); // an alpha of 0 stays 0
-    std::fclose(p_file);
 
-    p_file = OpenWith({0x21, 0x04});
-    EXPECT_TRUE(ReadRawPixels(&pixel, 1, p_file, TgaPixelKind::k16Bit, kNoColorMap));
+    const test::OpenBytesFile sixteen({0x21, 0x04});
+    EXPECT_TRUE(ReadRawPixels(&pixel, 1, sixteen.get(), TgaPixelKind::k16Bit, kNoColorMap));
     EXPECT_EQ(pixel, 0xFF080808u);
-    std::fclose(p_file);
 }
 
 TEST_F(TgaTest, RawReadsStopExactlyAfterTheirPixels)
 {
     Bytes data(300, 0x55);
     data.push_back(0xEE); // must not be consumed
-    FILE *p_file = OpenWith(data);
+    const test::OpenBytesFile file(data);
+    FILE *p_file = file.get();
     std::vector<uint32_t> pixels(300, 0xDEADBEEF);
 
     EXPECT_TRUE(ReadRawPixels(pixels.data(), 0, p_file, TgaPixelKind::k24Bit, kNoColorMap));
@@ -170,13 +158,13 @@ TEST_F(TgaTest, RawReadsStopExactlyAfterTheirPixels)
     EXPECT_EQ(std::ftell(p_file), 300);
     EXPECT_EQ(pixels[99], 0xFF555555u);
     EXPECT_EQ(pixels[100], 0xDEADBEEFu);
-    std::fclose(p_file);
 
     // 257 one-byte pixels span two staging blocks.
     Bytes indexes(258);
     for(size_t i = 0; i < indexes.size(); ++i)
         indexes[i] = uint8_t(i);
-    p_file = OpenWith(indexes);
+    const test::OpenBytesFile index_file(indexes);
+    p_file = index_file.get();
     uint32_t ramp[256];
     for(uint32_t i = 0; i < 256; ++i)
         ramp[i] = 0xFF000000u + i * 0x010101u;
@@ -186,7 +174,6 @@ TEST_F(TgaTest, RawReadsStopExactlyAfterTheirPixels)
     EXPECT_EQ(out[255], 0xFFFFFFFFu);
     EXPECT_EQ(out[256], 0xFF000000u); // byte 256 & 0xFF = 0
     EXPECT_FALSE(ReadRawPixels(out.data(), 2, p_file, TgaPixelKind::kIndex, TgaColorMap{ramp, 256, 0}));
-    std::fclose(p_file);
 }
 
 // ------------------------------------------------------------ whole images
@@ -413,11 +400,11 @@ protected:
         for(uint32_t i = 0; i < 256; ++i)
             m_ramp[i] = 0xFF000000u + i * 0x010101u;
         out.assign(size_t(n_count > 0 ? n_count : 0) + 1, 0xDEADBEEF);
-        FILE *p_file = OpenWith(bytes);
-        const bool b_ok = ReadRlePixels(out.data(), n_count, p_file, TgaPixelKind::kIndex, TgaColorMap{m_ramp, 256, 0});
+        const test::OpenBytesFile file(bytes);
+        const bool b_ok =
+            ReadRlePixels(out.data(), n_count, file.get(), TgaPixelKind::kIndex, TgaColorMap{m_ramp, 256, 0});
         if(p_position)
-            *p_position = std::ftell(p_file);
-        std::fclose(p_file);
+            *p_position = std::ftell(file.get());
         return b_ok;
     }
 

@@ -4,7 +4,8 @@
 // viewers open, so you can see what went into the binary.
 //
 // Every such header defines its own p_DecompressRLEImage, so each one is
-// included inside a namespace of its own.
+// included inside a namespace of its own. (Headers of different item types,
+// 32-bit, 16-bit and 8-bit, could share one: their functions are overloads.)
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -17,6 +18,12 @@ namespace painting {
 }
 namespace painting_gray {
 #include "sample_tga_gray.h" // the same picture, one 8-bit gray value per pixel
+}
+namespace photo_rgb565 {
+#include "sample_jpg_rgb565.h" // the photo as 16-bit RGB565 values (unsigned short)
+}
+namespace painting_mono {
+#include "sample_tga_mono.h" // the picture, 1 bit per pixel (dithered): rows of n_sample_tga_row_bytes bytes
 }
 
 namespace {
@@ -60,6 +67,40 @@ bool UnpackAndWrite(Pixel *(*p_Decompress)(const Pixel *, int), const Pixel *p_p
     return b_ok;
 }
 
+// Writes RGB565 pixels as a PPM file: each channel widened back to 8 bits by
+// repeating its top bits (31 -> 255, 63 -> 255).
+bool WriteRgb565AsPpm(const std::string &path, const unsigned short *p_pixels, unsigned int n_width,
+                      unsigned int n_height)
+{
+    std::FILE *p_file = std::fopen(path.c_str(), "wb");
+    if(!p_file)
+        return false;
+    std::fputs(Header("P6\n%u %u\n255\n", n_width, n_height).c_str(), p_file);
+    for(unsigned int i = 0; i < n_width * n_height; ++i) {
+        const unsigned int n_red = p_pixels[i] >> 11, n_green = p_pixels[i] >> 5 & 63, n_blue = p_pixels[i] & 31;
+        std::fputc(static_cast<int>(n_red << 3 | n_red >> 2), p_file);
+        std::fputc(static_cast<int>(n_green << 2 | n_green >> 4), p_file);
+        std::fputc(static_cast<int>(n_blue << 3 | n_blue >> 2), p_file);
+    }
+    return std::fclose(p_file) == 0;
+}
+
+// Writes 1-bit rows as a PBM file. Both lay out rows of (width + 7) / 8 bytes
+// with the leftmost pixel in the top bit, but in PBM a set bit is black while
+// Tarnwick sets it for a light pixel, so every byte is inverted (padding bits
+// included, which PBM ignores).
+bool WriteMonoAsPbm(const std::string &path, const unsigned char *p_rows, unsigned int n_row_bytes,
+                    unsigned int n_width, unsigned int n_height)
+{
+    std::FILE *p_file = std::fopen(path.c_str(), "wb");
+    if(!p_file)
+        return false;
+    std::fputs(Header("P4\n%u %u\n", n_width, n_height).c_str(), p_file);
+    for(unsigned int i = 0; i < n_row_bytes * n_height; ++i)
+        std::fputc(static_cast<unsigned char>(~p_rows[i]), p_file);
+    return std::fclose(p_file) == 0;
+}
+
 } // namespace
 
 int main(int n_argc, char **p_argv)
@@ -76,6 +117,25 @@ int main(int n_argc, char **p_argv)
     b_ok = UnpackAndWrite(painting_gray::p_DecompressRLEImage, painting_gray::p_sample_tga,
                           painting_gray::n_sample_tga_width, painting_gray::n_sample_tga_height,
                           folder + "sample_tga_gray.pgm", p_pgm, {0}) && b_ok;
+
+
+    {
+        using namespace photo_rgb565;
+        // One unsigned short per pixel.
+        unsigned short *p_pixels = p_DecompressRLEImage(p_sample_jpg, int(n_sample_jpg_width * n_sample_jpg_height));
+        b_ok = p_pixels && WriteRgb565AsPpm(folder + "sample_jpg_rgb565.ppm", p_pixels, n_sample_jpg_width,
+                                            n_sample_jpg_height) && b_ok;
+        delete[] p_pixels;
+    }
+    {
+        using namespace painting_mono;
+        // The packed items are bytes of rows: unpack row bytes x height of them.
+        const unsigned int n_bytes = n_sample_tga_row_bytes * n_sample_tga_height;
+        unsigned char *p_rows = p_DecompressRLEImage(p_sample_tga, int(n_bytes));
+        b_ok = p_rows && WriteMonoAsPbm(folder + "sample_tga_mono.pbm", p_rows, n_sample_tga_row_bytes,
+                                        n_sample_tga_width, n_sample_tga_height) && b_ok;
+        delete[] p_rows;
+    }
 
     if(!b_ok)
         std::fprintf(stderr, "error: could not write the pictures to '%s'\n", folder.empty() ? "." : folder.c_str());

@@ -4,8 +4,10 @@
 # extension and the switches, see fuzz/fuzz_support.h). Small pictures keep
 # the fuzzer fast; the set covers what real encoders write: baseline 4:4:4,
 # 4:2:0, 4:2:2, gray, restart intervals, optimised Huffman tables, one scan
-# per component, an extended sequential frame, and the segments that
-# ImageMagick and Pillow add.
+# per component, an extended sequential frame, the segments that
+# ImageMagick and Pillow add; progressive files of cjpeg and jpegtran, with
+# and without restart intervals and with successive approximation; and an
+# RGB file (components 'R', 'G', 'B', an Adobe segment).
 #   fuzz/corpus/make_jpeg_seeds.sh
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -24,6 +26,13 @@ cjpeg -quality 75 -grayscale "$work/src.ppm" > jpeg/cjpeg_gray.jpg
 cjpeg -quality 75 -sample 2x2 -restart 1B "$work/src.ppm" > jpeg/cjpeg_420_restart.jpg
 cjpeg -quality 75 -sample 1x1 -scans "$work/scans.txt" -restart 2B "$work/src.ppm" > jpeg/cjpeg_444_scans_restart.jpg
 cjpeg -quality 5 -sample 2x2 "$work/small.ppm" > jpeg/cjpeg_420_16bit_tables.jpg
+cjpeg -quality 75 -sample 2x2 -progressive "$work/src.ppm" > jpeg/cjpeg_prog_420.jpg
+cjpeg -quality 75 -grayscale -progressive -restart 1B "$work/small.ppm" > jpeg/cjpeg_prog_gray_restart.jpg
+printf '0: 0 0 0 1;\n1 2: 0 0 0 0;\n0: 1 9 0 2;\n0: 10 63 0 0;\n1: 1 63 0 1;\n2: 1 63 0 0;\n0: 1 9 2 1;\n0: 0 0 1 0;\n0: 1 9 1 0;\n1: 1 63 1 0;\n' > "$work/approximation.txt"
+cjpeg -quality 75 -sample 1x1 -scans "$work/approximation.txt" "$work/small.ppm" > jpeg/cjpeg_prog_444_approximation.jpg
+jpegtran -progressive jpeg/cjpeg_444.jpg > jpeg/jpegtran_prog_444.jpg
+jpegtran -progressive -restart 2B jpeg/cjpeg_422_optimize.jpg > jpeg/jpegtran_prog_422_restart.jpg
+cjpeg -quality 75 -rgb "$work/small.ppm" > jpeg/cjpeg_rgb.jpg
 /usr/bin/convert "$work/src.ppm" -quality 80 -sampling-factor 2x2 -set comment "seed" jpeg/magick_420_comment.jpg
 /usr/bin/python3 - "$work/src.ppm" <<'PY'
 import sys

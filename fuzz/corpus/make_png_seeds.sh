@@ -35,6 +35,8 @@ PY
 
 # Choice bytes: 0x80 a .png name, 0x02 an unknown extension (TGA and JPEG are
 # tried first); 0x04 --rle, 0x08 --rle-decoder, 0x10 --gray, 0x20 --verbose.
+# The last byte of a PNG file, that of IEND's CRC (0x82), also picks the
+# output format --rgb565-swapped.
 choice=(80 8c 02 b4)
 n=0
 for seed in png/*.png; do

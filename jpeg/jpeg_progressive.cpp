@@ -1,0 +1,460 @@
+// Progressive scans, after ITU-T T.81 Annex G (Huffman coding).
+//
+// Four kinds of scan, by the band and the approximation they carry:
+//   DC first   (Ss = 0, Ah = 0): per block a DC difference, as in a
+//              sequential scan, added to the component's predictor; the
+//              coefficient is the predictor shifted left by Al. Interleaved
+//              or not, on the MCU grid of a sequential scan.
+//   DC refine  (Ss = 0, Ah > 0): one raw bit per block, bit Al of the DC.
+//   AC first   (Ss > 0, Ah = 0): one component, one block per MCU. Run/size
+//              symbols as in a sequential scan, the values shifted left by
+//              Al; a symbol of size 0 and run r < 15 ends the band of this
+//              block and of the next 2^r - 1 + (r more bits) blocks: an
+//              end-of-band run.
+//   AC refine  (Ss > 0, Ah > 0): one component. Each coefficient already
+//              non-zero gets one correction bit (1: its magnitude grows by
+//              2^Al); each symbol (run r, size 1) places a new coefficient of
+//              +-2^Al after r zero coefficients, passing over and correcting
+//              the non-zero ones on the way; end-of-band runs as above, whose
+//              blocks still take the correction bits of their non-zero
+//              coefficients.
+// Restart markers end every n_restart_interval MCUs: the DC predictors and
+// the end-of-band run start again at 0.
+//
+// Work stays in proportion to the data. A block costs at least one bit in
+// the component's DC first scan, and an AC scan of a component whose DC
+// first scan is not complete is refused, as is the end of the image before
+// every component's is; a DC scan or an AC first scan reads data for every
+// block it touches, except for the blocks of end-of-band runs, which it
+// passes over at once (a run of up to 32767 blocks costs one symbol). Only
+// a refinement's end-of-band run walks blocks without reading data, to find
+// their non-zero coefficients, and only when some block of the component
+// has one in the band. The progression lets each position of a component
+// take at most 14 scans (a first one, Al at most 13, then one per bit), and
+// JpegDecoder::kMaxScans bounds the scans of the image. Corrupt data fails the scan: a code matching nothing, a value past
+// the band, a refinement symbol of size other than 0 or 1, a DC size above
+// 16, or running out of input, which stops the scan at once.
+#include "jpeg_progressive.h"
+
+#include <cstdlib>
+
+#include "jpeg_bits.h"
+#include "jpeg_idct.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr int kMaxDcSize = 16; // a value of at most 16 bits
+// The largest Al (and Ah - 1) of a scan. libjpeg accepts the same: the
+// coefficients of 8-bit samples fit in 11 bits, 15 with the quantisation
+// tables' smallest step, and shifted by 13 they still fit in 16-bit storage.
+constexpr int kMaxApproximationBit = 13;
+constexpr int kLastZigzagPosition = 63;
+constexpr uint8_t kZeroRunSymbolRun = 15; // run 15, size 0: sixteen zeros
+
+enum class ScanKind { kDcFirst, kDcRefine, kAcFirst, kAcRefine };
+
+ScanKind KindOf(const ScanHeader &header)
+{
+    if(header.n_spectral_start == 0)
+        return header.n_bit_high == 0 ? ScanKind::kDcFirst : ScanKind::kDcRefine;
+    return header.n_bit_high == 0 ? ScanKind::kAcFirst : ScanKind::kAcRefine;
+}
+
+// Bits n_start..n_end (0..63) set.
+uint64_t n_BandMask(int n_start, int n_end)
+{
+    const uint64_t n_up_to_end = n_end == 63 ? ~uint64_t(0) : (uint64_t(1) << (n_end + 1)) - 1;
+    return n_up_to_end & ~((uint64_t(1) << n_start) - 1);
+}
+
+// 16-bit two's-complement arithmetic for coefficients of corrupt files,
+// which may leave the range of valid ones.
+inline int16_t n_ShiftedLeft(int16_t n_value, int n_bits)
+{
+    return int16_t(uint16_t(uint32_t(uint16_t(n_value)) << n_bits));
+}
+
+// The block of component n_index at block column and row (bx, by) of its
+// plane, or nullptr when the plane does not reach it.
+int16_t *p_BlockOf(const JpegDecoder &decoder, int n_index, int32_t n_bx, int32_t n_by)
+{
+    const int32_t n_blocks_across = decoder.n_plane_widths[n_index] / 8;
+    if(n_bx >= n_blocks_across || n_by >= decoder.n_plane_heights[n_index] / 8)
+        return nullptr;
+    return decoder.p_coefficients[n_index] + 64 * (size_t(n_by) * size_t(n_blocks_across) + size_t(n_bx));
+}
+
+// --- DC scans ------------------------------------------------------------------
+
+// The DC coefficients of the blocks of MCU n_mcu, in the order of a
+// sequential MCU. Blocks beyond a plane are decoded and dropped.
+bool DecodeDcMcu(JpegDecoder &decoder, const ScanHeader &header, bool b_first, int32_t n_mcu, BitWindow &window,
+                 InputBuffer &input)
+{
+    const int32_t n_mcu_row = n_mcu / header.n_mcus_per_row;
+    const int32_t n_mcu_col = n_mcu % header.n_mcus_per_row;
+    const int n_bit_low = header.n_bit_low;
+    for(int j = 0; j < header.n_scan_components; ++j) {
+        const ScanComponent &scan_component = header.scan_components[j];
+        const int n_index = scan_component.n_index;
+        const int n_across = scan_component.n_mcu_blocks_across;
+        const int n_down = scan_component.n_mcu_blocks_down;
+        int16_t &n_predictor = decoder.n_dc_predictors[n_index];
+        for(int n_block_row = 0; n_block_row < n_down; ++n_block_row) {
+            for(int n_block_col = 0; n_block_col < n_across; ++n_block_col) {
+                int16_t *p_block = p_BlockOf(decoder, n_index, n_across * n_mcu_col + n_block_col,
+                                             n_down * n_mcu_row + n_block_row);
+                int16_t n_dropped = 0;
+                int16_t &n_dc = p_block ? p_block[0] : n_dropped;
+                if(b_first) {
+                    uint8_t n_size = 0;
+                    if(!TakeSymbol(window, input, *scan_component.p_dc_table, scan_component.n_dc_start_length,
+                                   n_size) ||
+                       n_size > kMaxDcSize)
+                        return false;
+                    if(n_size)
+                        n_predictor = int16_t(uint16_t(n_predictor + TakeValue(window, input, n_size)));
+                    n_dc = n_ShiftedLeft(n_predictor, n_bit_low);
+                } else if(TakeBit(window, input)) {
+                    n_dc = int16_t(uint16_t(n_dc) | (1u << n_bit_low));
+                }
+            }
+        }
+    }
+    return !window.b_input_ended;
+}
+
+// --- AC scans ------------------------------------------------------------------
+
+// The first bits of the band of one block that no end-of-band run covers.
+// An end of band here sets n_eob_run to the number of blocks after this one
+// that the run covers too.
+bool DecodeAcFirstBlock(BitWindow &window, InputBuffer &input, const ScanHeader &header, int16_t *p_block,
+                        int32_t &n_eob_run, uint64_t &n_nonzero_positions)
+{
+    const ScanComponent &scan_component = header.scan_components[0];
+    for(int k = header.n_spectral_start; k <= header.n_spectral_end; ++k) {
+        uint8_t n_symbol = 0;
+        if(!TakeSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
+            return false;
+        const int n_run = n_symbol >> 4, n_size = n_symbol & 0x0F;
+        if(n_size) {
+            k += n_run;
+            if(k > header.n_spectral_end)
+                return false; // a value past the band
+            p_block[k] = n_ShiftedLeft(TakeValue(window, input, n_size), header.n_bit_low);
+            n_nonzero_positions |= uint64_t(1) << k;
+        } else if(n_run == kZeroRunSymbolRun) {
+            k += 15; // and the loop's step: sixteen zeros
+        } else {
+            n_eob_run = int32_t((1u << n_run) - 1 + TakeBits(window, input, n_run));
+            break;
+        }
+    }
+    return true;
+}
+
+// Adds 2^Al (n_bit) to the magnitude of a non-zero coefficient whose
+// correction bit is 1, unless that bit of it is set already.
+inline void CorrectCoefficient(int16_t &n_coefficient, int n_bit)
+{
+    if((n_coefficient & n_bit) == 0)
+        n_coefficient = int16_t(uint16_t(n_coefficient >= 0 ? n_coefficient + n_bit : n_coefficient - n_bit));
+}
+
+// Some coefficient at positions n_start..n_end of the block is not zero.
+// Most blocks of a refinement's end-of-band run have none: one pass, which
+// the compiler vectorises, finds out.
+inline bool b_AnyNonzero(const int16_t *p_block, int n_start, int n_end)
+{
+    int n_any = 0;
+    for(int k = n_start; k <= n_end; ++k)
+        n_any |= p_block[k];
+    return n_any != 0;
+}
+
+// The correction bits of the non-zero coefficients at positions
+// n_start..n_end of the block.
+void CorrectNonzeroCoefficients(BitWindow &window, InputBuffer &input, int16_t *p_block, int n_start, int n_end,
+                                int n_bit)
+{
+    for(int k = n_start; k <= n_end; ++k)
+        if(p_block[k] != 0 && TakeBit(window, input))
+            CorrectCoefficient(p_block[k], n_bit);
+}
+
+// One more bit of the band of one block that no end-of-band run covers. An
+// end of band here sets n_eob_run to the number of blocks after this one
+// that the run covers too.
+bool DecodeAcRefineBlock(BitWindow &window, InputBuffer &input, const ScanHeader &header, int16_t *p_block,
+                         int32_t &n_eob_run, uint64_t &n_nonzero_positions)
+{
+    const ScanComponent &scan_component = header.scan_components[0];
+    const int n_end = header.n_spectral_end;
+    const int n_bit = 1 << header.n_bit_low;
+    int k = header.n_spectral_start;
+    for(; k <= n_end; ++k) {
+        uint8_t n_symbol = 0;
+        if(!TakeSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
+            return false;
+        int n_run = n_symbol >> 4;
+        const int n_size = n_symbol & 0x0F;
+        int16_t n_new = 0;
+        if(n_size == 1) {
+            n_new = int16_t(TakeBit(window, input) ? n_bit : -n_bit);
+        } else if(n_size != 0) {
+            return false; // a new coefficient is always one bit
+        } else if(n_run != kZeroRunSymbolRun) {
+            n_eob_run = int32_t((1u << n_run) - 1 + TakeBits(window, input, n_run));
+            break;
+        }
+        // Pass over the non-zero coefficients, correcting each, and n_run
+        // zero ones; the next zero one takes the new coefficient. (A run of
+        // sixteen zeros stops on its sixteenth.)
+        for(; k <= n_end; ++k) {
+            if(p_block[k] != 0) {
+                if(TakeBit(window, input))
+                    CorrectCoefficient(p_block[k], n_bit);
+            } else if(--n_run < 0) {
+                break;
+            }
+        }
+        if(n_new) {
+            if(k > n_end)
+                return false; // no zero coefficient left for it
+            p_block[k] = n_new;
+            n_nonzero_positions |= uint64_t(1) << k;
+        }
+    }
+    // The rest of the band after an end of band.
+    CorrectNonzeroCoefficients(window, input, p_block, k, n_end, n_bit);
+    return true;
+}
+
+// Walks a component's own blocks in raster order through its store, whose
+// rows may be wider than the component (n_stride blocks a row).
+struct BlockCursor {
+    int16_t *p_store;
+    int32_t n_across; // the component's blocks a row
+    int32_t n_stride; // the store's blocks a row
+    int16_t *p_block;
+    int32_t n_column;
+};
+
+void SeekBlock(BlockCursor &cursor, int32_t n_block)
+{
+    cursor.n_column = n_block % cursor.n_across;
+    cursor.p_block =
+        cursor.p_store + 64 * (size_t(n_block / cursor.n_across) * size_t(cursor.n_stride) + size_t(cursor.n_column));
+}
+
+inline void AdvanceBlock(BlockCursor &cursor)
+{
+    cursor.p_block += 64;
+    if(++cursor.n_column == cursor.n_across) {
+        cursor.n_column = 0;
+        cursor.p_block += 64 * size_t(cursor.n_stride - cursor.n_across);
+    }
+}
+
+// Blocks n_first .. n_stop - 1 of an AC scan of one component, in raster
+// order over the component's own blocks (which lie inside its store:
+// checked with the scan header). n_eob_run carries the blocks of an
+// end-of-band run not yet passed.
+bool DecodeAcBlocks(JpegDecoder &decoder, const ScanHeader &header, bool b_first, int32_t n_first, int32_t n_stop,
+                    BitWindow &window, InputBuffer &input, int32_t &n_eob_run)
+{
+    const int n_index = header.scan_components[0].n_index;
+    uint64_t &n_nonzero_positions = decoder.n_nonzero_positions[n_index];
+    const uint64_t n_band = n_BandMask(header.n_spectral_start, header.n_spectral_end);
+    const int n_bit = 1 << header.n_bit_low;
+    BlockCursor cursor = {decoder.p_coefficients[n_index], header.n_mcus_per_row,
+                          decoder.n_plane_widths[n_index] / 8, nullptr, 0};
+    SeekBlock(cursor, n_first);
+    for(int32_t n_block = n_first; n_block < n_stop;) {
+        if(n_eob_run > 0) {
+            const int32_t n_run_end = n_stop - n_block < n_eob_run ? n_stop : n_block + n_eob_run;
+            n_eob_run -= n_run_end - n_block;
+            if(b_first || !(n_nonzero_positions & n_band)) {
+                // Nothing to do in these blocks: their band stays as it is.
+                n_block = n_run_end;
+                if(n_block < n_stop)
+                    SeekBlock(cursor, n_block);
+                continue;
+            }
+            // A refinement: the blocks' non-zero coefficients take their
+            // correction bits.
+            for(; n_block < n_run_end; ++n_block, AdvanceBlock(cursor))
+                if(b_AnyNonzero(cursor.p_block, header.n_spectral_start, header.n_spectral_end))
+                    CorrectNonzeroCoefficients(window, input, cursor.p_block, header.n_spectral_start,
+                                               header.n_spectral_end, n_bit);
+            if(window.b_input_ended)
+                return false;
+            continue;
+        }
+        const bool b_decoded =
+            b_first ? DecodeAcFirstBlock(window, input, header, cursor.p_block, n_eob_run, n_nonzero_positions)
+                    : DecodeAcRefineBlock(window, input, header, cursor.p_block, n_eob_run, n_nonzero_positions);
+        if(!b_decoded || window.b_input_ended)
+            return false;
+        ++n_block;
+        AdvanceBlock(cursor);
+    }
+    return true;
+}
+
+// MCUs n_first .. n_stop - 1 of the scan, with no restart marker among them.
+bool DecodeMcus(JpegDecoder &decoder, const ScanHeader &header, ScanKind kind, int32_t n_first, int32_t n_stop,
+                BitWindow &window, InputBuffer &input, int32_t &n_eob_run)
+{
+    if(kind == ScanKind::kAcFirst || kind == ScanKind::kAcRefine)
+        return DecodeAcBlocks(decoder, header, kind == ScanKind::kAcFirst, n_first, n_stop, window, input, n_eob_run);
+    for(int32_t n_mcu = n_first; n_mcu < n_stop; ++n_mcu)
+        if(!DecodeDcMcu(decoder, header, kind == ScanKind::kDcFirst, n_mcu, window, input))
+            return false;
+    return true;
+}
+
+// A DC first scan begins each component's data: its quantisation factors
+// are kept from here on.
+void KeepQuantFactors(JpegDecoder &decoder, const ScanHeader &header)
+{
+    for(int j = 0; j < header.n_scan_components; ++j) {
+        const ScanComponent &scan_component = header.scan_components[j];
+        const float *p_factors = decoder.quant_tables[scan_component.p_component->n_quant_table].factors;
+        for(int k = 0; k < 64; ++k)
+            decoder.dequant_factors[scan_component.n_index][k] = p_factors[k];
+    }
+}
+
+// The scan decoded all its MCUs: its positions now hold bits down to Al.
+void RecordScan(JpegDecoder &decoder, const ScanHeader &header, ScanKind kind)
+{
+    for(int j = 0; j < header.n_scan_components; ++j) {
+        const int n_index = header.scan_components[j].n_index;
+        for(int k = header.n_spectral_start; k <= header.n_spectral_end; ++k)
+            decoder.n_coefficient_bits[n_index][k] = int8_t(header.n_bit_low);
+        if(kind == ScanKind::kDcFirst)
+            decoder.n_dc_complete_bits |= uint8_t(1u << n_index);
+    }
+}
+
+} // namespace
+
+int16_t *AllocateCoefficientStore(size_t n_blocks)
+{
+    constexpr size_t kBlockBytes = 64 * sizeof(int16_t);
+    if(n_blocks > SIZE_MAX / kBlockBytes)
+        return nullptr;
+    // An empty frame still gets a block, so that nullptr means failure.
+    return static_cast<int16_t *>(std::calloc(n_blocks ? n_blocks : 1, kBlockBytes));
+}
+
+void FreeCoefficientStore(int16_t *p_store)
+{
+    std::free(p_store);
+}
+
+bool AllocateCoefficients(JpegDecoder &decoder)
+{
+    size_t n_offsets[JpegDecoder::kMaxComponents];
+    size_t n_blocks = 0;
+    for(int i = 0; i < decoder.n_components; ++i) {
+        n_offsets[i] = n_blocks;
+        n_blocks += size_t(decoder.n_plane_widths[i] / 8) * size_t(decoder.n_plane_heights[i] / 8);
+    }
+    decoder.p_coefficient_store = AllocateCoefficientStore(n_blocks);
+    if(!decoder.p_coefficient_store)
+        return FailDecode(decoder, LoadFailure::kOutOfMemory);
+    for(int i = 0; i < decoder.n_components; ++i) {
+        decoder.p_coefficients[i] = decoder.p_coefficient_store + 64 * n_offsets[i];
+        decoder.n_nonzero_positions[i] = 0;
+        for(int8_t &n_bits : decoder.n_coefficient_bits[i])
+            n_bits = -1;
+    }
+    return true;
+}
+
+bool b_IsValidProgressiveScan(const JpegDecoder &decoder, const ScanHeader &header)
+{
+    const int n_start = header.n_spectral_start, n_end = header.n_spectral_end;
+    const int n_high = header.n_bit_high, n_low = header.n_bit_low;
+    if(n_start > n_end || n_end > kLastZigzagPosition || (n_start == 0 && n_end != 0) ||
+       (n_start > 0 && header.n_scan_components != 1) || n_low > kMaxApproximationBit ||
+       (n_high != 0 && n_low != n_high - 1))
+        return false;
+    for(int j = 0; j < header.n_scan_components; ++j) {
+        const ScanComponent &scan_component = header.scan_components[j];
+        const int n_index = scan_component.n_index;
+        if(n_start > 0) {
+            // The DC first, and blocks that all lie in the store.
+            const FrameComponent &component = *scan_component.p_component;
+            if(!(decoder.n_dc_complete_bits >> n_index & 1) ||
+               component.n_blocks_across > decoder.n_plane_widths[n_index] / 8 ||
+               component.n_blocks_down > decoder.n_plane_heights[n_index] / 8)
+                return false;
+        }
+        const int n_expected = n_high == 0 ? -1 : n_high;
+        for(int k = n_start; k <= n_end; ++k)
+            if(decoder.n_coefficient_bits[n_index][k] != n_expected)
+                return false;
+    }
+    return true;
+}
+
+bool DecodeProgressiveScan(JpegDecoder &decoder, const ScanHeader &header, InputBuffer &input)
+{
+    const ScanKind kind = KindOf(header);
+    if(kind == ScanKind::kDcFirst)
+        KeepQuantFactors(decoder, header);
+    BitReader reader;
+    ClearBitReader(reader);
+    int32_t n_eob_run = 0;
+    // b_restart is only ever set together with a non-zero interval.
+    const int32_t n_interval = decoder.b_restart ? decoder.n_restart_interval : header.n_mcu_count;
+    for(int32_t n_mcu = 0; n_mcu < header.n_mcu_count;) {
+        const int32_t n_stop = header.n_mcu_count - n_mcu > n_interval ? n_mcu + n_interval : header.n_mcu_count;
+        // One window over the whole interval: nothing else reads the input
+        // until its restart marker.
+        BitWindow window = OpenWindow(reader, input);
+        const bool b_decoded = DecodeMcus(decoder, header, kind, n_mcu, n_stop, window, input, n_eob_run);
+        CloseWindow(window, reader, input);
+        if(!b_decoded)
+            return false;
+        n_mcu = n_stop;
+        if(n_mcu == header.n_mcu_count)
+            break;
+        // Any marker ends the interval; its restart number is not checked.
+        if(!HandleRestartMarker(decoder, input))
+            return false;
+        ResetBitReader(reader);
+        n_eob_run = 0;
+    }
+    RecordScan(decoder, header, kind);
+    return true;
+}
+
+void TransformCoefficients(JpegDecoder &decoder)
+{
+    for(int i = 0; i < decoder.n_components; ++i) {
+        const float *p_factors = decoder.dequant_factors[i];
+        const int32_t n_width = decoder.n_plane_widths[i];
+        const int32_t n_blocks_across = n_width / 8, n_blocks_down = decoder.n_plane_heights[i] / 8;
+        const int16_t *p_block = decoder.p_coefficients[i];
+        for(int32_t n_by = 0; n_by < n_blocks_down; ++n_by) {
+            int8_t *p_row = decoder.p_planes[i] + size_t(n_by) * 8 * size_t(n_width);
+            for(int32_t n_bx = 0; n_bx < n_blocks_across; ++n_bx, p_block += 64) {
+                // Dequantised in natural order, as a sequential scan gives
+                // them to StoreBlock: a zero coefficient is 0.0 either way.
+                float coefficients[64];
+                coefficients[0] = float(p_block[0]) * p_factors[0];
+                for(int k = 1; k < 64; ++k)
+                    coefficients[kZigzagToNatural[k - 1]] = float(p_block[k]) * p_factors[k];
+                StoreBlock(coefficients, p_row + 8 * n_bx, n_width);
+            }
+        }
+    }
+}
+
+} // namespace tarnwick

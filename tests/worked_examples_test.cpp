@@ -1,0 +1,97 @@
+// The worked examples of the README and the manual page, made by the program:
+// the 3 x 2 picture in every output format, and the packed 5 x 1 bar in
+// 16-bit items. Each expected text was worked out by hand (see the comments);
+// the program must write it, and both documents must quote it byte for byte
+// (the README indents it by four blanks).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_support.h"
+
+namespace {
+
+// 32-bit TGA, top row first: red, green, blue; white, gray 0x80, orange
+// ff8000 at alpha 0x80. Pixels are stored blue, green, red, alpha.
+const test::Bytes kDotsTga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 32, 0x28,
+                              0x00, 0x00, 0xff, 0xff, 0x00, 0xff, 0x00, 0xff, 0xff, 0x00, 0x00, 0xff,
+                              0xff, 0xff, 0xff, 0xff, 0x80, 0x80, 0x80, 0xff, 0x00, 0x80, 0xff, 0x80};
+// 24-bit TGA, 5 x 1: four black pixels and one white.
+const test::Bytes kBarTga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 1, 0, 24, 0x20,
+                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 0xff};
+
+struct WorkedExample {
+    const char *p_image;
+    const char *p_switches;
+    const char *p_excerpt; // from the array's declaration on
+};
+const WorkedExample kExamples[] = {
+    {"dots.tga", "",
+     "const unsigned __int32 p_dots_tga[] = {\n"
+     "\t0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff, 0xff808080, 0x80ff8000\n};\n"},
+    // 0.299 R + 0.587 G + 0.114 B truncated, alpha ignored: 76, 149, 29, 255,
+    // 128, and 255 * 0.299 + 128 * 0.587 = 151.4 for the orange.
+    {"dots.tga", " --gray",
+     "const unsigned char p_dots_tga[] = {\n\t0x4c, 0x95, 0x1d, 0xff, 0x80, 0x97\n};\n"},
+    // Gray 0x80: 16 << 11 | 32 << 5 | 16 = 0x8410. The orange over black is
+    // 128, 64, 0 (255 * 128 / 255, 128 * 128 / 255 = 64.25): 16 << 11 | 16 << 5.
+    {"dots.tga", " --rgb565",
+     "const unsigned short p_dots_tga[] = {\n\t0xf800, 0x07e0, 0x001f, 0xffff, 0x8410, 0x8200\n};\n"},
+    {"dots.tga", " --rgb565-swapped",
+     "const unsigned short p_dots_tga[] = {\n\t0x00f8, 0xe007, 0x1f00, 0xffff, 0x1084, 0x0082\n};\n"},
+    // Gray over black: 76, 149, 29 -> bits 010; 255, 128, 75 (128 * 0.299 +
+    // 64 * 0.587) -> bits 110; each row padded to one byte.
+    {"dots.tga", " --mono",
+     "const unsigned char p_dots_tga[] = {\n\t0x40, 0xc0\n};\n\n"
+     "const unsigned int n_dots_tga_width = 3;\nconst unsigned int n_dots_tga_height = 2;\n"
+     "const unsigned int n_dots_tga_row_bytes = 1;\n"},
+    // 76 clear, e 76: right +33 -> 182, below +23 -> 278, below right +4 -> 132.
+    // 182 set, e -73: right -31 -> -2, below left -13 -> 265, below -22 -> 110,
+    // below right -4 -> 71. -2 clear (its e * k / 16 are all 0). Row 1: 265
+    // set, e 10: right +4 -> 114; 114 clear, e 114: right +49 -> 120; 120
+    // clear. Bits 010 and 100.
+    {"dots.tga", " --mono --dither", "const unsigned char p_dots_tga[] = {\n\t0x40, 0x80\n};\n"},
+    // A run of four black (0x8004, 0x0000) and a literal of one white.
+    {"bar.tga", " --rgb565 --rle",
+     "const unsigned short p_bar_tga[] = {\n\t0x8004, 0x0000, 0x0001, 0xffff\n};\n"},
+};
+
+std::string Indented(const std::string &text)
+{
+    std::string indented;
+    for(size_t n_at = 0, n_end; (n_end = text.find('\n', n_at)) != std::string::npos; n_at = n_end + 1)
+        indented += (n_end > n_at ? "    " : "") + text.substr(n_at, n_end + 1 - n_at);
+    return indented;
+}
+
+TEST(WorkedExamples, TheProgramWritesThemAndTheDocumentsQuoteThemByteForByte)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(test::WriteFileBytes(dir.File("dots.tga"), kDotsTga));
+    ASSERT_TRUE(test::WriteFileBytes(dir.File("bar.tga"), kBarTga));
+    const std::string readme = test::ReadFileText(std::string(TARNWICK_SOURCE_DIR) + "/README.md");
+    const std::string manual = test::ReadFileText(std::string(TARNWICK_SOURCE_DIR) + "/doc/Tarnwick.1");
+    ASSERT_FALSE(readme.empty());
+    ASSERT_FALSE(manual.empty());
+
+    for(const WorkedExample &example : kExamples) {
+        const std::string label = std::string(example.p_image) + example.p_switches;
+        ASSERT_EQ(test::Shell("cd '" + dir.path() + "' && '" TARNWICK_EXE "' " + example.p_image + " out.h" +
+                              example.p_switches),
+                  0)
+            << label;
+        const std::string header = test::ReadFileText(dir.File("out.h"));
+        const size_t n_array = header.find("const unsigned ");
+        ASSERT_NE(n_array, std::string::npos) << label;
+        EXPECT_EQ(header.substr(n_array, std::string(example.p_excerpt).size()), example.p_excerpt) << label;
+        if(std::string(example.p_image) == "bar.tga") {
+            EXPECT_NE(readme.find("`0x8004, 0x0000, 0x0001, 0xffff`"), std::string::npos);
+            continue;
+        }
+        EXPECT_NE(readme.find(Indented(example.p_excerpt)), std::string::npos) << "README: " << label;
+        EXPECT_NE(manual.find(std::string("\n.RS\n") + example.p_excerpt + ".RE\n"), std::string::npos)
+            << "manual page: " << label;
+    }
+}
+
+} // namespace
