@@ -24,7 +24,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 python3 - "$work" <<'PY'
-import struct, sys
+import struct, sys, zlib
 out = sys.argv[1]
 
 def segment(marker, body):
@@ -127,6 +127,28 @@ def tga(image_type, width, height):
 # repetition packets of 128 pixels (4 bytes each).
 write('tga-65535x16383-one-row.tga', tga(2, 65535, 16383) + b'\x11' * (65535 * 3))
 write('tga-65535x16383-rle-one-row.tga', tga(10, 65535, 16383) + b'\xff\x01\x02\x03' * 511 + b'\xfe\x01\x02\x03')
+
+def png_chunk(kind, body):
+    return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body))
+
+def png(width, height, depth, color_type, interlace, middle):
+    header = struct.pack('>IIBBBBB', width, height, depth, color_type, 0, 0, interlace)
+    return b'\x89PNG\r\n\x1a\n' + png_chunk(b'IHDR', header) + middle + png_chunk(b'IEND', b'')
+
+# 1 KB declaring 65535 x 65535: 34 GB of 16-bit RGBA rows, and 537 MB of
+# interlaced 1-bit gray ones, against 1 MB that 1 KB of deflate can give.
+# The IDAT holds the start of the deflate stream of 1 MB of zeros.
+zeros = zlib.compress(bytes(1 << 20), 9)
+for name, depth, color_type, interlace in (('rgba16', 16, 6, 0), ('gray1-interlaced', 1, 0, 1)):
+    n_data = 1024 - len(png(1, 1, 1, 0, 0, b'')) - 12
+    write(f'png-65535x65535-{name}-1k.png',
+          png(65535, 65535, depth, color_type, interlace, png_chunk(b'IDAT', zeros[:n_data])))
+# 32767 x 32767 1-bit gray: 134 MB of rows, which a file of 131 KB could
+# hold, so the size of a skipped private chunk gets the header past the data
+# check and the 4 GiB pixel array is allocated; the IDAT then holds one row.
+row = zlib.compress(b'\x00' + bytes(4096), 9)
+write('png-32767x32767-gray1-padded-131k.png',
+      png(32767, 32767, 1, 0, 0, png_chunk(b'prVt', bytes(131000)) + png_chunk(b'IDAT', row)))
 PY
 
 failed=0
@@ -150,7 +172,7 @@ measure() { # name input-path size
   [ "$verdict" = ok ] || failed=1
 }
 
-for input in "$work"/*.jpg "$work"/*.tga; do
+for input in "$work"/*.jpg "$work"/*.tga "$work"/*.png; do
   measure "$(basename "$input")" "$input" "$(stat -c %s "$input")"
 done
 exit $failed

@@ -8,31 +8,36 @@
 # 2. Makes the inputs once, in DIR/bench-data/inputs: a 4000 x 3000 and a
 #    1024 x 768 photo-like picture (ImageMagick's plasma fractal with a fixed
 #    seed, blurred, with Gaussian noise), each as a 4:2:0 quality-90 JPEG made
-#    by cjpeg and as an uncompressed 24-bit TGA.
+#    by cjpeg and as an uncompressed 24-bit TGA; the 4000 x 3000 one also as
+#    a PNG (24-bit, written by ImageMagick), and a 4000 x 3000 interface-like
+#    picture of flat colours (panels, buttons, lines and text) as a PNG.
 # 3. Writes the SHA-256 of every header Tarnwick makes from every input with
 #    every switch set to DIR/bench-data/checksums.txt. The first run keeps a
 #    copy as checksums.first; later runs say whether they still match it, so a
 #    change that alters one output byte shows at once. --checksums-only
 #    stops after this step (exit status 1 when they differ).
 # 4. Checks that bench/pillow_header.py writes byte for byte Tarnwick's header
-#    for the TGA inputs (for a JPEG it decodes with Pillow's libjpeg, whose
+#    for the TGA and PNG inputs (for a JPEG it decodes with Pillow's libjpeg, whose
 #    integer transform and smooth chroma upsampling give slightly different
 #    pixel values: the share of differing items and the mean and largest
 #    difference of a colour channel are shown).
 # 5. Times, interleaved, N repetitions (default 5) of: Tarnwick with no
 #    switch, with --gray and with --rle; djpeg -ppm (the decode floor) and
-#    djpeg -dct float -nosmooth -ppm; the Pillow script; ImageMagick's
+#    djpeg -dct float -nosmooth -ppm for a JPEG, pngtopnm and `convert
+#    photo.png photo.ppm` for a PNG; the Pillow script; ImageMagick's
 #    `convert photo.jpg photo.h`. Every command writes a new file (the old one
 #    is removed and the disk synced beforehand, outside the timing) on the
 #    normal disk under DIR, or on /dev/shm with --shm. Medians and ratios
 #    to Tarnwick without switches are printed.
 # 6. Reports Tarnwick's peak resident memory (/usr/bin/time -v) against the
 #    pixel array plus the JPEG sample planes plus 8 MiB.
-# 7. Runs bench/stage_bench (Google Benchmark, medians of 5): decode, colour
-#    assembly, gray reduction, packing, item formatting and header writing.
+# 7. Runs bench/stage_bench (Google Benchmark, medians of 5): decode (JPEG,
+#    TGA, both PNG files), colour assembly, gray reduction, packing, item
+#    formatting and header writing.
 #
 # Needs cmake, g++, libbenchmark-dev, imagemagick (/usr/bin/convert),
-# libjpeg-turbo-progs (cjpeg, djpeg), python3-pil and GNU time.
+# libjpeg-turbo-progs (cjpeg, djpeg), netpbm (pngtopnm), python3-pil and GNU
+# time.
 set -euo pipefail
 
 SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
@@ -78,7 +83,28 @@ for size in $SIZES; do
   fi
   ls -l "$base.jpg" "$base.tga" | awk '{ print "  " $5 " bytes  " $NF }'
 done
-INPUTS="photo_4000x3000.jpg photo_4000x3000.tga photo_1024x768.jpg photo_1024x768.tga"
+if [ ! -f "$INPUT_DIR/photo_4000x3000.png" ]; then
+  /usr/bin/convert "$INPUT_DIR/photo_4000x3000.tga" -auto-orient png24:"$INPUT_DIR/photo_4000x3000.png"
+fi
+# Panels, a title bar, rows of buttons with outlines, separator lines and
+# text, in a dozen flat colours: what interface art looks like.
+if [ ! -f "$INPUT_DIR/ui_4000x3000.png" ]; then
+  draw=()
+  for ((row = 0; row < 10; ++row)); do
+    y=$((400 + row * 250))
+    for ((col = 0; col < 6; ++col)); do
+      x=$((200 + col * 620))
+      draw+=(-fill '#2d6cdf' -stroke '#1b3f86' -strokewidth 6 -draw "roundrectangle $x,$y $((x + 520)),$((y + 160)) 24,24")
+      draw+=(-stroke none -fill white -draw "text $((x + 60)),$((y + 105)) 'Button $row.$col'")
+    done
+    draw+=(-stroke '#c8ccd4' -strokewidth 4 -draw "line 100,$((y + 205)) 3900,$((y + 205))")
+  done
+  /usr/bin/convert -size 4000x3000 xc:'#f4f5f7' -fill '#20242c' -draw 'rectangle 0,0 3999,240' \
+    -fill '#e1e4ea' -draw 'rectangle 0,240 160,2999' -pointsize 64 -fill white -draw "text 80,150 'Tarnwick settings'" \
+    -pointsize 56 "${draw[@]}" png32:"$INPUT_DIR/ui_4000x3000.png"
+fi
+ls -l "$INPUT_DIR/photo_4000x3000.png" "$INPUT_DIR/ui_4000x3000.png" | awk '{ print "  " $5 " bytes  " $NF }'
+INPUTS="photo_4000x3000.jpg photo_4000x3000.tga photo_4000x3000.png ui_4000x3000.png photo_1024x768.jpg photo_1024x768.tga"
 
 # Every command runs in the input folder, so that the image path, and with it
 # the array name, is the same for every tool; the header path is the same too.
@@ -154,6 +180,10 @@ commands_for() {
     echo "djpeg -ppm|djpeg -ppm -outfile $OUT_DIR/photo.ppm $input"
     echo "djpeg -dct float -nosmooth|djpeg -dct float -nosmooth -ppm -outfile $OUT_DIR/photo.ppm $input"
   fi
+  if [ "${input##*.}" = png ]; then
+    echo "pngtopnm|pngtopnm $input >$OUT_DIR/photo.ppm"
+    echo "convert to ppm|/usr/bin/convert $input $OUT_DIR/photo.ppm"
+  fi
   echo "pillow script|/usr/bin/python3 $PILLOW_SCRIPT $input $HEADER"
   echo "imagemagick convert|/usr/bin/convert $input $HEADER"
 }
@@ -167,7 +197,7 @@ for ((rep = 1; rep <= REPS; ++rep)); do
       rm -f "$HEADER" "$OUT_DIR/photo.ppm"
       sync
       start=$EPOCHREALTIME
-      $command >/dev/null
+      eval "$command" >/dev/null
       end=$EPOCHREALTIME
       TIMES["$input|$label"]+=" $(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }')"
     done < <(commands_for "$input")
@@ -206,8 +236,8 @@ awk -v t="${MEDIANS["$big|tarnwick"]}" -v d="${MEDIANS["$big|djpeg -ppm"]}" \
 echo
 echo "== peak resident memory of Tarnwick (/usr/bin/time -v)"
 for input in $INPUTS; do
-  width=${input#photo_}; width=${width%%x*}
-  height=${input#*x}; height=${height%.*}
+  size=${input#*_}; size=${size%.*}
+  width=${size%%x*}; height=${size#*x}
   # Pixel array, plus for a 4:2:0 JPEG the Y plane and the two chroma planes,
   # each padded to multiples of 8 samples.
   budget=$(awk -v w="$width" -v h="$height" -v jpeg="$([ "${input##*.}" = jpg ] && echo 1 || echo 0)" 'BEGIN {
@@ -234,7 +264,7 @@ if [ "$RUN_STAGES" = 1 ]; then
   echo "== per-stage split (bench/stage_bench, median of 5, $big; headers to $DATA_DIR/out and /dev/shm;"
   echo "   byte rates in binary units: 1 G/s = 1 GiB/s = 1.074 GB/s)"
   stages=$("$BUILD_DIR/bench/stage_bench" "$INPUT_DIR/$big" "$INPUT_DIR/photo_4000x3000.tga" "$DATA_DIR/out" \
-    --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null | grep _median |
+    "$INPUT_DIR/photo_4000x3000.png" "$INPUT_DIR/ui_4000x3000.png" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null | grep _median |
     sed 's|/real_time_median||')
   echo "$stages" | awk '{ printf "  %-26s %8s %s", $1, $2, $3
     for (i = 6; i <= NF; ++i) if ($i ~ /bytes_per_second|header_MB/) printf "  %s", $i
@@ -252,4 +282,12 @@ if [ "$RUN_STAGES" = 1 ]; then
       printf "    JPEG decode stage / djpeg -dct float -nosmooth  %5.2f  (at most 2.5)   %s\n", d / f, (d / f <= 2.5) ? "met" : "NOT met"
       printf "    output stage, 32-bit header to disk         %5.2f GB/s  (at least 1.5) %s\n", w / 1e9, (w >= 1.5e9) ? "met" : "NOT met"
     }'
+  echo
+  echo "  PNG decode stage against whole decoding programs (file to PPM):"
+  for png in photo_4000x3000 ui_4000x3000; do
+    echo "$stages" | awk -v name="$png" -v p="${MEDIANS["$png.png|pngtopnm"]}" -v c="${MEDIANS["$png.png|convert to ppm"]}" '
+      function seconds(v, unit) { return unit == "ms" ? v / 1000 : unit == "us" ? v / 1e6 : v }
+      $1 == "Decode/Png/" name { d = seconds($2, $3) }
+      END { printf "    %-16s %6.3f s;  pngtopnm %6.3f s (%.2f x);  convert to ppm %6.3f s (%.2f x)\n", name, d, p, p / d, c, c / d }'
+  done
 fi

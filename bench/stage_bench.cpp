@@ -1,9 +1,11 @@
 // Time of each stage of a conversion, on real input files: JPEG decode (and
-// within it the colour assembly alone), TGA load, gray reduction, run-length
-// packing, item formatting, and writing the whole header to a file.
+// within it the colour assembly alone), TGA load, PNG decode, gray
+// reduction, run-length packing, item formatting, and writing the whole
+// header to a file.
 //
-//   build-bench/bench/stage_bench photo.jpg photo.tga OUT_DIR [--benchmark_... flags]
+//   build-bench/bench/stage_bench photo.jpg photo.tga OUT_DIR [picture.png ...] [--benchmark_... flags]
 //
+// Each PNG file given gets a decode benchmark of its own, named after it.
 // OUT_DIR is where the header files go (a folder on the normal disk; the
 // writing benchmarks also write once more to /dev/shm). bench/run_bench.sh
 // runs this with the inputs it makes; see the README's performance section.
@@ -23,6 +25,7 @@
 #include "jpeg_color.h"
 #include "jpeg_decoder.h"
 #include "jpeg_idct.h"
+#include "png_loader.h"
 #include "rle_packer.h"
 #include "tga_reader.h"
 
@@ -41,6 +44,12 @@ Image *LoadTga(const char *p_path)
 {
     LoadFailure failure;
     return LoadTgaImage(p_path, &failure);
+}
+
+Image *LoadPng(const char *p_path)
+{
+    LoadFailure failure;
+    return LoadPngImage(p_path, &failure);
 }
 
 struct StageInputs {
@@ -107,7 +116,7 @@ void JpegColorAssembly(benchmark::State &state, const StageInputs &inputs)
     if(!b_Decoded(state, photo))
         return;
     Image &image = *photo.p_image;
-    const FrameComponent components[3] = {{1, 2, 2, 1, 1, 0}, {2, 1, 1, 2, 2, 1}, {3, 1, 1, 2, 2, 1}};
+    const FrameComponent components[3] = {{1, 2, 2, 1, 1, 0, 0, 0}, {2, 1, 1, 2, 2, 1, 0, 0}, {3, 1, 1, 2, 2, 1, 0, 0}};
     const uint16_t n_plane_widths[4] = {uint16_t((image.n_width + 7) & ~7),
                                         uint16_t(((image.n_width + 1) / 2 + 7) & ~7),
                                         uint16_t(((image.n_width + 1) / 2 + 7) & ~7), 0};
@@ -166,6 +175,11 @@ void InverseDctStoreBlock(benchmark::State &state)
 void TgaLoad(benchmark::State &state, const StageInputs &inputs)
 {
     LoadRepeatedly(state, [&inputs] { return LoadTga(inputs.tga_path.c_str()); });
+}
+
+void PngDecode(benchmark::State &state, const std::string &path)
+{
+    LoadRepeatedly(state, [&path] { return LoadPng(path.c_str()); });
 }
 
 void GrayReduction(benchmark::State &state, const StageInputs &inputs)
@@ -266,8 +280,8 @@ void Configure(benchmark::internal::Benchmark *p_benchmark)
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    if(argc != 4) {
-        std::fprintf(stderr, "usage: stage_bench <photo.jpg> <photo.tga> <out-dir> [benchmark flags]\n");
+    if(argc < 4) {
+        std::fprintf(stderr, "usage: stage_bench <photo.jpg> <photo.tga> <out-dir> [picture.png ...] [benchmark flags]\n");
         return 2;
     }
     static const StageInputs inputs = {argv[1], argv[2], argv[3]};
@@ -279,6 +293,11 @@ int main(int argc, char **argv)
         ->Unit(benchmark::kMicrosecond)
         ->UseRealTime();
     Configure(benchmark::RegisterBenchmark("Decode/Tga", TgaLoad, inputs));
+    static std::vector<std::string> png_paths(argv + 4, argv + argc);
+    for(const std::string &path : png_paths) {
+        const std::string name = path.substr(path.rfind('/') + 1);
+        Configure(benchmark::RegisterBenchmark(("Decode/Png/" + name.substr(0, name.rfind('.'))).c_str(), PngDecode, path));
+    }
     Configure(benchmark::RegisterBenchmark("Gray/Reduce", GrayReduction, inputs));
     Configure(benchmark::RegisterBenchmark("Format/Plain32", FormatItems, inputs, false, false));
     Configure(benchmark::RegisterBenchmark("Format/Gray", FormatItems, inputs, true, false));

@@ -1,12 +1,12 @@
 // The conversion driver. It reads the command line, picks a loader by the
 // image path's extension (".tga" the TGA reader, ".jpg"/".jpeg" the JPEG
-// decoder, anything else TGA first and then JPEG), converts the pixels into
-// the items of the chosen output format (image/output_format.h: gray,
-// RGB565, 1-bit), calls the header writer (header/header_writer.h: all of the
-// header's text), and is the only layer that prints:
-// progress lines on standard output (with --verbose), the usage text, the
-// warning and the errors on standard error. With --verbose a failed load
-// also names its cause.
+// decoder, ".png" the PNG loader, anything else TGA, then JPEG, then PNG),
+// converts the pixels into the items of the chosen output format
+// (image/output_format.h: gray, RGB565, 1-bit), calls the header writer
+// (header/header_writer.h: all of the header's text), and is the only layer
+// that prints: progress lines on standard output (with --verbose), the usage
+// text, the warning and the errors on standard error. With --verbose a failed
+// load also names its cause.
 #include "driver.h"
 
 #include <cstdio>
@@ -16,6 +16,7 @@
 #include "image.h"
 #include "jpeg_decoder.h"
 #include "output_format.h"
+#include "png_loader.h"
 #include "tga_reader.h"
 
 namespace tarnwick {
@@ -64,7 +65,7 @@ bool ApplyFormatSwitch(const char *p_arg, OutputFormat &format)
     return false;
 }
 
-enum class ImageFormat { kTga, kJpeg, kUnknown };
+enum class ImageFormat { kTga, kJpeg, kPng, kUnknown };
 
 // Applies the switches that follow the two paths; warns about the others.
 ConversionOptions ParseSwitches(int n_argc, const char *const *p_argv)
@@ -107,6 +108,8 @@ ImageFormat FormatFromExtension(const char *p_path)
         return ImageFormat::kTga;
     if(b_EqualsIgnoringAsciiCase(p_dot, ".jpg") || b_EqualsIgnoringAsciiCase(p_dot, ".jpeg"))
         return ImageFormat::kJpeg;
+    if(b_EqualsIgnoringAsciiCase(p_dot, ".png"))
+        return ImageFormat::kPng;
     return ImageFormat::kUnknown;
 }
 
@@ -136,6 +139,9 @@ Image *LoadImage(const char *p_path, const ConversionOptions &options, LoadFailu
     case ImageFormat::kJpeg:
         PrintProgress(options, "loading image in JPEG format ...\n");
         return LoadJpegImage(p_path, &failure);
+    case ImageFormat::kPng:
+        PrintProgress(options, "loading image in PNG format ...\n");
+        return LoadPngImage(p_path, &failure);
     case ImageFormat::kUnknown:
         break;
     }
@@ -146,7 +152,13 @@ Image *LoadImage(const char *p_path, const ConversionOptions &options, LoadFailu
     PrintProgress(options, "attempting to load image in JPEG format ...\n");
     if(Image *p_image = LoadJpegImage(p_path, &failure))
         return p_image;
-    if(!b_FoundSignature(failure))
+    const LoadFailure jpeg_failure = failure;
+    PrintProgress(options, "attempting to load image in PNG format ...\n");
+    if(Image *p_image = LoadPngImage(p_path, &failure))
+        return p_image;
+    if(b_FoundSignature(jpeg_failure))
+        failure = jpeg_failure;
+    else if(!b_FoundSignature(failure))
         failure = tga_failure;
     return nullptr;
 }

@@ -1,6 +1,6 @@
 // The whole conversion, as the command line runs it. The first input byte
-// picks the image name's extension and the switches; the rest is the file,
-// whose last byte also picks the output format.
+// picks the image name's extension and the switches (see fuzz_support.h);
+// the rest is the file, whose last byte also picks the output format.
 #include <unistd.h>
 
 #include "driver.h"

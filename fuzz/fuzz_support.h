@@ -25,12 +25,13 @@ void AbortIfLargerThan(const Image *p_image, uint64_t n_max_pixels);
 
 // The command line that the whole-conversion target runs for one input: the
 // choice byte (the input's first) has its low two bits pick the image name's
-// extension (".tga", ".jpg", ".bin", ".jpeg"), its next bits add --rle,
-// --rle-decoder, --gray, --verbose and an unknown switch (bit 7 is kept for
-// another extension). The format byte (the input's last, which stays part of
-// the image file) adds output-format switches after those with its low three
-// bits; 0 adds none, so inputs from before these switches keep their command
-// line. Fills p_argv (room for kMaxFuzzArguments) and returns the count.
+// extension (".tga", ".jpg", ".bin", ".jpeg"), unless its top bit (0x80) is
+// set, which makes it ".png"; bits 2 to 6 add --rle, --rle-decoder, --gray,
+// --verbose and an unknown switch. The format byte (the input's last, which
+// stays part of the image file) adds output-format switches after those with
+// its low three bits; 0 adds none, so inputs from before these switches keep
+// their command line. Fills p_argv (room for kMaxFuzzArguments) and returns
+// the count.
 constexpr int kMaxFuzzArguments = 12;
 const char *p_FuzzImageExtension(uint8_t n_choice);
 int n_FuzzConversionArguments(uint8_t n_choice, uint8_t n_format_choice, const char *p_image_path,

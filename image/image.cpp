@@ -64,6 +64,7 @@ const char *DescribeLoadFailure(LoadFailure failure)
     case LoadFailure::kUnsupportedJpeg: return "this JPEG variant (DNL marker or JPG extension) is not supported";
     case LoadFailure::kUnsupportedTgaClass: return "this TGA image type is not supported";
     case LoadFailure::kUnsupportedTgaDepth: return "this TGA pixel or colour-map depth is not supported";
+    case LoadFailure::kPngNotBuiltIn: return "PNG support was not built in";
     }
     return "unknown failure";
 }

@@ -93,6 +93,7 @@ enum class LoadFailure : uint8_t {
     kUnsupportedJpeg,    // other JPEG features: DNL, the JPG extension frame
     kUnsupportedTgaClass,// a TGA image type other than 1, 2, 3, 9, 10, 11
     kUnsupportedTgaDepth,// a TGA pixel or colour-map depth other than 16, 24, 32
+    kPngNotBuiltIn,      // a PNG file, and the program was built without libpng
 };
 
 // A few words naming the cause, lower case, no line end ("arithmetic-coded

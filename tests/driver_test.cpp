@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "driver.h"
+#include "png_loader.h"
 #include "test_support.h"
 
 namespace {
@@ -125,6 +126,51 @@ TEST_F(DriverTest, ExtensionChoosesTheLoader)
     const test::RunResult result = RunTarnwick({path, dir.File("out.h")});
     EXPECT_EQ(result.n_exit_status, kFailure);
     EXPECT_EQ(result.err, "error: error loading image file '" + path + "'\n");
+}
+
+// ".png" in any letter case goes to the PNG loader alone; other names reach
+// it after TGA and JPEG, and a PNG file's cause wins over the TGA reader's.
+// A build without libpng says so.
+TEST_F(DriverTest, PngFilesByNameAndByFallback)
+{
+    const bool b_png = tarnwick::b_IsPngSupportBuiltIn();
+    const std::string png = test::Fixture("png/im_rgb8.png");
+    const std::string not_built_in = b_png ? "" : "error: PNG support was not built in\n";
+    for(const char *p_name : {"ICON.PNG", "icon.Png"}) {
+        const std::string path = Place(png, p_name);
+        const test::RunResult result = RunTarnwick({path, dir.File("out.h"), "--verbose"});
+        EXPECT_EQ(result.n_exit_status, b_png ? 0 : kFailure) << p_name;
+        EXPECT_EQ(result.out, b_png ? "loading image in PNG format ...\nwriting image data ... ok\n"
+                                    : "loading image in PNG format ...\n");
+        EXPECT_EQ(result.err, b_png ? "" : "error: error loading image file '" + path + "'\n" + not_built_in);
+    }
+
+    const std::string bin = Place(png, "icon.bin");
+    test::RunResult result = RunTarnwick({bin, dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(result.n_exit_status, b_png ? 0 : kFailure);
+    EXPECT_EQ(result.out, std::string("attempting to load image in TGA format ...\n"
+                                      "attempting to load image in JPEG format ...\n"
+                                      "attempting to load image in PNG format ...\n") +
+                              (b_png ? "writing image data ... ok\n" : ""));
+    if(b_png)
+        EXPECT_NE(test::ReadFileText(dir.File("out.h")).find("_icon_bin_width = 13;\n"), std::string::npos);
+    else
+        EXPECT_EQ(result.err, "error: error loading image file '" + bin + "'\n" + not_built_in);
+
+    // TGA content under a ".png" name is not tried as anything else.
+    const std::string tga = Place(Tga(), "photo.png");
+    result = RunTarnwick({tga, dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(result.n_exit_status, kFailure);
+    EXPECT_EQ(result.err, "error: error loading image file '" + tga + "'\nerror: not a PNG file (no PNG signature)\n");
+
+    // A cut PNG file without extension: the PNG loader found its signature.
+    const test::Bytes bytes = test::ReadFileBytes(png);
+    const std::string cut = dir.File("cut");
+    ASSERT_TRUE(test::WriteFileBytes(cut, test::Bytes(bytes.begin(), bytes.begin() + 200)));
+    result = RunTarnwick({cut, dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(result.n_exit_status, kFailure);
+    EXPECT_EQ(result.err, "error: error loading image file '" + cut + "'\n" +
+                              (b_png ? "error: the file ends before the picture does\n" : not_built_in));
 }
 
 TEST_F(DriverTest, MissingInputIsALoadErrorOnEveryPath)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs Tarnwick under valgrind's memcheck on the test images with several
 # switch combinations, and on inputs that must fail: the fuzzers' crashers,
-# truncated files, a missing file, a header path that cannot be written.
+# truncated and damaged files, a missing file, a header path that cannot be
+# written. With a build without libpng the PNG images must be refused.
 # Every run must be free of invalid accesses and leaks, must end with only
 # the three standard descriptors open, and must exit as expected (0 for a
 # conversion, 255 for a load or write error).
@@ -76,6 +77,10 @@ convert_args() { # choice-byte format-byte image-path header-path
 switches=("" "--rle" "--rle --rle-decoder --gray" "--verbose --rle-decoder --rgb" "--rgb565 --rle --rle-decoder"
           "--rgb565-swapped" "--mono --dither --rle --rle-decoder")
 out=$work/out.h
+# The exit status of a PNG file that loads: 255 when PNG support was not
+# built in.
+png_loads=0
+"$tarnwick" tests/fixtures/png/im_rgb8.png "$out" 2>/dev/null || png_loads=255
 
 echo "== memcheck: test images"
 n=0
@@ -85,6 +90,13 @@ for image in tests/fixtures/tga/*.tga tests/fixtures/jpeg/*.jpg tests/fixtures/c
   check 0 "$image" "$out" ${switches[n % ${#switches[@]}]}
   n=$((n + 1))
 done
+for image in tests/fixtures/png/im_*.png tests/fixtures/png/pil_*.png; do
+  # shellcheck disable=SC2086
+  check $png_loads "$image" "$out" ${switches[n % ${#switches[@]}]}
+  n=$((n + 1))
+done
+# 4000 x 4000 from 2 KB, packed into a small header.
+check $png_loads tests/fixtures/png/flat_4000x4000.png "$out" --rle
 for image in examples/sample.jpg examples/sample.tga; do
   for s in "${switches[@]}"; do
     # shellcheck disable=SC2086
@@ -93,12 +105,14 @@ for image in examples/sample.jpg examples/sample.tga; do
 done
 cp examples/sample.jpg "$work/sample.bin" # TGA is tried first, then JPEG
 check 0 "$work/sample.bin" "$out" --verbose
+cp tests/fixtures/png/im_rgba16_interlaced.png "$work/icon.bin" # TGA, JPEG, then PNG
+check $png_loads "$work/icon.bin" "$out" --verbose
 
 echo "== memcheck: inputs that must fail"
 for refused in tests/fixtures/cjpeg_arithmetic.jpg tests/fixtures/cmyk_magick.jpg; do
   check 255 "$refused" "$out" --verbose
 done
-for crasher in tests/crashers/tga/* tests/crashers/jpeg/*; do
+for crasher in tests/crashers/tga/* tests/crashers/jpeg/* tests/crashers/png/*; do
   [ -e "$crasher" ] || continue
   case $crasher in *.loads.*) want=0 ;; *) want=255 ;; esac
   check $want "$crasher" "$out" --rle
@@ -109,13 +123,16 @@ for crasher in tests/crashers/convert/*; do
   choice=$(od -An -tu1 -N1 "$crasher" | tr -d ' ')
   format=$(tail -c 1 "$crasher" | od -An -tu1 | tr -d ' ')
   extensions=(.tga .jpg .bin .jpeg)
-  image=$work/convert${extensions[choice & 3]}
+  extension=${extensions[choice & 3]}
+  [ $((choice & 0x80)) -ne 0 ] && extension=.png
+  image=$work/convert$extension
   tail -c +2 "$crasher" >"$image"
   # shellcheck disable=SC2046
   check $want $(convert_args "$choice" "$format" "$image" "$out")
 done
 for image in examples/sample.jpg examples/sample.tga tests/fixtures/tga/im_rgb24_rle.tga \
-    tests/fixtures/jpeg/cjpeg_420_restart_row.jpg; do
+    tests/fixtures/jpeg/cjpeg_420_restart_row.jpg tests/fixtures/png/im_rgba16_interlaced.png \
+    tests/fixtures/png/pil_pal8_trns.png; do
   size=$(stat -c %s "$image")
   extension=${image##*.}
   for keep in 1 17 100 $((size / 2)) $((size - 1)); do
@@ -123,7 +140,27 @@ for image in examples/sample.jpg examples/sample.tga tests/fixtures/tga/im_rgb24
     check 255 "$work/cut.$extension" "$out"
   done
 done
+# PNG files with a damaged CRC of IHDR or of IDAT, and with a deflate block
+# of the reserved type (its CRC made right again).
+for damage in crc:29 crc:848 deflate:; do
+  /usr/bin/python3 - tests/fixtures/png/im_rgba16_interlaced.png "$work/damaged.png" "$damage" <<'PY'
+import struct, sys, zlib
+data = bytearray(open(sys.argv[1], 'rb').read())
+kind, at = sys.argv[3].split(':')
+if kind == 'crc':
+    data[int(at)] ^= 1
+else:  # the IDAT's data starts at 119: zlib header, then the first block
+    data[121] |= 6
+    length = struct.unpack('>I', data[111:115])[0]
+    data[119 + length:123 + length] = struct.pack('>I', zlib.crc32(data[115:119 + length]))
+open(sys.argv[2], 'wb').write(data)
+PY
+  check 255 "$work/damaged.png" "$out" --verbose
+done
+cp examples/sample.tga "$work/not-a-png.png"
+check 255 "$work/not-a-png.png" "$out"
 check 255 "$work/missing.jpg" "$out"
+check 255 "$work/missing.png" "$out" --verbose
 check 255 "$work/missing.tga" "$out" --verbose
 check 255 "$work/missing" "$out"
 check 255 examples/sample.jpg /dev/full
