@@ -2,19 +2,29 @@
 
 #include <cstdlib>
 
+#include "memory_block.h"
+
 namespace tarnwick {
+namespace {
+
+// The byte count of the pixel array, which AllocateImage allocated and
+// FreeImage releases with.
+size_t n_PixelArrayBytes(int32_t n_width, int32_t n_height)
+{
+    return size_t(uint64_t(n_width) * uint64_t(n_height) * 4u);
+}
+
+} // namespace
 
 Image *AllocateImage(int32_t n_width, int32_t n_height)
 {
     if(!b_IsAllowedImageSize(n_width, n_height))
         return nullptr;
-    const uint64_t n_bytes = uint64_t(n_width) * uint64_t(n_height) * 4u;
-
     Image *p_image = static_cast<Image *>(std::malloc(sizeof(Image)));
     if(!p_image)
         return nullptr;
-    // malloc(0) may legally return nullptr; an empty image still gets a block.
-    p_image->p_buffer = static_cast<uint32_t *>(std::malloc(n_bytes ? size_t(n_bytes) : 1u));
+    // An empty image still gets a block. A large one is mapped in huge pages.
+    p_image->p_buffer = static_cast<uint32_t *>(AllocateBlock(n_PixelArrayBytes(n_width, n_height)));
     if(!p_image->p_buffer) {
         std::free(p_image);
         return nullptr;
@@ -31,7 +41,7 @@ void FreeImage(Image *p_image)
 {
     if(!p_image)
         return;
-    std::free(p_image->p_buffer);
+    FreeBlock(p_image->p_buffer, n_PixelArrayBytes(p_image->n_width, p_image->n_height));
     std::free(p_image);
 }
 

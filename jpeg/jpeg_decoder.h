@@ -21,6 +21,7 @@
 #ifndef TARNWICK_JPEG_DECODER_H
 #define TARNWICK_JPEG_DECODER_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -144,6 +145,7 @@ struct JpegDecoder {
     // n_plane_heights[i] / 8 rows: one block for each 8x8 block of its plane.
     // nullptr in a sequential frame and once released.
     int16_t *p_coefficient_store;
+    size_t n_coefficient_blocks; // blocks of 64 values in the store
     int16_t *p_coefficients[4];
     // The successive-approximation state of component i's zigzag position k:
     // -1 until a scan has coded its first bits, then the bit position Al of
@@ -205,6 +207,10 @@ bool ParseRestartInterval(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &
 bool ParseQuantTables(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 bool ParseHuffmanTables(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 bool ParseFrameHeader(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
+
+// Releases a sample plane of n_width x n_height bytes (a block of
+// memory_block.h); accepts nullptr.
+void FreePlane(int8_t *p_plane, uint16_t n_width, uint16_t n_height);
 
 // From the frame size and the components' sampling factors: n_h_max, n_v_max,
 // the MCU grid, and each component's upsampling factors and extent in blocks.

@@ -36,10 +36,11 @@
 // 16, or running out of input, which stops the scan at once.
 #include "jpeg_progressive.h"
 
-#include <cstdlib>
+#include <cstdint>
 
 #include "jpeg_bits.h"
 #include "jpeg_idct.h"
+#include "memory_block.h"
 
 namespace tarnwick {
 namespace {
@@ -347,13 +348,21 @@ int16_t *AllocateCoefficientStore(size_t n_blocks)
     constexpr size_t kBlockBytes = 64 * sizeof(int16_t);
     if(n_blocks > SIZE_MAX / kBlockBytes)
         return nullptr;
-    // An empty frame still gets a block, so that nullptr means failure.
-    return static_cast<int16_t *>(std::calloc(n_blocks ? n_blocks : 1, kBlockBytes));
+    return static_cast<int16_t *>(AllocateZeroedBlock(n_blocks * kBlockBytes));
 }
 
-void FreeCoefficientStore(int16_t *p_store)
+void FreeCoefficientStore(int16_t *p_store, size_t n_blocks)
 {
-    std::free(p_store);
+    FreeBlock(p_store, n_blocks * 64 * sizeof(int16_t));
+}
+
+void ReleaseCoefficients(JpegDecoder &decoder)
+{
+    FreeCoefficientStore(decoder.p_coefficient_store, decoder.n_coefficient_blocks);
+    decoder.p_coefficient_store = nullptr;
+    decoder.n_coefficient_blocks = 0;
+    for(int16_t *&p_coefficients : decoder.p_coefficients)
+        p_coefficients = nullptr;
 }
 
 bool AllocateCoefficients(JpegDecoder &decoder)
@@ -367,6 +376,7 @@ bool AllocateCoefficients(JpegDecoder &decoder)
     decoder.p_coefficient_store = AllocateCoefficientStore(n_blocks);
     if(!decoder.p_coefficient_store)
         return FailDecode(decoder, LoadFailure::kOutOfMemory);
+    decoder.n_coefficient_blocks = n_blocks;
     for(int i = 0; i < decoder.n_components; ++i) {
         decoder.p_coefficients[i] = decoder.p_coefficient_store + 64 * n_offsets[i];
         decoder.n_nonzero_positions[i] = 0;
