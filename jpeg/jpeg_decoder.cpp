@@ -554,6 +554,7 @@ bool ParseHuffmanTables(uint16_t, JpegDecoder &decoder, InputBuffer &input)
 
         HuffmanTable &table = decoder.huffman_tables[n_id][n_class];
         table.b_defined = 0;
+        table.b_lookahead_built = 0;
         if(!ReadHuffmanTable(input, table, n_left))
             return false;
         table.b_defined = 1;

@@ -36,12 +36,33 @@ struct QuantTable {
     float factors[64];  // zigzag order, times the inverse-DCT scale factors
 };
 
+// Codes of up to this many bits are found with one look at a table.
+constexpr int kLookaheadBits = 9;
+
 struct HuffmanTable {
     uint8_t b_defined;                    // a segment of this decode filled it
     uint8_t n_code_counts[16];            // [i]: codes of length i + 1
     const uint8_t *p_first_values[16];    // [i]: first symbol of length i + 1
     uint16_t n_first_codes[16];           // [i]: first canonical code of length i + 1
     uint8_t symbols[256];                 // by increasing code length
+
+    // The lookahead tables, built by BuildLookahead (jpeg_bits.h) at the
+    // first scan that decodes with the table, so that a file of nothing but
+    // table segments costs no more than their parsing; b_lookahead_built
+    // drops whenever a segment defines the table anew.
+    uint8_t b_lookahead_built;
+    // Index of the length where the search for a code longer than
+    // kLookaheadBits starts: kLookaheadBits, or the shortest length that has
+    // codes if that is longer.
+    uint8_t n_long_code_start;
+    // [p], p the next kLookaheadBits bits: the code they begin with, as its
+    // length in bits << 8 | its symbol; 0 when no code of up to
+    // kLookaheadBits bits matches.
+    uint16_t lookahead[1 << kLookaheadBits];
+    // [p]: for a symbol of run r and size s != 0 whose code and s value bits
+    // all lie within p, the value (EXTEND applied) << 16 | r << 8 | code
+    // length + s; 0 otherwise. (Used by the tables of AC coefficients.)
+    uint32_t coefficient_lookahead[1 << kLookaheadBits];
 };
 
 struct FrameComponent {

@@ -110,8 +110,7 @@ bool DecodeDcMcu(JpegDecoder &decoder, const ScanHeader &header, bool b_first, i
                 int16_t &n_dc = p_block ? p_block[0] : n_dropped;
                 if(b_first) {
                     uint8_t n_size = 0;
-                    if(!TakeSymbol(window, input, *scan_component.p_dc_table, scan_component.n_dc_start_length,
-                                   n_size) ||
+                    if(!TakeSymbol(window, input, *scan_component.p_dc_table, n_size) ||
                        n_size > kMaxDcSize)
                         return false;
                     if(n_size)
@@ -137,7 +136,7 @@ bool DecodeAcFirstBlock(BitWindow &window, InputBuffer &input, const ScanHeader 
     const ScanComponent &scan_component = header.scan_components[0];
     for(int k = header.n_spectral_start; k <= header.n_spectral_end; ++k) {
         uint8_t n_symbol = 0;
-        if(!TakeSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
+        if(!TakeSymbol(window, input, *scan_component.p_ac_table, n_symbol))
             return false;
         const int n_run = n_symbol >> 4, n_size = n_symbol & 0x0F;
         if(n_size) {
@@ -197,7 +196,7 @@ bool DecodeAcRefineBlock(BitWindow &window, InputBuffer &input, const ScanHeader
     int k = header.n_spectral_start;
     for(; k <= n_end; ++k) {
         uint8_t n_symbol = 0;
-        if(!TakeSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
+        if(!TakeSymbol(window, input, *scan_component.p_ac_table, n_symbol))
             return false;
         int n_run = n_symbol >> 4;
         const int n_size = n_symbol & 0x0F;

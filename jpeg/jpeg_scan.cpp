@@ -69,14 +69,12 @@ bool SelectTables(const JpegDecoder &decoder, const ScanHeader &header, ScanComp
            !decoder.huffman_tables[scan_component.n_dc_table][0].b_defined)
             return false;
         scan_component.p_dc_table = &decoder.huffman_tables[scan_component.n_dc_table][0];
-        scan_component.n_dc_start_length = n_FirstUsedLength(*scan_component.p_dc_table);
     }
     if(b_ac_used) {
         if(scan_component.n_ac_table > JpegDecoder::kMaxTableId ||
            !decoder.huffman_tables[scan_component.n_ac_table][1].b_defined)
             return false;
         scan_component.p_ac_table = &decoder.huffman_tables[scan_component.n_ac_table][1];
-        scan_component.n_ac_start_length = n_FirstUsedLength(*scan_component.p_ac_table);
     }
     return decoder.quant_tables[scan_component.p_component->n_quant_table].b_defined;
 }
@@ -118,26 +116,56 @@ void ClearWritten(CoefficientBlock &block)
     block.n_written = 0;
 }
 
+// Bits that one AC coefficient takes at most: a code of up to 16 bits and a
+// value of up to 15.
+constexpr int kCoefficientBits = 32;
+
 // One block: DC difference and AC coefficients, dequantised, in natural
 // order, into an all-zero block. False on corrupt data or when the input
 // ended.
+//
+// While the window holds kCoefficientBits bits, a coefficient is read without
+// a check per bit: its symbol, and its value bits, are found with one look at
+// the AC table's coefficient lookahead when they fit in kLookaheadBits, and
+// otherwise through the symbol lookahead (or the search for a longer code).
+// Near the end of the InputBuffer's block the window may hold fewer bits, and
+// then the coefficient is read through TakeSymbol and TakeValue, which load
+// the rest as they go.
 bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &scan_component,
                  const float *p_factors, int16_t &n_predictor, CoefficientBlock &block)
 {
     float *p_coefficients = block.values;
     uint8_t n_size = 0;
-    if(!TakeSymbol(window, input, *scan_component.p_dc_table, scan_component.n_dc_start_length, n_size) ||
-       n_size > kMaxDcSize)
+    if(!TakeSymbol(window, input, *scan_component.p_dc_table, n_size) || n_size > kMaxDcSize)
         return false;
     if(n_size)
         n_predictor = int16_t(uint16_t(n_predictor + TakeValue(window, input, n_size)));
     p_coefficients[0] = float(n_predictor) * p_factors[0];
     block.a_written[block.n_written++] = 0;
 
+    const HuffmanTable &ac_table = *scan_component.p_ac_table;
     for(int k = 1; k < 64;) {
+        if(window.n_count < kCoefficientBits)
+            FillWindow(window);
         uint8_t n_symbol = 0;
-        if(!TakeSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
+        if(window.n_count >= kCoefficientBits) {
+            const uint32_t n_entry = ac_table.coefficient_lookahead[window.n_bits >> (64 - kLookaheadBits)];
+            if(n_entry) {
+                k += int(n_entry >> 8 & 0xFF);
+                if(k > 63)
+                    return false; // a run past the last position
+                const uint8_t n_natural = kZigzagToNatural[k - 1];
+                p_coefficients[n_natural] = float(int16_t(n_entry >> 16)) * p_factors[k];
+                block.a_written[block.n_written++] = n_natural;
+                DropBits(window, int(n_entry & 0xFF));
+                ++k;
+                continue;
+            }
+            if(!TakeSymbolFromFullWindow(window, ac_table, n_symbol))
+                return false;
+        } else if(!TakeSymbol(window, input, ac_table, n_symbol)) {
             return false;
+        }
         const int n_run = n_symbol >> 4;
         const int n_value_size = n_symbol & 0x0F;
         if(n_symbol == kEndOfBlock)
@@ -276,6 +304,19 @@ bool DecodeSequentialScan(JpegDecoder &decoder, const ScanHeader &header, InputB
     return true;
 }
 
+// The lookahead tables of the Huffman tables the scan decodes with, built at
+// the first scan that uses each.
+void PrepareScanTables(JpegDecoder &decoder, const ScanHeader &header)
+{
+    for(int j = 0; j < header.n_scan_components; ++j) {
+        const ScanComponent &scan_component = header.scan_components[j];
+        if(scan_component.p_dc_table)
+            PrepareLookahead(decoder.huffman_tables[scan_component.n_dc_table][0]);
+        if(scan_component.p_ac_table)
+            PrepareLookahead(decoder.huffman_tables[scan_component.n_ac_table][1]);
+    }
+}
+
 } // namespace
 
 bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
@@ -283,6 +324,7 @@ bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
     ScanHeader header;
     if(!ReadScanHeader(decoder, input, header))
         return false;
+    PrepareScanTables(decoder, header);
     if(++decoder.n_scan_count > JpegDecoder::kMaxScans)
         return FailDecode(decoder, LoadFailure::kTooManyScans);
     if(header.n_scan_components == 0)

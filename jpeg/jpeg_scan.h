@@ -24,8 +24,6 @@ struct ScanComponent {
     const HuffmanTable *p_ac_table;
     uint8_t n_mcu_blocks_across;          // blocks of this component per MCU,
     uint8_t n_mcu_blocks_down;            // across and down
-    uint8_t n_dc_start_length;            // the code searches start at this length
-    uint8_t n_ac_start_length;            // index: shorter lengths have no codes
 };
 
 // At most four components, the largest number a scan may carry.

@@ -44,6 +44,7 @@ std::array<Code, 256> BuildTable(HuffmanTable &table, const std::array<uint8_t, 
         }
         n_code = (n_code + counts[i]) * 2;
     }
+    BuildLookahead(table);
     return codes;
 }
 
@@ -456,6 +457,40 @@ TEST_F(ScanTest, RestartForgetsTheFFBeforeTheMarker)
     ExpectFlatBlock(1, 0, 8, 0);
     ExpectFlatBlock(2, 0, 8, 0);
     ExpectFlatBlock(3, 0, 8, 5);
+}
+
+// A 0xFF data byte ends the InputBuffer's first block and its stuffed zero
+// starts the second; two MCUs end inside the 0xFF's bits. The MCU after them
+// must still drop that zero, which only the memory of the 0xFF, handed from
+// window to window through the BitReader, tells it.
+TEST_F(ScanTest, StuffedZeroAcrossAnInputBlockEndAfterAnMcuEndingInItsFF)
+{
+    // One-bit codes: DC '0' size 0, '1' size 1; AC '0' a value of size 1,
+    // '1' end of block. "01" is a flat block, "111" a DC difference of +1.
+    dc_codes = BuildTable(decoder.huffman_tables[0][0], {2}, {0, 1});
+    ac_codes = BuildTable(decoder.huffman_tables[1][1], {2}, {0x01, 0x00});
+    SetFrame(8 * 4094, 8 * 16, {{1, 1, 1}});
+    const int n_blocks = 4094 * 16;
+    Bytes bytes = ScanHeaderBytes({{1, 0x01}});
+    // Flat blocks up to the last byte of the block, four to a byte (0x55).
+    const int n_flat = 4 * (kInputBlockSize - 1 - int(bytes.size()));
+    for(int i = 0; i < n_flat; ++i)
+        PutDcOnlyBlock(0);
+    for(int i = 0; i < 3; ++i) // 111 111 11|(00) 1
+        PutDcOnlyBlock(1);
+    for(int i = n_flat + 3; i < n_blocks; ++i)
+        PutDcOnlyBlock(0);
+    data.Pad();
+    bytes.insert(bytes.end(), data.bytes.begin(), data.bytes.end());
+    ASSERT_EQ(bytes[size_t(kInputBlockSize) - 1], 0xFF);
+    ASSERT_EQ(bytes[size_t(kInputBlockSize)], 0x00);
+    bytes.insert(bytes.end(), {0xFF, 0xD9});
+    ASSERT_TRUE(RunScanBytes(bytes));
+    EXPECT_EQ(decoder.n_dc_predictors[0], 3);
+    for(int n_block = n_flat - 1; n_block < n_blocks; ++n_block) {
+        const int n_expected = n_block < n_flat ? 0 : n_block < n_flat + 3 ? n_block - n_flat + 1 : 3;
+        ExpectFlatBlock(1, 8 * (n_block % 4094), 8 * (n_block / 4094), n_expected);
+    }
 }
 
 // A gray frame whose component has ID 3: its predictor restarts too.
