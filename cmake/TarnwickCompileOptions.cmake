@@ -1,4 +1,8 @@
 # Warning and sanitizer settings shared by every target of the project.
+if(NOT TARNWICK_SIMD)
+  # image/simd.h: every SIMD path gives way to its scalar twin.
+  add_compile_definitions(TARNWICK_SCALAR_ONLY)
+endif()
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   add_compile_options(-Wall -Wextra)
   if(TARNWICK_WERROR)

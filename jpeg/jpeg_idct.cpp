@@ -14,9 +14,9 @@
 // same butterfly on one line.
 #include "jpeg_idct.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <cstring>
+
+#include "simd.h"
 
 namespace tarnwick {
 
@@ -96,7 +96,6 @@ inline void Transpose(float *p_out, const float *p_in)
             p_out[8 * c + r] = p_in[8 * r + c];
 }
 
-#if !defined(__SSE2__)
 // Clamp to the sample range, then truncate toward zero (not round).
 inline int8_t ClampSample(float f)
 {
@@ -104,7 +103,6 @@ inline int8_t ClampSample(float f)
     f = f > kSampleMax ? kSampleMax : f;
     return int8_t(int(f));
 }
-#endif
 
 } // namespace
 
@@ -133,7 +131,7 @@ void StoreBlock(const float *p_coefficients, int8_t *p_dest, int n_stride)
 {
     float samples[64];
     InverseDct(samples, p_coefficients);
-#if defined(__SSE2__)
+#if TARNWICK_SIMD_SSE2
     // Eight samples a row: clamped to -128..127 (max and min give the same
     // results as the comparisons below for every finite value), truncated
     // toward zero, and narrowed to bytes (the saturating packs change
@@ -150,6 +148,13 @@ void StoreBlock(const float *p_coefficients, int8_t *p_dest, int n_stride)
         for(int x = 0; x < 8; ++x)
             p_dest[y * n_stride + x] = ClampSample(samples[8 * y + x]);
 #endif
+}
+
+void StoreDcOnlyBlock(float f_dc, int8_t *p_dest, int n_stride)
+{
+    const int8_t n_sample = ClampSample(f_dc * kFinalScale);
+    for(int y = 0; y < 8; ++y)
+        std::memset(p_dest + y * n_stride, n_sample, 8);
 }
 
 } // namespace tarnwick

@@ -105,14 +105,13 @@ void SetScanGeometry(const JpegDecoder &decoder, ScanHeader &header)
 // is cleared once, and after each block only the coefficients written.
 struct CoefficientBlock {
     float values[64];
-    uint8_t a_written[64]; // natural indices written, in the order written
-    int n_written;
+    uint64_t n_written; // bit i: natural index i was written
 };
 
 void ClearWritten(CoefficientBlock &block)
 {
-    for(int i = 0; i < block.n_written; ++i)
-        block.values[block.a_written[i]] = 0.0f;
+    for(uint64_t n_left = block.n_written; n_left; n_left &= n_left - 1)
+        block.values[__builtin_ctzll(n_left)] = 0.0f;
     block.n_written = 0;
 }
 
@@ -120,17 +119,42 @@ void ClearWritten(CoefficientBlock &block)
 // value of up to 15.
 constexpr int kCoefficientBits = 32;
 
+// The window's bit register, held in locals while the AC coefficients of a
+// block are read, so that it stays in registers; handed back to the window
+// around every call that works on the window itself.
+struct BitRegister {
+    uint64_t n_bits;
+    int n_count;
+};
+
+inline BitRegister RegisterOf(const BitWindow &window)
+{
+    return BitRegister{window.n_bits, window.n_count};
+}
+
+inline void StoreRegister(const BitRegister &bits, BitWindow &window)
+{
+    window.n_bits = bits.n_bits;
+    window.n_count = bits.n_count;
+}
+
+inline void DropRegisterBits(BitRegister &bits, int n_bits)
+{
+    bits.n_bits <<= n_bits;
+    bits.n_count -= n_bits;
+}
+
 // One block: DC difference and AC coefficients, dequantised, in natural
 // order, into an all-zero block. False on corrupt data or when the input
 // ended.
 //
 // While the window holds kCoefficientBits bits, a coefficient is read without
-// a check per bit: its symbol, and its value bits, are found with one look at
-// the AC table's coefficient lookahead when they fit in kLookaheadBits, and
-// otherwise through the symbol lookahead (or the search for a longer code).
-// Near the end of the InputBuffer's block the window may hold fewer bits, and
-// then the coefficient is read through TakeSymbol and TakeValue, which load
-// the rest as they go.
+// a check per bit: its symbol and value bits are found with one look at the
+// AC table's coefficient lookahead when they fit in kLookaheadBits, and
+// otherwise through the symbol lookahead (or the search for a longer code)
+// and the value bits at the top of the register. Near the end of the
+// InputBuffer's block the window may hold fewer bits; the coefficient is then
+// read through TakeSymbol and TakeValue, which load the rest as they go.
 bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &scan_component,
                  const float *p_factors, int16_t &n_predictor, CoefficientBlock &block)
 {
@@ -141,48 +165,80 @@ bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &sca
     if(n_size)
         n_predictor = int16_t(uint16_t(n_predictor + TakeValue(window, input, n_size)));
     p_coefficients[0] = float(n_predictor) * p_factors[0];
-    block.a_written[block.n_written++] = 0;
+    uint64_t n_written = 1;
 
     const HuffmanTable &ac_table = *scan_component.p_ac_table;
+    BitRegister bits = RegisterOf(window);
+    bool b_valid = true;
     for(int k = 1; k < 64;) {
-        if(window.n_count < kCoefficientBits)
+        if(bits.n_count < kCoefficientBits) {
+            StoreRegister(bits, window);
             FillWindow(window);
+            bits = RegisterOf(window);
+        }
         uint8_t n_symbol = 0;
-        if(window.n_count >= kCoefficientBits) {
-            const uint32_t n_entry = ac_table.coefficient_lookahead[window.n_bits >> (64 - kLookaheadBits)];
+        int16_t n_value = 0;
+        if(bits.n_count >= kCoefficientBits) {
+            const uint32_t n_prefix = uint32_t(bits.n_bits >> (64 - kLookaheadBits));
+            const uint32_t n_entry = ac_table.coefficient_lookahead[n_prefix];
             if(n_entry) {
                 k += int(n_entry >> 8 & 0xFF);
-                if(k > 63)
-                    return false; // a run past the last position
+                if(k > 63) {
+                    b_valid = false; // a run past the last position
+                    break;
+                }
+                DropRegisterBits(bits, int(n_entry & 0xFF));
                 const uint8_t n_natural = kZigzagToNatural[k - 1];
                 p_coefficients[n_natural] = float(int16_t(n_entry >> 16)) * p_factors[k];
-                block.a_written[block.n_written++] = n_natural;
-                DropBits(window, int(n_entry & 0xFF));
+                n_written |= uint64_t(1) << n_natural;
                 ++k;
                 continue;
             }
-            if(!TakeSymbolFromFullWindow(window, ac_table, n_symbol))
-                return false;
-        } else if(!TakeSymbol(window, input, ac_table, n_symbol)) {
-            return false;
+            const uint32_t n_code = ac_table.lookahead[n_prefix];
+            if(n_code) {
+                n_symbol = uint8_t(n_code);
+                DropRegisterBits(bits, int(n_code >> 8));
+            } else {
+                StoreRegister(bits, window);
+                b_valid = TakeSymbolFromFullWindow(window, ac_table, n_symbol);
+                bits = RegisterOf(window);
+                if(!b_valid)
+                    break;
+            }
+            // The value bits are there: at most 16 of the 32 went to the code.
+            const int n_value_size = n_symbol & 0x0F;
+            if(n_value_size) {
+                n_value = ExtendSign(uint32_t(bits.n_bits >> (64 - n_value_size)), n_value_size);
+                DropRegisterBits(bits, n_value_size);
+            }
+        } else {
+            StoreRegister(bits, window);
+            b_valid = TakeSymbol(window, input, ac_table, n_symbol);
+            if(b_valid && (n_symbol & 0x0F))
+                n_value = TakeValue(window, input, n_symbol & 0x0F);
+            bits = RegisterOf(window);
+            if(!b_valid)
+                break;
         }
-        const int n_run = n_symbol >> 4;
-        const int n_value_size = n_symbol & 0x0F;
         if(n_symbol == kEndOfBlock)
             break;
         if(n_symbol == kSixteenZeros) {
             k += 16;
             continue;
         }
-        k += n_run;
-        if(n_value_size == 0 || k > 63)
-            return false; // a run with no value, or one past the last position
+        k += n_symbol >> 4;
+        if((n_symbol & 0x0F) == 0 || k > 63) {
+            b_valid = false; // a run with no value, or one past the last position
+            break;
+        }
         const uint8_t n_natural = kZigzagToNatural[k - 1];
-        p_coefficients[n_natural] = float(TakeValue(window, input, n_value_size)) * p_factors[k];
-        block.a_written[block.n_written++] = n_natural;
+        p_coefficients[n_natural] = float(n_value) * p_factors[k];
+        n_written |= uint64_t(1) << n_natural;
         ++k;
     }
-    return !window.b_input_ended;
+    StoreRegister(bits, window);
+    block.n_written = n_written;
+    return b_valid && !window.b_input_ended;
 }
 
 } // namespace
@@ -219,42 +275,67 @@ bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &
     return !decoder.b_progressive || b_IsValidProgressiveScan(decoder, header);
 }
 
-bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, BitReader &reader,
-               InputBuffer &input)
+namespace {
+
+// MCUs n_first .. n_stop - 1 of a sequential scan, with no restart marker
+// among them, through one window; the block starts all zero and is left so.
+bool DecodeMcus(JpegDecoder &decoder, const ScanHeader &header, int32_t n_first, int32_t n_stop,
+                BitWindow &window, InputBuffer &input, CoefficientBlock &block)
 {
-    const int32_t n_mcu_row = n_mcu / header.n_mcus_per_row;
-    const int32_t n_mcu_col = n_mcu % header.n_mcus_per_row;
-    BitWindow window = OpenWindow(reader, input);
+    for(int32_t n_mcu = n_first; n_mcu < n_stop; ++n_mcu) {
+        const int32_t n_mcu_row = n_mcu / header.n_mcus_per_row;
+        const int32_t n_mcu_col = n_mcu % header.n_mcus_per_row;
+        for(int j = 0; j < header.n_scan_components; ++j) {
+            const ScanComponent &scan_component = header.scan_components[j];
+            const int n_index = scan_component.n_index;
+            const float *p_factors = decoder.quant_tables[scan_component.p_component->n_quant_table].factors;
+            const int32_t n_plane_width = decoder.n_plane_widths[n_index];
+            const int32_t n_plane_height = decoder.n_plane_heights[n_index];
+            const int n_across = scan_component.n_mcu_blocks_across;
+            const int n_down = scan_component.n_mcu_blocks_down;
+            // The component's blocks in this MCU, in raster order, H to a row.
+            for(int n_block_row = 0; n_block_row < n_down; ++n_block_row) {
+                const int32_t n_y0 = 8 * (n_down * n_mcu_row + n_block_row);
+                for(int n_block_col = 0; n_block_col < n_across; ++n_block_col) {
+                    const bool b_decoded = DecodeBlock(window, input, scan_component, p_factors,
+                                                       decoder.n_dc_predictors[n_index], block);
+                    const int32_t n_x0 = 8 * (n_across * n_mcu_col + n_block_col);
+                    if(b_decoded && n_x0 < n_plane_width && n_y0 < n_plane_height) {
+                        int8_t *p_dest = decoder.p_planes[n_index] + n_y0 * n_plane_width + n_x0;
+                        if(block.n_written == 1)
+                            StoreDcOnlyBlock(block.values[0], p_dest, n_plane_width);
+                        else
+                            StoreBlock(block.values, p_dest, n_plane_width);
+                    }
+                    ClearWritten(block);
+                    if(!b_decoded)
+                        return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+CoefficientBlock ZeroBlock()
+{
     CoefficientBlock block;
     for(float &f_value : block.values)
         f_value = 0.0f;
     block.n_written = 0;
-    for(int j = 0; j < header.n_scan_components; ++j) {
-        const ScanComponent &scan_component = header.scan_components[j];
-        const int n_index = scan_component.n_index;
-        const float *p_factors = decoder.quant_tables[scan_component.p_component->n_quant_table].factors;
-        const int32_t n_plane_width = decoder.n_plane_widths[n_index];
-        const int32_t n_plane_height = decoder.n_plane_heights[n_index];
-        const int n_across = scan_component.n_mcu_blocks_across;
-        const int n_down = scan_component.n_mcu_blocks_down;
-        // The component's blocks in this MCU, in raster order, H to a row.
-        for(int n_block_row = 0; n_block_row < n_down; ++n_block_row) {
-            const int32_t n_y0 = 8 * (n_down * n_mcu_row + n_block_row);
-            for(int n_block_col = 0; n_block_col < n_across; ++n_block_col) {
-                if(!DecodeBlock(window, input, scan_component, p_factors, decoder.n_dc_predictors[n_index], block)) {
-                    CloseWindow(window, reader, input);
-                    return false;
-                }
-                const int32_t n_x0 = 8 * (n_across * n_mcu_col + n_block_col);
-                if(n_x0 < n_plane_width && n_y0 < n_plane_height)
-                    StoreBlock(block.values, decoder.p_planes[n_index] + n_y0 * n_plane_width + n_x0,
-                               n_plane_width);
-                ClearWritten(block);
-            }
-        }
-    }
+    return block;
+}
+
+} // namespace
+
+bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, BitReader &reader,
+               InputBuffer &input)
+{
+    BitWindow window = OpenWindow(reader, input);
+    CoefficientBlock block = ZeroBlock();
+    const bool b_decoded = DecodeMcus(decoder, header, n_mcu, n_mcu + 1, window, input, block);
     CloseWindow(window, reader, input);
-    return true;
+    return b_decoded;
 }
 
 bool HandleRestartMarker(JpegDecoder &decoder, InputBuffer &input)
@@ -286,18 +367,25 @@ bool DecodeSequentialScan(JpegDecoder &decoder, const ScanHeader &header, InputB
 {
     BitReader reader;
     ClearBitReader(reader);
+    CoefficientBlock block = ZeroBlock();
     // b_restart is only ever set together with a non-zero interval.
-    int32_t n_until_restart = decoder.n_restart_interval;
-    for(int32_t n_mcu = 0; n_mcu < header.n_mcu_count; ++n_mcu) {
-        if(!DecodeMcu(decoder, n_mcu, header, reader, input))
+    const int32_t n_interval = decoder.b_restart ? decoder.n_restart_interval : header.n_mcu_count;
+    for(int32_t n_mcu = 0; n_mcu < header.n_mcu_count;) {
+        const int32_t n_stop = header.n_mcu_count - n_mcu > n_interval ? n_mcu + n_interval : header.n_mcu_count;
+        // One window over the whole interval: nothing else reads the input
+        // until its restart marker.
+        BitWindow window = OpenWindow(reader, input);
+        const bool b_decoded = DecodeMcus(decoder, header, n_mcu, n_stop, window, input, block);
+        CloseWindow(window, reader, input);
+        if(!b_decoded)
             return false;
-        if(!decoder.b_restart || --n_until_restart > 0 || n_mcu + 1 == header.n_mcu_count)
-            continue;
+        n_mcu = n_stop;
+        if(n_mcu == header.n_mcu_count)
+            break;
         // Any marker ends the interval; its restart number is not checked.
         if(!HandleRestartMarker(decoder, input))
             return false;
         ResetBitReader(reader);
-        n_until_restart = decoder.n_restart_interval;
     }
     for(int j = 0; j < header.n_scan_components; ++j)
         decoder.n_dc_complete_bits |= uint8_t(1u << header.scan_components[j].n_index);
