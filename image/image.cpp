@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "memory_block.h"
+#include "simd.h"
 
 namespace tarnwick {
 namespace {
@@ -45,10 +46,53 @@ void FreeImage(Image *p_image)
     std::free(p_image);
 }
 
+#if TARNWICK_SIMD_SSE2
+namespace {
+
+// n_GrayValue of two pixels whose channels are the low two lanes of red,
+// green and blue: the same double products and sums in the same order.
+inline __m128i GrayOfTwo(__m128i red, __m128i green, __m128i blue)
+{
+    const __m128d gray = _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(red), _mm_set1_pd(0.29899999499320984)),
+                                               _mm_mul_pd(_mm_cvtepi32_pd(green), _mm_set1_pd(0.5870000123977661))),
+                                    _mm_mul_pd(_mm_cvtepi32_pd(blue), _mm_set1_pd(0.11400000005960464)));
+    return _mm_cvttpd_epi32(gray);
+}
+
+// Four pixels at a time; returns how many pixels it reduced (a multiple of
+// four).
+uint64_t ReduceToGraySse2(uint32_t *p_pixels, uint64_t n_pixels)
+{
+    const __m128i byte = _mm_set1_epi32(0xFF);
+    uint64_t i = 0;
+    for(; i + 4 <= n_pixels; i += 4) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p_pixels + i));
+        const __m128i red = _mm_and_si128(_mm_srli_epi32(pixels, 16), byte);
+        const __m128i green = _mm_and_si128(_mm_srli_epi32(pixels, 8), byte);
+        const __m128i blue = _mm_and_si128(pixels, byte);
+        const __m128i low = GrayOfTwo(red, green, blue);
+        const __m128i high = GrayOfTwo(_mm_shuffle_epi32(red, 0xEE), _mm_shuffle_epi32(green, 0xEE),
+                                       _mm_shuffle_epi32(blue, 0xEE));
+        __m128i gray = _mm_unpacklo_epi64(low, high);
+        // The clamp of n_GrayValue (which no sum of three bytes reaches).
+        const __m128i above = _mm_cmpgt_epi32(gray, byte);
+        gray = _mm_or_si128(_mm_andnot_si128(above, gray), _mm_and_si128(above, byte));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(p_pixels + i), gray);
+    }
+    return i;
+}
+
+} // namespace
+#endif
+
 void ReduceToGray(Image &image)
 {
     const uint64_t n_pixels = n_PixelCount(image);
-    for(uint64_t i = 0; i < n_pixels; ++i)
+    uint64_t i = 0;
+#if TARNWICK_SIMD_SSE2
+    i = ReduceToGraySse2(image.p_buffer, n_pixels);
+#endif
+    for(; i < n_pixels; ++i)
         image.p_buffer[i] = n_GrayValue(image.p_buffer[i]);
 }
 
