@@ -167,10 +167,11 @@ inline void WriteDigitsOfFour32(char *p_out, const uint32_t *p_items, int n_coun
     HexDigitsOfBytes(items, first_two, last_two);
     constexpr int kItemBytes = LineShape<ItemKind::k32>::kItemBytes;
     _mm_storel_epi64(reinterpret_cast<__m128i *>(p_out + 2), first_two);
-    _mm_storeh_pd(reinterpret_cast<double *>(p_out + 2 + kItemBytes), _mm_castsi128_pd(first_two));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(p_out + 2 + kItemBytes), _mm_unpackhi_epi64(first_two, first_two));
     _mm_storel_epi64(reinterpret_cast<__m128i *>(p_out + 2 + 2 * kItemBytes), last_two);
     if(n_count == 4)
-        _mm_storeh_pd(reinterpret_cast<double *>(p_out + 2 + 3 * kItemBytes), _mm_castsi128_pd(last_two));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(p_out + 2 + 3 * kItemBytes),
+                         _mm_unpackhi_epi64(last_two, last_two));
 }
 #endif
 
