@@ -80,6 +80,7 @@ inline void Butterfly8(float *p_out, const float *p_in, int n_stride)
     p_out[4 * n_stride] = e3 + o4;
 }
 
+#if !TARNWICK_SIMD_SSE2
 // The butterfly on eight lines at once: line l is p_in[l], p_in[8 + l], ...
 // p_in[56 + l] and its results go to p_out[l], p_out[8 + l], ... The loop
 // over the lanes has no dependence between iterations.
@@ -95,6 +96,7 @@ inline void Transpose(float *p_out, const float *p_in)
         for(int c = 0; c < 8; ++c)
             p_out[8 * c + r] = p_in[8 * r + c];
 }
+#endif
 
 // Clamp to the sample range, then truncate toward zero (not round).
 inline int8_t ClampSample(float f)
