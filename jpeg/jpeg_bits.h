@@ -253,6 +253,93 @@ inline int16_t TakeValue(BitWindow &window, InputBuffer &input, int n_bits)
     return ExtendSign(TakeBits(window, input, n_bits), n_bits);
 }
 
+// --- Bit register ------------------------------------------------------------
+//
+// The window's bits and count, held in local variables while a block is
+// read, so that the compiler keeps them in registers: the window itself lives
+// in memory, since its slow paths take it by reference. Every call that
+// works on the window is preceded by StoreRegister and followed by
+// RegisterOf.
+struct BitRegister {
+    uint64_t n_bits;
+    int n_count;
+};
+
+inline BitRegister RegisterOf(const BitWindow &window)
+{
+    return BitRegister{window.n_bits, window.n_count};
+}
+
+inline void StoreRegister(const BitRegister &bits, BitWindow &window)
+{
+    window.n_bits = bits.n_bits;
+    window.n_count = bits.n_count;
+}
+
+inline void DropRegisterBits(BitRegister &bits, int n_bits)
+{
+    bits.n_bits <<= n_bits;
+    bits.n_count -= n_bits;
+}
+
+// TakeBit through the register.
+inline int TakeRegisterBit(BitRegister &bits, BitWindow &window, InputBuffer &input)
+{
+    if(bits.n_count == 0) {
+        StoreRegister(bits, window);
+        const int n_bit = TakeBit(window, input);
+        bits = RegisterOf(window);
+        return n_bit;
+    }
+    const int n_bit = int(bits.n_bits >> 63);
+    DropRegisterBits(bits, 1);
+    return n_bit;
+}
+
+// TakeBits through the register.
+inline uint32_t TakeRegisterBits(BitRegister &bits, BitWindow &window, InputBuffer &input, int n_bits)
+{
+    if(bits.n_count >= n_bits) {
+        const uint32_t n_value = n_bits ? uint32_t(bits.n_bits >> (64 - n_bits)) : 0;
+        if(n_bits)
+            DropRegisterBits(bits, n_bits);
+        return n_value;
+    }
+    StoreRegister(bits, window);
+    const uint32_t n_value = TakeBits(window, input, n_bits);
+    bits = RegisterOf(window);
+    return n_value;
+}
+
+// TakeSymbol through the register: a code of up to kLookaheadBits found in
+// the register itself, anything else through the window.
+inline bool TakeRegisterSymbol(BitRegister &bits, BitWindow &window, InputBuffer &input, const HuffmanTable &table,
+                               uint8_t &n_symbol)
+{
+    if(bits.n_count >= kMaxCodeLength) {
+        const uint32_t n_entry = table.lookahead[bits.n_bits >> (64 - kLookaheadBits)];
+        if(n_entry) {
+            n_symbol = uint8_t(n_entry);
+            DropRegisterBits(bits, int(n_entry >> 8));
+            return true;
+        }
+    }
+    StoreRegister(bits, window);
+    const bool b_matched = TakeSymbol(window, input, table, n_symbol);
+    bits = RegisterOf(window);
+    return b_matched;
+}
+
+// Fills the window through the register when it holds fewer than n_bits.
+inline void FillRegister(BitRegister &bits, BitWindow &window, int n_bits)
+{
+    if(bits.n_count < n_bits) {
+        StoreRegister(bits, window);
+        FillWindow(window);
+        bits = RegisterOf(window);
+    }
+}
+
 } // namespace tarnwick
 
 #endif // TARNWICK_JPEG_BITS_H

@@ -119,31 +119,6 @@ void ClearWritten(CoefficientBlock &block)
 // value of up to 15.
 constexpr int kCoefficientBits = 32;
 
-// The window's bit register, held in locals while the AC coefficients of a
-// block are read, so that it stays in registers; handed back to the window
-// around every call that works on the window itself.
-struct BitRegister {
-    uint64_t n_bits;
-    int n_count;
-};
-
-inline BitRegister RegisterOf(const BitWindow &window)
-{
-    return BitRegister{window.n_bits, window.n_count};
-}
-
-inline void StoreRegister(const BitRegister &bits, BitWindow &window)
-{
-    window.n_bits = bits.n_bits;
-    window.n_count = bits.n_count;
-}
-
-inline void DropRegisterBits(BitRegister &bits, int n_bits)
-{
-    bits.n_bits <<= n_bits;
-    bits.n_count -= n_bits;
-}
-
 // One block: DC difference and AC coefficients, dequantised, in natural
 // order, into an all-zero block. False on corrupt data or when the input
 // ended.
