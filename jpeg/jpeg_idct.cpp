@@ -179,12 +179,11 @@ inline void TransposeHalves(__m128 *p_out, const __m128 *p_in)
 
 // InverseDct with the block in registers: the column pass on the rows as
 // they lie, the row pass on the transposed work block, transposed back and
-// scaled by 1/8.
-inline void InverseDctSse2(__m128 *p_output, const float *p_coefficients)
+// scaled by 1/8. The block is given as sixteen vectors of four coefficients
+// (block[i]: natural indices 4 i .. 4 i + 3), and overwritten.
+inline void InverseDctOfVectors(__m128 *p_output, __m128 *block)
 {
-    __m128 block[16], work[16];
-    for(int i = 0; i < 16; ++i)
-        block[i] = _mm_loadu_ps(p_coefficients + 4 * i);
+    __m128 work[16];
     ButterflyHalves(work, block);
     TransposeHalves(block, work);
     ButterflyHalves(work, block);
@@ -192,6 +191,30 @@ inline void InverseDctSse2(__m128 *p_output, const float *p_coefficients)
     const __m128 scale = _mm_set1_ps(kFinalScale);
     for(int i = 0; i < 16; ++i)
         p_output[i] = _mm_mul_ps(block[i], scale);
+}
+
+inline void InverseDctSse2(__m128 *p_output, const float *p_coefficients)
+{
+    __m128 block[16];
+    for(int i = 0; i < 16; ++i)
+        block[i] = _mm_loadu_ps(p_coefficients + 4 * i);
+    InverseDctOfVectors(p_output, block);
+}
+
+// Clamps, truncates and stores the sixteen vectors of samples, a row of
+// eight from each pair: clamped to -128..127 (max and min give the same
+// results as the comparisons of ClampSample for every finite value),
+// truncated toward zero, and narrowed to bytes (the saturating packs change
+// nothing: the values are already in range).
+inline void StoreSampleVectors(const __m128 *p_samples, int8_t *p_dest, int n_stride)
+{
+    const __m128 low = _mm_set1_ps(kSampleMin), high = _mm_set1_ps(kSampleMax);
+    for(int y = 0; y < 8; ++y) {
+        const __m128 left = _mm_min_ps(_mm_max_ps(p_samples[2 * y], low), high);
+        const __m128 right = _mm_min_ps(_mm_max_ps(p_samples[2 * y + 1], low), high);
+        const __m128i words = _mm_packs_epi32(_mm_cvttps_epi32(left), _mm_cvttps_epi32(right));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(p_dest + y * n_stride), _mm_packs_epi16(words, words));
+    }
 }
 #endif
 
@@ -230,23 +253,34 @@ void StoreBlock(const float *p_coefficients, int8_t *p_dest, int n_stride)
 #if TARNWICK_SIMD_SSE2
     __m128 samples[16];
     InverseDctSse2(samples, p_coefficients);
-    // Eight samples a row: clamped to -128..127 (max and min give the same
-    // results as the comparisons of ClampSample for every finite value),
-    // truncated toward zero, and narrowed to bytes (the saturating packs
-    // change nothing: the values are already in range).
-    const __m128 low = _mm_set1_ps(kSampleMin), high = _mm_set1_ps(kSampleMax);
-    for(int y = 0; y < 8; ++y) {
-        const __m128 left = _mm_min_ps(_mm_max_ps(samples[2 * y], low), high);
-        const __m128 right = _mm_min_ps(_mm_max_ps(samples[2 * y + 1], low), high);
-        const __m128i words = _mm_packs_epi32(_mm_cvttps_epi32(left), _mm_cvttps_epi32(right));
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(p_dest + y * n_stride), _mm_packs_epi16(words, words));
-    }
+    StoreSampleVectors(samples, p_dest, n_stride);
 #else
     float samples[64];
     InverseDct(samples, p_coefficients);
     for(int y = 0; y < 8; ++y)
         for(int x = 0; x < 8; ++x)
             p_dest[y * n_stride + x] = ClampSample(samples[8 * y + x]);
+#endif
+}
+
+void StoreQuantisedBlock(const int16_t *p_values, const float *p_factors, int8_t *p_dest, int n_stride)
+{
+#if TARNWICK_SIMD_SSE2
+    __m128 block[16], samples[16];
+    for(int i = 0; i < 16; i += 2) {
+        const __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p_values + 4 * i));
+        const __m128i low = _mm_srai_epi32(_mm_unpacklo_epi16(values, values), 16);
+        const __m128i high = _mm_srai_epi32(_mm_unpackhi_epi16(values, values), 16);
+        block[i] = _mm_mul_ps(_mm_cvtepi32_ps(low), _mm_loadu_ps(p_factors + 4 * i));
+        block[i + 1] = _mm_mul_ps(_mm_cvtepi32_ps(high), _mm_loadu_ps(p_factors + 4 * i + 4));
+    }
+    InverseDctOfVectors(samples, block);
+    StoreSampleVectors(samples, p_dest, n_stride);
+#else
+    float coefficients[64];
+    for(int n = 0; n < 64; ++n)
+        coefficients[n] = float(p_values[n]) * p_factors[n];
+    StoreBlock(coefficients, p_dest, n_stride);
 #endif
 }
 

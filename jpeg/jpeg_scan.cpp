@@ -33,6 +33,8 @@
 // its input and not by the MCU count the frame header declares.
 #include "jpeg_scan.h"
 
+#include <cstring>
+
 #include "jpeg_idct.h"
 #include "jpeg_progressive.h"
 
@@ -101,18 +103,17 @@ void SetScanGeometry(const JpegDecoder &decoder, ScanHeader &header)
     header.n_mcu_count = int32_t(only.p_component->n_blocks_across) * only.p_component->n_blocks_down;
 }
 
-// The coefficients of one block, and which of them are not zero: the block
-// is cleared once, and after each block only the coefficients written.
+// The quantised coefficients of one block in natural order, all zero
+// between blocks, and whether the block has any AC coefficient.
 struct CoefficientBlock {
-    float values[64];
-    uint64_t n_written; // bit i: natural index i was written
+    alignas(16) int16_t values[64];
+    bool b_any_ac;
 };
 
-void ClearWritten(CoefficientBlock &block)
+void ClearBlock(CoefficientBlock &block)
 {
-    for(uint64_t n_left = block.n_written; n_left; n_left &= n_left - 1)
-        block.values[__builtin_ctzll(n_left)] = 0.0f;
-    block.n_written = 0;
+    std::memset(block.values, 0, sizeof(block.values));
+    block.b_any_ac = false;
 }
 
 // Bits that one AC coefficient takes at most: a code of up to 16 bits and a
@@ -131,16 +132,16 @@ constexpr int kCoefficientBits = 32;
 // InputBuffer's block the window may hold fewer bits; the coefficient is then
 // read through TakeSymbol and TakeValue, which load the rest as they go.
 bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &scan_component,
-                 const float *p_factors, int16_t &n_predictor, CoefficientBlock &block)
+                 int16_t &n_predictor, CoefficientBlock &block)
 {
-    float *p_coefficients = block.values;
+    int16_t *p_coefficients = block.values;
     uint8_t n_size = 0;
     if(!TakeSymbol(window, input, *scan_component.p_dc_table, n_size) || n_size > kMaxDcSize)
         return false;
     if(n_size)
         n_predictor = int16_t(uint16_t(n_predictor + TakeValue(window, input, n_size)));
-    p_coefficients[0] = float(n_predictor) * p_factors[0];
-    uint64_t n_written = 1;
+    p_coefficients[0] = n_predictor;
+    bool b_any_ac = false;
 
     const HuffmanTable &ac_table = *scan_component.p_ac_table;
     BitRegister bits = RegisterOf(window);
@@ -163,9 +164,8 @@ bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &sca
                     break;
                 }
                 DropRegisterBits(bits, int(n_entry & 0xFF));
-                const uint8_t n_natural = kZigzagToNatural[k - 1];
-                p_coefficients[n_natural] = float(int16_t(n_entry >> 16)) * p_factors[k];
-                n_written |= uint64_t(1) << n_natural;
+                p_coefficients[kZigzagToNatural[k - 1]] = int16_t(n_entry >> 16);
+                b_any_ac = true;
                 ++k;
                 continue;
             }
@@ -206,13 +206,12 @@ bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &sca
             b_valid = false; // a run with no value, or one past the last position
             break;
         }
-        const uint8_t n_natural = kZigzagToNatural[k - 1];
-        p_coefficients[n_natural] = float(n_value) * p_factors[k];
-        n_written |= uint64_t(1) << n_natural;
+        p_coefficients[kZigzagToNatural[k - 1]] = n_value;
+        b_any_ac = true;
         ++k;
     }
     StoreRegister(bits, window);
-    block.n_written = n_written;
+    block.b_any_ac = b_any_ac;
     return b_valid && !window.b_input_ended;
 }
 
@@ -252,10 +251,29 @@ bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &
 
 namespace {
 
+// The quantisation factors of each component of a scan, in natural order
+// (the tables hold them in zigzag order): the blocks are dequantised in
+// natural order, inside the transform.
+struct NaturalFactors {
+    float values[kMaxScanComponents][64];
+};
+
+NaturalFactors NaturalFactorsOf(const JpegDecoder &decoder, const ScanHeader &header)
+{
+    NaturalFactors factors;
+    for(int j = 0; j < header.n_scan_components; ++j) {
+        const float *p_zigzag = decoder.quant_tables[header.scan_components[j].p_component->n_quant_table].factors;
+        factors.values[j][0] = p_zigzag[0];
+        for(int k = 1; k < 64; ++k)
+            factors.values[j][kZigzagToNatural[k - 1]] = p_zigzag[k];
+    }
+    return factors;
+}
+
 // MCUs n_first .. n_stop - 1 of a sequential scan, with no restart marker
 // among them, through one window; the block starts all zero and is left so.
-bool DecodeMcus(JpegDecoder &decoder, const ScanHeader &header, int32_t n_first, int32_t n_stop,
-                BitWindow &window, InputBuffer &input, CoefficientBlock &block)
+bool DecodeMcus(JpegDecoder &decoder, const ScanHeader &header, const NaturalFactors &factors, int32_t n_first,
+                int32_t n_stop, BitWindow &window, InputBuffer &input, CoefficientBlock &block)
 {
     for(int32_t n_mcu = n_first; n_mcu < n_stop; ++n_mcu) {
         const int32_t n_mcu_row = n_mcu / header.n_mcus_per_row;
@@ -263,7 +281,7 @@ bool DecodeMcus(JpegDecoder &decoder, const ScanHeader &header, int32_t n_first,
         for(int j = 0; j < header.n_scan_components; ++j) {
             const ScanComponent &scan_component = header.scan_components[j];
             const int n_index = scan_component.n_index;
-            const float *p_factors = decoder.quant_tables[scan_component.p_component->n_quant_table].factors;
+            const float *p_factors = factors.values[j];
             const int32_t n_plane_width = decoder.n_plane_widths[n_index];
             const int32_t n_plane_height = decoder.n_plane_heights[n_index];
             const int n_across = scan_component.n_mcu_blocks_across;
@@ -272,17 +290,17 @@ bool DecodeMcus(JpegDecoder &decoder, const ScanHeader &header, int32_t n_first,
             for(int n_block_row = 0; n_block_row < n_down; ++n_block_row) {
                 const int32_t n_y0 = 8 * (n_down * n_mcu_row + n_block_row);
                 for(int n_block_col = 0; n_block_col < n_across; ++n_block_col) {
-                    const bool b_decoded = DecodeBlock(window, input, scan_component, p_factors,
-                                                       decoder.n_dc_predictors[n_index], block);
+                    const bool b_decoded =
+                        DecodeBlock(window, input, scan_component, decoder.n_dc_predictors[n_index], block);
                     const int32_t n_x0 = 8 * (n_across * n_mcu_col + n_block_col);
                     if(b_decoded && n_x0 < n_plane_width && n_y0 < n_plane_height) {
                         int8_t *p_dest = decoder.p_planes[n_index] + n_y0 * n_plane_width + n_x0;
-                        if(block.n_written == 1)
-                            StoreDcOnlyBlock(block.values[0], p_dest, n_plane_width);
+                        if(!block.b_any_ac)
+                            StoreDcOnlyBlock(float(block.values[0]) * p_factors[0], p_dest, n_plane_width);
                         else
-                            StoreBlock(block.values, p_dest, n_plane_width);
+                            StoreQuantisedBlock(block.values, p_factors, p_dest, n_plane_width);
                     }
-                    ClearWritten(block);
+                    ClearBlock(block);
                     if(!b_decoded)
                         return false;
                 }
@@ -295,9 +313,7 @@ bool DecodeMcus(JpegDecoder &decoder, const ScanHeader &header, int32_t n_first,
 CoefficientBlock ZeroBlock()
 {
     CoefficientBlock block;
-    for(float &f_value : block.values)
-        f_value = 0.0f;
-    block.n_written = 0;
+    ClearBlock(block);
     return block;
 }
 
@@ -308,7 +324,8 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
 {
     BitWindow window = OpenWindow(reader, input);
     CoefficientBlock block = ZeroBlock();
-    const bool b_decoded = DecodeMcus(decoder, header, n_mcu, n_mcu + 1, window, input, block);
+    const NaturalFactors factors = NaturalFactorsOf(decoder, header);
+    const bool b_decoded = DecodeMcus(decoder, header, factors, n_mcu, n_mcu + 1, window, input, block);
     CloseWindow(window, reader, input);
     return b_decoded;
 }
@@ -343,6 +360,7 @@ bool DecodeSequentialScan(JpegDecoder &decoder, const ScanHeader &header, InputB
     BitReader reader;
     ClearBitReader(reader);
     CoefficientBlock block = ZeroBlock();
+    const NaturalFactors factors = NaturalFactorsOf(decoder, header);
     // b_restart is only ever set together with a non-zero interval.
     const int32_t n_interval = decoder.b_restart ? decoder.n_restart_interval : header.n_mcu_count;
     for(int32_t n_mcu = 0; n_mcu < header.n_mcu_count;) {
@@ -350,7 +368,7 @@ bool DecodeSequentialScan(JpegDecoder &decoder, const ScanHeader &header, InputB
         // One window over the whole interval: nothing else reads the input
         // until its restart marker.
         BitWindow window = OpenWindow(reader, input);
-        const bool b_decoded = DecodeMcus(decoder, header, n_mcu, n_stop, window, input, block);
+        const bool b_decoded = DecodeMcus(decoder, header, factors, n_mcu, n_stop, window, input, block);
         CloseWindow(window, reader, input);
         if(!b_decoded)
             return false;
