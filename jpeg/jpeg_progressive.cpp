@@ -40,6 +40,7 @@
 
 #include "jpeg_bits.h"
 #include "jpeg_idct.h"
+#include "jpeg_scan.h"
 #include "memory_block.h"
 #include "simd.h"
 
@@ -445,29 +446,15 @@ bool DecodeProgressiveScan(JpegDecoder &decoder, const ScanHeader &header, Input
     const ScanKind kind = KindOf(header);
     if(kind == ScanKind::kDcFirst)
         KeepQuantFactors(decoder, header);
-    BitReader reader;
-    ClearBitReader(reader);
     int32_t n_eob_run = 0;
-    // b_restart is only ever set together with a non-zero interval.
-    const int32_t n_interval = decoder.b_restart ? decoder.n_restart_interval : header.n_mcu_count;
-    for(int32_t n_mcu = 0; n_mcu < header.n_mcu_count;) {
-        const int32_t n_stop = header.n_mcu_count - n_mcu > n_interval ? n_mcu + n_interval : header.n_mcu_count;
-        // One window over the whole interval: nothing else reads the input
-        // until its restart marker.
-        BitWindow window = OpenWindow(reader, input);
-        const bool b_decoded = DecodeMcus(decoder, header, kind, n_mcu, n_stop, window, input, n_eob_run);
-        CloseWindow(window, reader, input);
-        if(!b_decoded)
-            return false;
-        n_mcu = n_stop;
-        if(n_mcu == header.n_mcu_count)
-            break;
-        // Any marker ends the interval; its restart number is not checked.
-        if(!HandleRestartMarker(decoder, input))
-            return false;
-        ResetBitReader(reader);
-        n_eob_run = 0;
-    }
+    const bool b_decoded = DecodeByRestartIntervals(
+        decoder, header, input,
+        [&](int32_t n_first, int32_t n_stop, BitWindow &window) {
+            return DecodeMcus(decoder, header, kind, n_first, n_stop, window, input, n_eob_run);
+        },
+        [&n_eob_run] { n_eob_run = 0; }); // an end-of-band run ends at a restart
+    if(!b_decoded)
+        return false;
     RecordScan(decoder, header, kind);
     return true;
 }

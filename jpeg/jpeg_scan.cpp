@@ -357,29 +357,16 @@ bool PassOverEmptyScan(JpegDecoder &decoder, InputBuffer &input, int32_t n_mcu_c
 
 bool DecodeSequentialScan(JpegDecoder &decoder, const ScanHeader &header, InputBuffer &input)
 {
-    BitReader reader;
-    ClearBitReader(reader);
     CoefficientBlock block = ZeroBlock();
     const NaturalFactors factors = NaturalFactorsOf(decoder, header);
-    // b_restart is only ever set together with a non-zero interval.
-    const int32_t n_interval = decoder.b_restart ? decoder.n_restart_interval : header.n_mcu_count;
-    for(int32_t n_mcu = 0; n_mcu < header.n_mcu_count;) {
-        const int32_t n_stop = header.n_mcu_count - n_mcu > n_interval ? n_mcu + n_interval : header.n_mcu_count;
-        // One window over the whole interval: nothing else reads the input
-        // until its restart marker.
-        BitWindow window = OpenWindow(reader, input);
-        const bool b_decoded = DecodeMcus(decoder, header, factors, n_mcu, n_stop, window, input, block);
-        CloseWindow(window, reader, input);
-        if(!b_decoded)
-            return false;
-        n_mcu = n_stop;
-        if(n_mcu == header.n_mcu_count)
-            break;
-        // Any marker ends the interval; its restart number is not checked.
-        if(!HandleRestartMarker(decoder, input))
-            return false;
-        ResetBitReader(reader);
-    }
+    const bool b_decoded = DecodeByRestartIntervals(
+        decoder, header, input,
+        [&](int32_t n_first, int32_t n_stop, BitWindow &window) {
+            return DecodeMcus(decoder, header, factors, n_first, n_stop, window, input, block);
+        },
+        [] {});
+    if(!b_decoded)
+        return false;
     for(int j = 0; j < header.n_scan_components; ++j)
         decoder.n_dc_complete_bits |= uint8_t(1u << header.scan_components[j].n_index);
     return true;
