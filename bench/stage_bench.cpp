@@ -3,9 +3,10 @@
 // reduction, run-length packing, item formatting, and writing the whole
 // header to a file.
 //
-//   build-bench/bench/stage_bench photo.jpg photo.tga OUT_DIR [picture.png ...] [--benchmark_... flags]
+//   build-bench/bench/stage_bench photo.jpg photo.tga OUT_DIR [picture.{png,jpg} ...] [--benchmark_... flags]
 //
-// Each PNG file given gets a decode benchmark of its own, named after it.
+// Each further PNG or JPEG file given (a progressive JPEG, say) gets a decode
+// benchmark of its own, named after it.
 // OUT_DIR is where the header files go (a folder on the normal disk; the
 // writing benchmarks also write once more to /dev/shm). bench/run_bench.sh
 // runs this with the inputs it makes; see the README's performance section.
@@ -182,6 +183,11 @@ void PngDecode(benchmark::State &state, const std::string &path)
     LoadRepeatedly(state, [&path] { return LoadPng(path.c_str()); });
 }
 
+void NamedJpegDecode(benchmark::State &state, const std::string &path)
+{
+    LoadRepeatedly(state, [&path] { return LoadJpeg(path.c_str()); });
+}
+
 void GrayReduction(benchmark::State &state, const StageInputs &inputs)
 {
     DecodedPhoto photo(inputs.jpeg_path, false);
@@ -281,7 +287,7 @@ int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
     if(argc < 4) {
-        std::fprintf(stderr, "usage: stage_bench <photo.jpg> <photo.tga> <out-dir> [picture.png ...] [benchmark flags]\n");
+        std::fprintf(stderr, "usage: stage_bench <photo.jpg> <photo.tga> <out-dir> [picture.{png,jpg} ...] [benchmark flags]\n");
         return 2;
     }
     static const StageInputs inputs = {argv[1], argv[2], argv[3]};
@@ -293,10 +299,14 @@ int main(int argc, char **argv)
         ->Unit(benchmark::kMicrosecond)
         ->UseRealTime();
     Configure(benchmark::RegisterBenchmark("Decode/Tga", TgaLoad, inputs));
-    static std::vector<std::string> png_paths(argv + 4, argv + argc);
-    for(const std::string &path : png_paths) {
+    static std::vector<std::string> extra_paths(argv + 4, argv + argc);
+    for(const std::string &path : extra_paths) {
         const std::string name = path.substr(path.rfind('/') + 1);
-        Configure(benchmark::RegisterBenchmark(("Decode/Png/" + name.substr(0, name.rfind('.'))).c_str(), PngDecode, path));
+        const std::string stem = name.substr(0, name.rfind('.'));
+        if(name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0)
+            Configure(benchmark::RegisterBenchmark(("Decode/Png/" + stem).c_str(), PngDecode, path));
+        else
+            Configure(benchmark::RegisterBenchmark(("Decode/Jpeg/" + stem).c_str(), NamedJpegDecode, path));
     }
     Configure(benchmark::RegisterBenchmark("Gray/Reduce", GrayReduction, inputs));
     Configure(benchmark::RegisterBenchmark("Format/Plain32", FormatItems, inputs, false, false));

@@ -1,4 +1,8 @@
 # Warning and sanitizer settings shared by every target of the project.
+if(NOT TARNWICK_SIMD)
+  # image/simd.h: every SIMD path gives way to its scalar twin.
+  add_compile_definitions(TARNWICK_SCALAR_ONLY)
+endif()
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   add_compile_options(-Wall -Wextra)
   if(TARNWICK_WERROR)
@@ -10,10 +14,15 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
     # The usual mark of a fuzzing build: the PNG loader then lets data past
     # the CRCs, which mutated input would almost never match.
     add_compile_definitions(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
+    # Large blocks from the heap, not mapped: libFuzzer's -malloc_limit_mb
+    # then sees their sizes (image/memory_block.h).
+    add_compile_definitions(TARNWICK_BLOCKS_ON_HEAP)
     add_link_options(-fsanitize=address,undefined)
   elseif(TARNWICK_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+    # Large blocks from the heap, so that AddressSanitizer knows their bounds.
+    add_compile_definitions(TARNWICK_BLOCKS_ON_HEAP)
   endif()
 endif()
 

@@ -1,5 +1,9 @@
 #include "rle_packer.h"
 
+#include <cstring>
+
+#include "simd.h"
+
 namespace tarnwick {
 namespace {
 
@@ -23,10 +27,20 @@ bool b_StartsTriple(const uint32_t *p_pixel)
     return p_pixel[0] == p_pixel[1] && p_pixel[0] == p_pixel[2];
 }
 
-// Pixels from p_start on that equal the first, at most n_limit.
+// Pixels from p_start on that equal the first, at most n_limit (1 or more).
 size_t n_RunLength(const uint32_t *p_start, size_t n_limit)
 {
     size_t n_length = 1;
+#if TARNWICK_SIMD_SSE2
+    // Four pixels at a time while four lie within the limit.
+    const __m128i first = _mm_set1_epi32(int32_t(p_start[0]));
+    for(; n_length + 4 <= n_limit; n_length += 4) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p_start + n_length));
+        const int n_equal = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(pixels, first)));
+        if(n_equal != 0xF)
+            return n_length + size_t(__builtin_ctz(~n_equal));
+    }
+#endif
     while(n_length < n_limit && p_start[n_length] == p_start[0])
         ++n_length;
     return n_length;
@@ -36,11 +50,42 @@ size_t n_RunLength(const uint32_t *p_start, size_t n_limit)
 // n_limit when there is none.
 size_t n_LiteralLength(const uint32_t *p_start, size_t n_limit)
 {
-    for(size_t j = 1; j + 2 < n_limit; ++j) {
+    size_t j = 1;
+#if TARNWICK_SIMD_SSE2
+    // The starts j .. j + 3 at once, while the last of them, j + 3, has its
+    // three pixels within the limit; without a branch per pixel, whose
+    // outcome in a photo is a coin toss.
+    for(; j + 6 <= n_limit; j += 4) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p_start + j));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p_start + j + 1));
+        const __m128i third = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p_start + j + 2));
+        const __m128i triples = _mm_and_si128(_mm_cmpeq_epi32(first, second), _mm_cmpeq_epi32(first, third));
+        const int n_triples = _mm_movemask_ps(_mm_castsi128_ps(triples));
+        if(n_triples)
+            return j + size_t(__builtin_ctz(unsigned(n_triples)));
+    }
+#endif
+    for(; j + 2 < n_limit; ++j) {
         if(b_StartsTriple(p_start + j))
             return j;
     }
     return n_limit;
+}
+
+// The items of short packets, gathered so that the item writer gets them in
+// long batches rather than a call or two a packet: headers, run values and
+// literals short enough to fit; a long literal goes to the writer straight
+// from the pixels.
+struct ItemBatch {
+    static constexpr size_t kCapacity = 2048;
+    uint32_t a_items[kCapacity];
+    size_t n_count;
+};
+
+void FlushBatch(ItemWriter &writer, ItemBatch &batch, bool b_ends_array)
+{
+    WriteItems(writer, batch.a_items, batch.n_count, b_ends_array);
+    batch.n_count = 0;
 }
 
 } // namespace
@@ -48,6 +93,8 @@ size_t n_LiteralLength(const uint32_t *p_start, size_t n_limit)
 void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t n_pixel_count)
 {
     const PacketKind &kind = PacketsOf(writer.kind);
+    ItemBatch batch;
+    batch.n_count = 0;
     size_t n_position = 0;
     while(n_position < n_pixel_count) {
         const uint32_t *p_start = p_pixels + n_position;
@@ -57,14 +104,23 @@ void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t 
         size_t n_length = b_run ? n_RunLength(p_start, n_limit) : n_LiteralLength(p_start, n_limit);
         bool b_final_packet = n_length == n_remaining;
 
+        if(batch.n_count + 2 > ItemBatch::kCapacity)
+            FlushBatch(writer, batch, false);
         if(b_run) {
-            const uint32_t a_packet[2] = {uint32_t(n_length) | kind.n_run_flag, p_start[0]};
-            WriteItems(writer, a_packet, 2, b_final_packet);
+            batch.a_items[batch.n_count++] = uint32_t(n_length) | kind.n_run_flag;
+            batch.a_items[batch.n_count++] = p_start[0];
         } else {
-            const uint32_t n_header = uint32_t(n_length);
-            WriteItems(writer, &n_header, 1, false);
-            WriteItems(writer, p_start, n_length, b_final_packet);
+            batch.a_items[batch.n_count++] = uint32_t(n_length);
+            if(n_length <= ItemBatch::kCapacity - batch.n_count) {
+                std::memcpy(batch.a_items + batch.n_count, p_start, n_length * sizeof(uint32_t));
+                batch.n_count += n_length;
+            } else {
+                FlushBatch(writer, batch, false);
+                WriteItems(writer, p_start, n_length, b_final_packet);
+            }
         }
+        if(b_final_packet && batch.n_count)
+            FlushBatch(writer, batch, true);
         n_position += n_length;
     }
 }

@@ -35,13 +35,17 @@ inline bool b_IsAllowedImageSize(int32_t n_width, int32_t n_height)
     return n_width >= 0 && n_height >= 0 && uint64_t(n_width) * uint64_t(n_height) * 4u <= kMaxImageBytes;
 }
 
-// Allocates the record and a pixel array of n_width * n_height pixels, with
-// the descriptive fields zeroed and the pixels uninitialised. Returns nullptr
+// Allocates the record and a pixel array of n_width * n_height pixels (a
+// block of memory_block.h: 2 MiB or more are mapped in huge pages), with the
+// descriptive fields zeroed and the pixels uninitialised. Returns nullptr
 // when either size is negative, the byte count does not fit in 32 bits, or an
 // allocation fails; nothing is held then.
 Image *AllocateImage(int32_t n_width, int32_t n_height);
 
-// Releases the pixel array and then the record; accepts nullptr.
+// Releases the pixel array and then the record; accepts nullptr. The pixel
+// array is a block of memory_block.h, released with the byte count of the
+// sizes it was allocated with: n_width and n_height must not change while
+// the Image holds it.
 void FreeImage(Image *p_image);
 
 // Number of pixels of the image, computed without overflow.

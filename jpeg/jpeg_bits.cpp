@@ -36,6 +36,29 @@ uint8_t n_FirstUsedLength(const HuffmanTable &table)
     return n_length;
 }
 
+void BuildLookahead(HuffmanTable &table)
+{
+    const uint8_t n_first_used = n_FirstUsedLength(table);
+    table.n_long_code_start = n_first_used > kLookaheadBits ? n_first_used : uint8_t(kLookaheadBits);
+    for(uint32_t n_prefix = 0; n_prefix < (1u << kLookaheadBits); ++n_prefix) {
+        uint8_t n_symbol = 0;
+        const int n_length = MatchCode(
+            table, 0, kLookaheadBits,
+            [n_prefix](int n_index) { return int32_t(n_prefix >> (kLookaheadBits - 1 - n_index)); }, n_symbol);
+        table.lookahead[n_prefix] = uint16_t(n_length ? n_length << 8 | n_symbol : 0);
+        // A coefficient whose value bits follow within the prefix.
+        const int n_size = n_symbol & 0x0F;
+        uint32_t n_coefficient = 0;
+        if(n_length && n_size && n_length + n_size <= kLookaheadBits) {
+            const uint32_t n_value_bits = (n_prefix >> (kLookaheadBits - n_length - n_size)) & ((1u << n_size) - 1);
+            n_coefficient = uint32_t(uint16_t(ExtendSign(n_value_bits, n_size))) << 16 | uint32_t(n_symbol >> 4) << 8 |
+                            uint32_t(n_length + n_size);
+        }
+        table.coefficient_lookahead[n_prefix] = n_coefficient;
+    }
+    table.b_lookahead_built = 1;
+}
+
 BitWindow OpenWindow(const BitReader &reader, const InputBuffer &input)
 {
     BitWindow window;

@@ -9,6 +9,7 @@
 #define TARNWICK_JPEG_BITS_H
 
 #include <cstdint>
+#include <cstring>
 
 #include "input_buffer.h"
 #include "jpeg_decoder.h"
@@ -36,15 +37,16 @@ constexpr int kMaxCodeLength = 16;
 uint8_t n_FirstUsedLength(const HuffmanTable &table);
 
 // The canonical code search, one length at a time: for L = n_start_length,
-// ... 15 in turn, the code formed by the first L + 1 bits matches when it
-// lies within the n_code_counts[L] codes from n_first_codes[L].
-// code_of_length(L) gives that code. Returns the length in bits of the code
-// that matched, 0 when none matched within 16 bits. Lengths below
-// n_start_length must have no codes.
+// ... n_end_length - 1 in turn, the code formed by the first L + 1 bits
+// matches when it lies within the n_code_counts[L] codes from
+// n_first_codes[L]. code_of_length(L) gives that code. Returns the length in
+// bits of the code that matched, 0 when none matched. Lengths below
+// n_start_length must have no codes, or no code that the bits can match.
 template <typename CodeOfLength>
-inline int MatchCode(const HuffmanTable &table, int n_start_length, CodeOfLength code_of_length, uint8_t &n_symbol)
+inline int MatchCode(const HuffmanTable &table, int n_start_length, int n_end_length, CodeOfLength code_of_length,
+                     uint8_t &n_symbol)
 {
-    for(int n_length = n_start_length; n_length < kMaxCodeLength; ++n_length) {
+    for(int n_length = n_start_length; n_length < n_end_length; ++n_length) {
         const int32_t n_offset = code_of_length(n_length) - table.n_first_codes[n_length];
         // The table parser refuses more than 256 symbols, so the codes of
         // every length point inside symbols.
@@ -61,8 +63,20 @@ template <typename NextBit>
 inline bool MatchCodeBitByBit(const HuffmanTable &table, NextBit next_bit, uint8_t &n_symbol)
 {
     int32_t n_code = 0;
-    return MatchCode(table, 0, [&n_code, &next_bit](int) { return n_code = n_code << 1 | next_bit(); }, n_symbol) !=
-           0;
+    return MatchCode(
+               table, 0, kMaxCodeLength, [&n_code, &next_bit](int) { return n_code = n_code << 1 | next_bit(); },
+               n_symbol) != 0;
+}
+
+// Fills the table's lookahead tables from its codes: each entry holds what
+// the code search gives for those kLookaheadBits bits, so that a symbol
+// found through them is the very one the search would find.
+void BuildLookahead(HuffmanTable &table);
+// Builds them unless they are built already.
+inline void PrepareLookahead(HuffmanTable &table)
+{
+    if(!table.b_lookahead_built)
+        BuildLookahead(table);
 }
 
 // The EXTEND rule on n_bits (1..16) bits v whose first bit is the top one: a
@@ -127,11 +141,29 @@ inline void AppendByte(BitWindow &window, uint8_t n_byte)
     ++window.n_loaded;
 }
 
-// Loads data bytes from the current block while whole bytes fit. A stuffed
-// zero at the very end of the block is left there: its data byte is in the
-// next block, which only an empty window may read.
+// Loads data bytes from the current block while whole bytes fit. When the
+// next eight bytes hold no 0xFF (and the last byte loaded was none, so that
+// no stuffed zero can be among them), as many of them as fit are loaded in
+// one step. A stuffed zero at the very end of the block is left there: its
+// data byte is in the next block, which only an empty window may read.
 inline void FillWindow(BitWindow &window)
 {
+    if(window.n_count <= 56 && window.p_end - window.p_next >= 8 && !window.b_last_ff) {
+        uint64_t n_next;
+        std::memcpy(&n_next, window.p_next, 8);
+        n_next = __builtin_bswap64(n_next); // the first byte at the top
+        // A byte 0xFF is a zero byte of ~n_next.
+        const uint64_t n_inverse = ~n_next;
+        if(((n_inverse - 0x0101010101010101u) & n_next & 0x8080808080808080u) == 0) {
+            const int n_bytes = (64 - window.n_count) >> 3;
+            const int n_new_bits = 8 * n_bytes;
+            window.n_bits |= (n_next >> (64 - n_new_bits)) << (64 - window.n_count - n_new_bits);
+            window.n_count += n_new_bits;
+            window.n_loaded += uint32_t(n_bytes);
+            window.p_next += n_bytes;
+            return;
+        }
+    }
     while(window.n_count <= 56 && window.p_next != window.p_end) {
         const uint8_t *p_next = window.p_next;
         uint8_t n_byte = *p_next++;
@@ -164,25 +196,35 @@ inline void DropBits(BitWindow &window, int n_bits)
     window.n_count -= n_bits;
 }
 
-// The next symbol of the table's code, its search starting at the length
-// index n_start_length (n_FirstUsedLength); false when no code of up to 16
-// bits matches or the input ended.
-inline bool TakeSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable &table, int n_start_length,
-                       uint8_t &n_symbol)
+// With at least kMaxCodeLength bits in the window: the symbol of the code at
+// its top, through the lookahead table, or for a longer code the search from
+// the table's n_long_code_start; false when no code of up to 16 bits matches
+// (all sixteen bits are dropped then, as a bit-at-a-time search would have
+// read them).
+inline bool TakeSymbolFromFullWindow(BitWindow &window, const HuffmanTable &table, uint8_t &n_symbol)
+{
+    const uint32_t n_entry = table.lookahead[window.n_bits >> (64 - kLookaheadBits)];
+    if(n_entry) {
+        n_symbol = uint8_t(n_entry);
+        DropBits(window, int(n_entry >> 8));
+        return true;
+    }
+    const uint64_t n_bits = window.n_bits;
+    const int n_length = MatchCode(
+        table, table.n_long_code_start, kMaxCodeLength, [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); },
+        n_symbol);
+    DropBits(window, n_length ? n_length : kMaxCodeLength);
+    return n_length != 0;
+}
+
+// The next symbol of the table's code (whose lookahead tables are built);
+// false when no code of up to 16 bits matches or the input ended.
+inline bool TakeSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
 {
     if(window.n_count < kMaxCodeLength)
         FillWindow(window);
-    if(window.n_count >= kMaxCodeLength) {
-        // Sixteen bits are there: the code of each length is read straight
-        // from the top of the window, and the bits are dropped once it
-        // matches (all sixteen when none does, as a bit-at-a-time search
-        // would have read).
-        const uint64_t n_bits = window.n_bits;
-        const int n_length = MatchCode(
-            table, n_start_length, [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); }, n_symbol);
-        DropBits(window, n_length ? n_length : kMaxCodeLength);
-        return n_length != 0;
-    }
+    if(window.n_count >= kMaxCodeLength)
+        return TakeSymbolFromFullWindow(window, table, n_symbol);
     return MatchCodeBitByBit(table, [&window, &input] { return TakeBit(window, input); }, n_symbol) &&
            !window.b_input_ended;
 }
@@ -209,6 +251,93 @@ inline uint32_t TakeBits(BitWindow &window, InputBuffer &input, int n_bits)
 inline int16_t TakeValue(BitWindow &window, InputBuffer &input, int n_bits)
 {
     return ExtendSign(TakeBits(window, input, n_bits), n_bits);
+}
+
+// --- Bit register ------------------------------------------------------------
+//
+// The window's bits and count, held in local variables while a block is
+// read, so that the compiler keeps them in registers: the window itself lives
+// in memory, since its slow paths take it by reference. Every call that
+// works on the window is preceded by StoreRegister and followed by
+// RegisterOf.
+struct BitRegister {
+    uint64_t n_bits;
+    int n_count;
+};
+
+inline BitRegister RegisterOf(const BitWindow &window)
+{
+    return BitRegister{window.n_bits, window.n_count};
+}
+
+inline void StoreRegister(const BitRegister &bits, BitWindow &window)
+{
+    window.n_bits = bits.n_bits;
+    window.n_count = bits.n_count;
+}
+
+inline void DropRegisterBits(BitRegister &bits, int n_bits)
+{
+    bits.n_bits <<= n_bits;
+    bits.n_count -= n_bits;
+}
+
+// TakeBit through the register.
+inline int TakeRegisterBit(BitRegister &bits, BitWindow &window, InputBuffer &input)
+{
+    if(bits.n_count == 0) {
+        StoreRegister(bits, window);
+        const int n_bit = TakeBit(window, input);
+        bits = RegisterOf(window);
+        return n_bit;
+    }
+    const int n_bit = int(bits.n_bits >> 63);
+    DropRegisterBits(bits, 1);
+    return n_bit;
+}
+
+// TakeBits through the register.
+inline uint32_t TakeRegisterBits(BitRegister &bits, BitWindow &window, InputBuffer &input, int n_bits)
+{
+    if(bits.n_count >= n_bits) {
+        const uint32_t n_value = n_bits ? uint32_t(bits.n_bits >> (64 - n_bits)) : 0;
+        if(n_bits)
+            DropRegisterBits(bits, n_bits);
+        return n_value;
+    }
+    StoreRegister(bits, window);
+    const uint32_t n_value = TakeBits(window, input, n_bits);
+    bits = RegisterOf(window);
+    return n_value;
+}
+
+// TakeSymbol through the register: a code of up to kLookaheadBits found in
+// the register itself, anything else through the window.
+inline bool TakeRegisterSymbol(BitRegister &bits, BitWindow &window, InputBuffer &input, const HuffmanTable &table,
+                               uint8_t &n_symbol)
+{
+    if(bits.n_count >= kMaxCodeLength) {
+        const uint32_t n_entry = table.lookahead[bits.n_bits >> (64 - kLookaheadBits)];
+        if(n_entry) {
+            n_symbol = uint8_t(n_entry);
+            DropRegisterBits(bits, int(n_entry >> 8));
+            return true;
+        }
+    }
+    StoreRegister(bits, window);
+    const bool b_matched = TakeSymbol(window, input, table, n_symbol);
+    bits = RegisterOf(window);
+    return b_matched;
+}
+
+// Fills the window through the register when it holds fewer than n_bits.
+inline void FillRegister(BitRegister &bits, BitWindow &window, int n_bits)
+{
+    if(bits.n_count < n_bits) {
+        StoreRegister(bits, window);
+        FillWindow(window);
+        bits = RegisterOf(window);
+    }
 }
 
 } // namespace tarnwick

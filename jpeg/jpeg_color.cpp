@@ -19,6 +19,8 @@
 // allocated zero-filled.
 #include "jpeg_color.h"
 
+#include "simd.h"
+
 namespace tarnwick {
 namespace {
 
@@ -143,10 +145,158 @@ void ConvertUsualRow(uint32_t *p_row, int n_width, const int8_t *p_luma, const i
     }
 }
 
+#if TARNWICK_SIMD_SSE2
+// Chroma samples whose terms are worked out at a time, and the pixels of one
+// image row they cover (a multiple of 16).
+constexpr int kChromaChunk = 256;
+
+// The chroma terms of one chunk of a chroma row: red, green and blue, what
+// LookUpChromaTerms gives for each Cb, Cr pair.
+struct ChromaTermRow {
+    alignas(16) int16_t red[kChromaChunk];
+    alignas(16) int16_t green[kChromaChunk];
+    alignas(16) int16_t blue[kChromaChunk];
+};
+
+// trunc(c * f) for the eight chroma values c of words (signed 16-bit),
+// in single precision, as BuildYccTables forms each entry: the same product,
+// rounded the same way, truncated the same way.
+inline __m128i TruncatedProducts(__m128i words, float f_factor)
+{
+    const __m128 factor = _mm_set1_ps(f_factor);
+    const __m128i low = _mm_srai_epi32(_mm_unpacklo_epi16(words, words), 16);
+    const __m128i high = _mm_srai_epi32(_mm_unpackhi_epi16(words, words), 16);
+    const __m128i low_products = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(low), factor));
+    const __m128i high_products = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(high), factor));
+    return _mm_packs_epi32(low_products, high_products);
+}
+
+// Eight signed plane samples, sign-extended to 16-bit words. A sample is the
+// chroma value c = level - 128 that the tables are indexed by.
+inline __m128i SignedWords(const int8_t *p_samples)
+{
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p_samples));
+    return _mm_srai_epi16(_mm_unpacklo_epi8(bytes, bytes), 8);
+}
+
+// The terms of n_count chroma samples (a multiple of eight, at most
+// kChromaChunk), eight at a time.
+void ComputeChromaTerms(const int8_t *p_cb, const int8_t *p_cr, int n_count, ChromaTermRow &terms)
+{
+    for(int i = 0; i < n_count; i += 8) {
+        const __m128i cb = SignedWords(p_cb + i), cr = SignedWords(p_cr + i);
+        _mm_store_si128(reinterpret_cast<__m128i *>(terms.red + i), TruncatedProducts(cr, 1.402f));
+        _mm_store_si128(reinterpret_cast<__m128i *>(terms.green + i),
+                        _mm_add_epi16(TruncatedProducts(cb, -0.34414f), TruncatedProducts(cr, -0.71414f)));
+        _mm_store_si128(reinterpret_cast<__m128i *>(terms.blue + i), TruncatedProducts(cb, 1.772f));
+    }
+}
+
+// Eight pixels of one channel: the level-shifted luma words plus the terms,
+// clamped to 0..255 by the unsigned saturation of the pack; two such halves
+// make sixteen bytes.
+inline __m128i Channel(__m128i luma_low, __m128i luma_high, __m128i terms_low, __m128i terms_high)
+{
+    return _mm_packus_epi16(_mm_add_epi16(luma_low, terms_low), _mm_add_epi16(luma_high, terms_high));
+}
+
+// Sixteen pixels 0xFFRRGGBB from the channels' bytes, stored in order.
+inline void StorePixels(uint32_t *p_out, __m128i red, __m128i green, __m128i blue)
+{
+    const __m128i opaque = _mm_set1_epi8(-1);
+    const __m128i blue_green_low = _mm_unpacklo_epi8(blue, green), blue_green_high = _mm_unpackhi_epi8(blue, green);
+    const __m128i red_alpha_low = _mm_unpacklo_epi8(red, opaque), red_alpha_high = _mm_unpackhi_epi8(red, opaque);
+    __m128i *p_pixels = reinterpret_cast<__m128i *>(p_out);
+    _mm_storeu_si128(p_pixels, _mm_unpacklo_epi16(blue_green_low, red_alpha_low));
+    _mm_storeu_si128(p_pixels + 1, _mm_unpackhi_epi16(blue_green_low, red_alpha_low));
+    _mm_storeu_si128(p_pixels + 2, _mm_unpacklo_epi16(blue_green_high, red_alpha_high));
+    _mm_storeu_si128(p_pixels + 3, _mm_unpackhi_epi16(blue_green_high, red_alpha_high));
+}
+
+// Pixels x0 .. x0 + 16 n - 1 of a row whose chroma terms start at the chroma
+// sample of x0 (n_hs 1 or 2 pixels to a sample).
+template <int kRepeat>
+void ConvertRowSpan(uint32_t *p_row, const int8_t *p_luma, int x0, int n_groups, const ChromaTermRow &terms)
+{
+    const __m128i flip = _mm_set1_epi8(-128);
+    const __m128i zero = _mm_setzero_si128();
+    for(int g = 0; g < n_groups; ++g) {
+        const int x = x0 + 16 * g;
+        // Luma level = sample + 128: the sign bit flipped, as unsigned bytes.
+        const __m128i luma = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p_luma + x)), flip);
+        const __m128i luma_low = _mm_unpacklo_epi8(luma, zero), luma_high = _mm_unpackhi_epi8(luma, zero);
+        const int n_term = 16 * g / kRepeat;
+        __m128i red_low, red_high, green_low, green_high, blue_low, blue_high;
+        const __m128i red = _mm_load_si128(reinterpret_cast<const __m128i *>(terms.red + n_term));
+        const __m128i green = _mm_load_si128(reinterpret_cast<const __m128i *>(terms.green + n_term));
+        const __m128i blue = _mm_load_si128(reinterpret_cast<const __m128i *>(terms.blue + n_term));
+        if(kRepeat == 2) { // each term covers two pixels
+            red_low = _mm_unpacklo_epi16(red, red), red_high = _mm_unpackhi_epi16(red, red);
+            green_low = _mm_unpacklo_epi16(green, green), green_high = _mm_unpackhi_epi16(green, green);
+            blue_low = _mm_unpacklo_epi16(blue, blue), blue_high = _mm_unpackhi_epi16(blue, blue);
+        } else {
+            red_low = red, red_high = _mm_load_si128(reinterpret_cast<const __m128i *>(terms.red + n_term + 8));
+            green_low = green, green_high = _mm_load_si128(reinterpret_cast<const __m128i *>(terms.green + n_term + 8));
+            blue_low = blue, blue_high = _mm_load_si128(reinterpret_cast<const __m128i *>(terms.blue + n_term + 8));
+        }
+        StorePixels(p_row + x, Channel(luma_low, luma_high, red_low, red_high),
+                    Channel(luma_low, luma_high, green_low, green_high),
+                    Channel(luma_low, luma_high, blue_low, blue_high));
+    }
+}
+
+// The usual frame with one or two pixels to a chroma sample, sixteen pixels
+// at a time: the chroma terms of each chroma row are worked out once, eight
+// at a time, for all the n_v_upsample image rows that share it. The pixels
+// past the last whole group of sixteen are converted one by one, with the
+// tables.
+template <int kRepeat>
+void AssembleUsualYccImageSse2(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+                               const uint16_t *n_plane_widths, const YccTables &tables)
+{
+    const int n_width = image.n_width;
+    const int n_vs = p_components[1].n_v_upsample;
+    const int n_groups = n_width / 16;
+    constexpr int kChunkGroups = kChromaChunk * kRepeat / 16;
+    ChromaTermRow terms;
+    for(int y0 = 0; y0 < image.n_height; y0 += n_vs) {
+        const int y_end = image.n_height - y0 > n_vs ? y0 + n_vs : image.n_height;
+        const int8_t *p_cb = p_planes[1] + size_t(y0 / n_vs) * n_plane_widths[1];
+        const int8_t *p_cr = p_planes[2] + size_t(y0 / n_vs) * n_plane_widths[2];
+        for(int g0 = 0; g0 < n_groups; g0 += kChunkGroups) {
+            const int n_chunk_groups = n_groups - g0 < kChunkGroups ? n_groups - g0 : kChunkGroups;
+            const int n_first_sample = 16 * g0 / kRepeat;
+            ComputeChromaTerms(p_cb + n_first_sample, p_cr + n_first_sample, 16 * n_chunk_groups / kRepeat, terms);
+            for(int y = y0; y < y_end; ++y)
+                ConvertRowSpan<kRepeat>(image.p_buffer + size_t(y) * size_t(n_width),
+                                        p_planes[0] + size_t(y) * n_plane_widths[0], 16 * g0, n_chunk_groups,
+                                        terms);
+        }
+        for(int y = y0; y < y_end; ++y) {
+            uint32_t *p_row = image.p_buffer + size_t(y) * size_t(n_width);
+            const int8_t *p_luma = p_planes[0] + size_t(y) * n_plane_widths[0];
+            for(int x = 16 * n_groups; x < n_width; ++x)
+                p_row[x] = n_PixelOf(LevelShift(p_luma[x]), LookUpChromaTerms(tables, LevelShift(p_cb[x / kRepeat]),
+                                                                                LevelShift(p_cr[x / kRepeat])));
+        }
+    }
+}
+#endif
+
 void AssembleUsualYccImage(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
                            const uint16_t *n_plane_widths, const YccTables &tables)
 {
     const int n_hs = p_components[1].n_h_upsample, n_vs = p_components[1].n_v_upsample;
+#if TARNWICK_SIMD_SSE2
+    if(n_hs == 1) {
+        AssembleUsualYccImageSse2<1>(image, p_components, p_planes, n_plane_widths, tables);
+        return;
+    }
+    if(n_hs == 2) {
+        AssembleUsualYccImageSse2<2>(image, p_components, p_planes, n_plane_widths, tables);
+        return;
+    }
+#endif
     for(int y = 0; y < image.n_height; ++y) {
         uint32_t *p_row = image.p_buffer + size_t(y) * size_t(image.n_width);
         const int8_t *p_luma = p_planes[0] + size_t(y) * n_plane_widths[0];

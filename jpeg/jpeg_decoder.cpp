@@ -21,12 +21,11 @@
 // the decode. Planes are released on every way out of Decode.
 #include "jpeg_decoder.h"
 
-#include <cstdlib>
-
 #include "jpeg_color.h"
 #include "jpeg_idct.h"
 #include "jpeg_progressive.h"
 #include "jpeg_scan.h"
+#include "memory_block.h"
 
 namespace tarnwick {
 
@@ -129,14 +128,11 @@ MarkerHandler p_MarkerHandlerOf(uint16_t n_marker)
 // memory that is gone.
 void ReleaseFrame(JpegDecoder &decoder)
 {
-    for(int8_t *&p_plane : decoder.p_planes) {
-        std::free(p_plane);
-        p_plane = nullptr;
+    for(int i = 0; i < JpegDecoder::kMaxComponents; ++i) {
+        FreePlane(decoder.p_planes[i], decoder.n_plane_widths[i], decoder.n_plane_heights[i]);
+        decoder.p_planes[i] = nullptr;
     }
-    FreeCoefficientStore(decoder.p_coefficient_store);
-    decoder.p_coefficient_store = nullptr;
-    for(int16_t *&p_coefficients : decoder.p_coefficients)
-        p_coefficients = nullptr;
+    ReleaseCoefficients(decoder);
     decoder.b_frame_seen = 0;
     decoder.n_dc_complete_bits = 0;
 }
@@ -153,6 +149,7 @@ void BeginDecode(JpegDecoder &decoder)
     decoder.b_jfif_seen = 0;
     decoder.b_adobe_seen = 0;
     decoder.p_coefficient_store = nullptr;
+    decoder.n_coefficient_blocks = 0;
     for(int i = 0; i < 4; ++i) {
         decoder.p_planes[i] = nullptr;
         decoder.p_coefficients[i] = nullptr;
@@ -205,13 +202,17 @@ Image *AssembleImage(JpegDecoder &decoder)
         FailDecode(decoder, LoadFailure::kJpegColorTransform);
         return nullptr;
     }
+    // A progressive frame's coefficients become samples first, and their
+    // store goes before the pixel array comes: the two are never held at once.
+    if(decoder.b_progressive) {
+        TransformCoefficients(decoder);
+        ReleaseCoefficients(decoder);
+    }
     Image *p_image = AllocateImage(decoder.n_frame_width, decoder.n_frame_height);
     if(!p_image) {
         FailDecode(decoder, LoadFailure::kOutOfMemory);
         return nullptr;
     }
-    if(decoder.b_progressive)
-        TransformCoefficients(decoder);
     p_image->n_bpp = decoder.n_precision;
     p_image->b_grayscale = decoder.n_components == 1;
     p_image->b_alpha = 0;
@@ -345,8 +346,7 @@ bool AllocatePlanes(JpegDecoder &decoder)
         decoder.n_plane_heights[i] = n_height;
         // At most 32768 x 32768 bytes. An empty frame still gets a block, so
         // that a null pointer always means "not allocated".
-        const size_t n_bytes = size_t(n_width) * n_height;
-        decoder.p_planes[i] = static_cast<int8_t *>(std::calloc(n_bytes ? n_bytes : 1, 1));
+        decoder.p_planes[i] = static_cast<int8_t *>(AllocateZeroedBlock(size_t(n_width) * n_height));
         if(!decoder.p_planes[i])
             return FailDecode(decoder, LoadFailure::kOutOfMemory);
     }
@@ -354,6 +354,11 @@ bool AllocatePlanes(JpegDecoder &decoder)
 }
 
 } // namespace
+
+void FreePlane(int8_t *p_plane, uint16_t n_width, uint16_t n_height)
+{
+    FreeBlock(p_plane, size_t(n_width) * n_height);
+}
 
 // A frame header guarantees 1..4 components sampled 1..15 and a frame of
 // 0..32767 samples each way, so nothing here overflows: an MCU covers at
@@ -549,6 +554,7 @@ bool ParseHuffmanTables(uint16_t, JpegDecoder &decoder, InputBuffer &input)
 
         HuffmanTable &table = decoder.huffman_tables[n_id][n_class];
         table.b_defined = 0;
+        table.b_lookahead_built = 0;
         if(!ReadHuffmanTable(input, table, n_left))
             return false;
         table.b_defined = 1;

@@ -21,6 +21,7 @@
 #ifndef TARNWICK_JPEG_DECODER_H
 #define TARNWICK_JPEG_DECODER_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -35,12 +36,33 @@ struct QuantTable {
     float factors[64];  // zigzag order, times the inverse-DCT scale factors
 };
 
+// Codes of up to this many bits are found with one look at a table.
+constexpr int kLookaheadBits = 9;
+
 struct HuffmanTable {
     uint8_t b_defined;                    // a segment of this decode filled it
     uint8_t n_code_counts[16];            // [i]: codes of length i + 1
     const uint8_t *p_first_values[16];    // [i]: first symbol of length i + 1
     uint16_t n_first_codes[16];           // [i]: first canonical code of length i + 1
     uint8_t symbols[256];                 // by increasing code length
+
+    // The lookahead tables, built by BuildLookahead (jpeg_bits.h) at the
+    // first scan that decodes with the table, so that a file of nothing but
+    // table segments costs no more than their parsing; b_lookahead_built
+    // drops whenever a segment defines the table anew.
+    uint8_t b_lookahead_built;
+    // Index of the length where the search for a code longer than
+    // kLookaheadBits starts: kLookaheadBits, or the shortest length that has
+    // codes if that is longer.
+    uint8_t n_long_code_start;
+    // [p], p the next kLookaheadBits bits: the code they begin with, as its
+    // length in bits << 8 | its symbol; 0 when no code of up to
+    // kLookaheadBits bits matches.
+    uint16_t lookahead[1 << kLookaheadBits];
+    // [p]: for a symbol of run r and size s != 0 whose code and s value bits
+    // all lie within p, the value (EXTEND applied) << 16 | r << 8 | code
+    // length + s; 0 otherwise. (Used by the tables of AC coefficients.)
+    uint32_t coefficient_lookahead[1 << kLookaheadBits];
 };
 
 struct FrameComponent {
@@ -144,6 +166,7 @@ struct JpegDecoder {
     // n_plane_heights[i] / 8 rows: one block for each 8x8 block of its plane.
     // nullptr in a sequential frame and once released.
     int16_t *p_coefficient_store;
+    size_t n_coefficient_blocks; // blocks of 64 values in the store
     int16_t *p_coefficients[4];
     // The successive-approximation state of component i's zigzag position k:
     // -1 until a scan has coded its first bits, then the bit position Al of
@@ -205,6 +228,10 @@ bool ParseRestartInterval(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &
 bool ParseQuantTables(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 bool ParseHuffmanTables(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 bool ParseFrameHeader(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
+
+// Releases a sample plane of n_width x n_height bytes (a block of
+// memory_block.h); accepts nullptr.
+void FreePlane(int8_t *p_plane, uint16_t n_width, uint16_t n_height);
 
 // From the frame size and the components' sampling factors: n_h_max, n_v_max,
 // the MCU grid, and each component's upsampling factors and extent in blocks.

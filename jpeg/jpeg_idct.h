@@ -30,6 +30,17 @@ void InverseDct(float *p_output, const float *p_coefficients);
 // Inverse DCT of 64 dequantised, pre-scaled coefficients (natural order) into
 // an 8x8 block of clamped, truncated samples at p_dest, rows n_stride apart.
 void StoreBlock(const float *p_coefficients, int8_t *p_dest, int n_stride);
+// StoreBlock of the coefficients p_values[n] * p_factors[n] (natural order),
+// each product formed in single precision as a scan forms it: the quantised
+// values and the factors (with the scale factors folded in) are given apart,
+// and multiplied here, eight at a time where the SIMD paths are built.
+void StoreQuantisedBlock(const int16_t *p_values, const float *p_factors, int8_t *p_dest, int n_stride);
+
+// The same for a block whose coefficients are all zero but the first,
+// f_dc: every butterfly then passes that value through unchanged (adding or
+// subtracting zeros is exact), so all 64 samples are f_dc / 8, clamped and
+// truncated, exactly as StoreBlock gives them.
+void StoreDcOnlyBlock(float f_dc, int8_t *p_dest, int n_stride);
 
 } // namespace tarnwick
 

@@ -36,10 +36,13 @@
 // 16, or running out of input, which stops the scan at once.
 #include "jpeg_progressive.h"
 
-#include <cstdlib>
+#include <cstdint>
 
 #include "jpeg_bits.h"
 #include "jpeg_idct.h"
+#include "jpeg_scan.h"
+#include "memory_block.h"
+#include "simd.h"
 
 namespace tarnwick {
 namespace {
@@ -109,8 +112,7 @@ bool DecodeDcMcu(JpegDecoder &decoder, const ScanHeader &header, bool b_first, i
                 int16_t &n_dc = p_block ? p_block[0] : n_dropped;
                 if(b_first) {
                     uint8_t n_size = 0;
-                    if(!TakeSymbol(window, input, *scan_component.p_dc_table, scan_component.n_dc_start_length,
-                                   n_size) ||
+                    if(!TakeSymbol(window, input, *scan_component.p_dc_table, n_size) ||
                        n_size > kMaxDcSize)
                         return false;
                     if(n_size)
@@ -133,26 +135,35 @@ bool DecodeDcMcu(JpegDecoder &decoder, const ScanHeader &header, bool b_first, i
 bool DecodeAcFirstBlock(BitWindow &window, InputBuffer &input, const ScanHeader &header, int16_t *p_block,
                         int32_t &n_eob_run, uint64_t &n_nonzero_positions)
 {
-    const ScanComponent &scan_component = header.scan_components[0];
+    const HuffmanTable &table = *header.scan_components[0].p_ac_table;
+    BitRegister bits = RegisterOf(window);
+    bool b_valid = true;
     for(int k = header.n_spectral_start; k <= header.n_spectral_end; ++k) {
+        FillRegister(bits, window, kMaxCodeLength + 15);
         uint8_t n_symbol = 0;
-        if(!TakeSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
-            return false;
+        if(!TakeRegisterSymbol(bits, window, input, table, n_symbol)) {
+            b_valid = false;
+            break;
+        }
         const int n_run = n_symbol >> 4, n_size = n_symbol & 0x0F;
         if(n_size) {
             k += n_run;
-            if(k > header.n_spectral_end)
-                return false; // a value past the band
-            p_block[k] = n_ShiftedLeft(TakeValue(window, input, n_size), header.n_bit_low);
+            if(k > header.n_spectral_end) {
+                b_valid = false; // a value past the band
+                break;
+            }
+            const int16_t n_value = ExtendSign(TakeRegisterBits(bits, window, input, n_size), n_size);
+            p_block[k] = n_ShiftedLeft(n_value, header.n_bit_low);
             n_nonzero_positions |= uint64_t(1) << k;
         } else if(n_run == kZeroRunSymbolRun) {
             k += 15; // and the loop's step: sixteen zeros
         } else {
-            n_eob_run = int32_t((1u << n_run) - 1 + TakeBits(window, input, n_run));
+            n_eob_run = int32_t((1u << n_run) - 1 + TakeRegisterBits(bits, window, input, n_run));
             break;
         }
     }
-    return true;
+    StoreRegister(bits, window);
+    return b_valid;
 }
 
 // Adds 2^Al (n_bit) to the magnitude of a non-zero coefficient whose
@@ -176,12 +187,20 @@ inline bool b_AnyNonzero(const int16_t *p_block, int n_start, int n_end)
 
 // The correction bits of the non-zero coefficients at positions
 // n_start..n_end of the block.
+void CorrectNonzeroCoefficients(BitRegister &bits, BitWindow &window, InputBuffer &input, int16_t *p_block,
+                                int n_start, int n_end, int n_bit)
+{
+    for(int k = n_start; k <= n_end; ++k)
+        if(p_block[k] != 0 && TakeRegisterBit(bits, window, input))
+            CorrectCoefficient(p_block[k], n_bit);
+}
+
 void CorrectNonzeroCoefficients(BitWindow &window, InputBuffer &input, int16_t *p_block, int n_start, int n_end,
                                 int n_bit)
 {
-    for(int k = n_start; k <= n_end; ++k)
-        if(p_block[k] != 0 && TakeBit(window, input))
-            CorrectCoefficient(p_block[k], n_bit);
+    BitRegister bits = RegisterOf(window);
+    CorrectNonzeroCoefficients(bits, window, input, p_block, n_start, n_end, n_bit);
+    StoreRegister(bits, window);
 }
 
 // One more bit of the band of one block that no end-of-band run covers. An
@@ -190,23 +209,29 @@ void CorrectNonzeroCoefficients(BitWindow &window, InputBuffer &input, int16_t *
 bool DecodeAcRefineBlock(BitWindow &window, InputBuffer &input, const ScanHeader &header, int16_t *p_block,
                          int32_t &n_eob_run, uint64_t &n_nonzero_positions)
 {
-    const ScanComponent &scan_component = header.scan_components[0];
+    const HuffmanTable &table = *header.scan_components[0].p_ac_table;
     const int n_end = header.n_spectral_end;
     const int n_bit = 1 << header.n_bit_low;
+    BitRegister bits = RegisterOf(window);
+    bool b_valid = true;
     int k = header.n_spectral_start;
     for(; k <= n_end; ++k) {
+        FillRegister(bits, window, kMaxCodeLength + 15);
         uint8_t n_symbol = 0;
-        if(!TakeSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
-            return false;
+        if(!TakeRegisterSymbol(bits, window, input, table, n_symbol)) {
+            b_valid = false;
+            break;
+        }
         int n_run = n_symbol >> 4;
         const int n_size = n_symbol & 0x0F;
         int16_t n_new = 0;
         if(n_size == 1) {
-            n_new = int16_t(TakeBit(window, input) ? n_bit : -n_bit);
+            n_new = int16_t(TakeRegisterBit(bits, window, input) ? n_bit : -n_bit);
         } else if(n_size != 0) {
-            return false; // a new coefficient is always one bit
+            b_valid = false; // a new coefficient is always one bit
+            break;
         } else if(n_run != kZeroRunSymbolRun) {
-            n_eob_run = int32_t((1u << n_run) - 1 + TakeBits(window, input, n_run));
+            n_eob_run = int32_t((1u << n_run) - 1 + TakeRegisterBits(bits, window, input, n_run));
             break;
         }
         // Pass over the non-zero coefficients, correcting each, and n_run
@@ -214,22 +239,26 @@ bool DecodeAcRefineBlock(BitWindow &window, InputBuffer &input, const ScanHeader
         // sixteen zeros stops on its sixteenth.)
         for(; k <= n_end; ++k) {
             if(p_block[k] != 0) {
-                if(TakeBit(window, input))
+                if(TakeRegisterBit(bits, window, input))
                     CorrectCoefficient(p_block[k], n_bit);
             } else if(--n_run < 0) {
                 break;
             }
         }
         if(n_new) {
-            if(k > n_end)
-                return false; // no zero coefficient left for it
+            if(k > n_end) {
+                b_valid = false; // no zero coefficient left for it
+                break;
+            }
             p_block[k] = n_new;
             n_nonzero_positions |= uint64_t(1) << k;
         }
     }
     // The rest of the band after an end of band.
-    CorrectNonzeroCoefficients(window, input, p_block, k, n_end, n_bit);
-    return true;
+    if(b_valid)
+        CorrectNonzeroCoefficients(bits, window, input, p_block, k, n_end, n_bit);
+    StoreRegister(bits, window);
+    return b_valid;
 }
 
 // Walks a component's own blocks in raster order through its store, whose
@@ -347,13 +376,21 @@ int16_t *AllocateCoefficientStore(size_t n_blocks)
     constexpr size_t kBlockBytes = 64 * sizeof(int16_t);
     if(n_blocks > SIZE_MAX / kBlockBytes)
         return nullptr;
-    // An empty frame still gets a block, so that nullptr means failure.
-    return static_cast<int16_t *>(std::calloc(n_blocks ? n_blocks : 1, kBlockBytes));
+    return static_cast<int16_t *>(AllocateZeroedBlock(n_blocks * kBlockBytes));
 }
 
-void FreeCoefficientStore(int16_t *p_store)
+void FreeCoefficientStore(int16_t *p_store, size_t n_blocks)
 {
-    std::free(p_store);
+    FreeBlock(p_store, n_blocks * 64 * sizeof(int16_t));
+}
+
+void ReleaseCoefficients(JpegDecoder &decoder)
+{
+    FreeCoefficientStore(decoder.p_coefficient_store, decoder.n_coefficient_blocks);
+    decoder.p_coefficient_store = nullptr;
+    decoder.n_coefficient_blocks = 0;
+    for(int16_t *&p_coefficients : decoder.p_coefficients)
+        p_coefficients = nullptr;
 }
 
 bool AllocateCoefficients(JpegDecoder &decoder)
@@ -367,6 +404,7 @@ bool AllocateCoefficients(JpegDecoder &decoder)
     decoder.p_coefficient_store = AllocateCoefficientStore(n_blocks);
     if(!decoder.p_coefficient_store)
         return FailDecode(decoder, LoadFailure::kOutOfMemory);
+    decoder.n_coefficient_blocks = n_blocks;
     for(int i = 0; i < decoder.n_components; ++i) {
         decoder.p_coefficients[i] = decoder.p_coefficient_store + 64 * n_offsets[i];
         decoder.n_nonzero_positions[i] = 0;
@@ -408,35 +446,58 @@ bool DecodeProgressiveScan(JpegDecoder &decoder, const ScanHeader &header, Input
     const ScanKind kind = KindOf(header);
     if(kind == ScanKind::kDcFirst)
         KeepQuantFactors(decoder, header);
-    BitReader reader;
-    ClearBitReader(reader);
     int32_t n_eob_run = 0;
-    // b_restart is only ever set together with a non-zero interval.
-    const int32_t n_interval = decoder.b_restart ? decoder.n_restart_interval : header.n_mcu_count;
-    for(int32_t n_mcu = 0; n_mcu < header.n_mcu_count;) {
-        const int32_t n_stop = header.n_mcu_count - n_mcu > n_interval ? n_mcu + n_interval : header.n_mcu_count;
-        // One window over the whole interval: nothing else reads the input
-        // until its restart marker.
-        BitWindow window = OpenWindow(reader, input);
-        const bool b_decoded = DecodeMcus(decoder, header, kind, n_mcu, n_stop, window, input, n_eob_run);
-        CloseWindow(window, reader, input);
-        if(!b_decoded)
-            return false;
-        n_mcu = n_stop;
-        if(n_mcu == header.n_mcu_count)
-            break;
-        // Any marker ends the interval; its restart number is not checked.
-        if(!HandleRestartMarker(decoder, input))
-            return false;
-        ResetBitReader(reader);
-        n_eob_run = 0;
-    }
+    const bool b_decoded = DecodeByRestartIntervals(
+        decoder, header, input,
+        [&](int32_t n_first, int32_t n_stop, BitWindow &window) {
+            return DecodeMcus(decoder, header, kind, n_first, n_stop, window, input, n_eob_run);
+        },
+        [&n_eob_run] { n_eob_run = 0; }); // an end-of-band run ends at a restart
+    if(!b_decoded)
+        return false;
     RecordScan(decoder, header, kind);
     return true;
 }
 
+namespace {
+
+// Bit k set when the coefficient at zigzag position k of the block is not
+// zero.
+inline uint64_t n_NonzeroPositions(const int16_t *p_block)
+{
+#if TARNWICK_SIMD_SSE2
+    uint64_t n_zero = 0;
+    const __m128i zero = _mm_setzero_si128();
+    for(int k = 0; k < 64; k += 16) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p_block + k));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p_block + k + 8));
+        const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(first, zero), _mm_cmpeq_epi16(second, zero));
+        n_zero |= uint64_t(uint32_t(_mm_movemask_epi8(zeros))) << k;
+    }
+    return ~n_zero;
+#else
+    uint64_t n_nonzero = 0;
+    for(int k = 0; k < 64; ++k)
+        n_nonzero |= uint64_t(p_block[k] != 0) << k;
+    return n_nonzero;
+#endif
+}
+
+} // namespace
+
 void TransformCoefficients(JpegDecoder &decoder)
 {
+    uint8_t natural_of[64];
+    natural_of[0] = 0;
+    for(int k = 1; k < 64; ++k)
+        natural_of[k] = kZigzagToNatural[k - 1];
+    // Dequantised in natural order, as a sequential scan gives them to
+    // StoreBlock: only the coefficients that are not zero are written into
+    // the all-zero block (a zero one is 0.0 either way) and cleared again
+    // after it; a block of a DC coefficient alone is stored as such.
+    float coefficients[64];
+    for(float &f_coefficient : coefficients)
+        f_coefficient = 0.0f;
     for(int i = 0; i < decoder.n_components; ++i) {
         const float *p_factors = decoder.dequant_factors[i];
         const int32_t n_width = decoder.n_plane_widths[i];
@@ -445,13 +506,18 @@ void TransformCoefficients(JpegDecoder &decoder)
         for(int32_t n_by = 0; n_by < n_blocks_down; ++n_by) {
             int8_t *p_row = decoder.p_planes[i] + size_t(n_by) * 8 * size_t(n_width);
             for(int32_t n_bx = 0; n_bx < n_blocks_across; ++n_bx, p_block += 64) {
-                // Dequantised in natural order, as a sequential scan gives
-                // them to StoreBlock: a zero coefficient is 0.0 either way.
-                float coefficients[64];
-                coefficients[0] = float(p_block[0]) * p_factors[0];
-                for(int k = 1; k < 64; ++k)
-                    coefficients[kZigzagToNatural[k - 1]] = float(p_block[k]) * p_factors[k];
+                const uint64_t n_nonzero = n_NonzeroPositions(p_block);
+                if(n_nonzero <= 1) {
+                    StoreDcOnlyBlock(float(p_block[0]) * p_factors[0], p_row + 8 * n_bx, n_width);
+                    continue;
+                }
+                for(uint64_t n_left = n_nonzero; n_left; n_left &= n_left - 1) {
+                    const int k = __builtin_ctzll(n_left);
+                    coefficients[natural_of[k]] = float(p_block[k]) * p_factors[k];
+                }
                 StoreBlock(coefficients, p_row + 8 * n_bx, n_width);
+                for(uint64_t n_left = n_nonzero; n_left; n_left &= n_left - 1)
+                    coefficients[natural_of[__builtin_ctzll(n_left)]] = 0.0f;
             }
         }
     }

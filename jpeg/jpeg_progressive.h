@@ -25,11 +25,14 @@
 namespace tarnwick {
 
 // The one allocation of a frame's coefficients: n_blocks blocks of 64
-// zero-filled 16-bit values, or nullptr. Large stores come straight from
-// fresh zero pages, so the blocks that no scan reaches cost no memory.
+// zero-filled 16-bit values (at least one byte for none), or nullptr. A
+// large store is a block of fresh zero pages (memory_block.h), so the blocks
+// that no scan reaches cost no memory.
 int16_t *AllocateCoefficientStore(size_t n_blocks);
-// Releases a store of AllocateCoefficientStore; accepts nullptr.
-void FreeCoefficientStore(int16_t *p_store);
+// Releases a store of AllocateCoefficientStore of n_blocks; accepts nullptr.
+void FreeCoefficientStore(int16_t *p_store, size_t n_blocks);
+// Releases the decoder's store, if any, and clears its pointers into it.
+void ReleaseCoefficients(JpegDecoder &decoder);
 
 // For a progressive frame whose planes are allocated: the coefficient store
 // (a block for each 8x8 block of every plane), each component's pointer into

@@ -33,6 +33,8 @@
 // its input and not by the MCU count the frame header declares.
 #include "jpeg_scan.h"
 
+#include <cstring>
+
 #include "jpeg_idct.h"
 #include "jpeg_progressive.h"
 
@@ -69,14 +71,12 @@ bool SelectTables(const JpegDecoder &decoder, const ScanHeader &header, ScanComp
            !decoder.huffman_tables[scan_component.n_dc_table][0].b_defined)
             return false;
         scan_component.p_dc_table = &decoder.huffman_tables[scan_component.n_dc_table][0];
-        scan_component.n_dc_start_length = n_FirstUsedLength(*scan_component.p_dc_table);
     }
     if(b_ac_used) {
         if(scan_component.n_ac_table > JpegDecoder::kMaxTableId ||
            !decoder.huffman_tables[scan_component.n_ac_table][1].b_defined)
             return false;
         scan_component.p_ac_table = &decoder.huffman_tables[scan_component.n_ac_table][1];
-        scan_component.n_ac_start_length = n_FirstUsedLength(*scan_component.p_ac_table);
     }
     return decoder.quant_tables[scan_component.p_component->n_quant_table].b_defined;
 }
@@ -103,58 +103,116 @@ void SetScanGeometry(const JpegDecoder &decoder, ScanHeader &header)
     header.n_mcu_count = int32_t(only.p_component->n_blocks_across) * only.p_component->n_blocks_down;
 }
 
-// The coefficients of one block, and which of them are not zero: the block
-// is cleared once, and after each block only the coefficients written.
+// The quantised coefficients of one block in natural order, all zero
+// between blocks, and whether the block has any AC coefficient.
 struct CoefficientBlock {
-    float values[64];
-    uint8_t a_written[64]; // natural indices written, in the order written
-    int n_written;
+    alignas(16) int16_t values[64];
+    bool b_any_ac;
 };
 
-void ClearWritten(CoefficientBlock &block)
+void ClearBlock(CoefficientBlock &block)
 {
-    for(int i = 0; i < block.n_written; ++i)
-        block.values[block.a_written[i]] = 0.0f;
-    block.n_written = 0;
+    std::memset(block.values, 0, sizeof(block.values));
+    block.b_any_ac = false;
 }
+
+// Bits that one AC coefficient takes at most: a code of up to 16 bits and a
+// value of up to 15.
+constexpr int kCoefficientBits = 32;
 
 // One block: DC difference and AC coefficients, dequantised, in natural
 // order, into an all-zero block. False on corrupt data or when the input
 // ended.
+//
+// While the window holds kCoefficientBits bits, a coefficient is read without
+// a check per bit: its symbol and value bits are found with one look at the
+// AC table's coefficient lookahead when they fit in kLookaheadBits, and
+// otherwise through the symbol lookahead (or the search for a longer code)
+// and the value bits at the top of the register. Near the end of the
+// InputBuffer's block the window may hold fewer bits; the coefficient is then
+// read through TakeSymbol and TakeValue, which load the rest as they go.
 bool DecodeBlock(BitWindow &window, InputBuffer &input, const ScanComponent &scan_component,
-                 const float *p_factors, int16_t &n_predictor, CoefficientBlock &block)
+                 int16_t &n_predictor, CoefficientBlock &block)
 {
-    float *p_coefficients = block.values;
+    int16_t *p_coefficients = block.values;
     uint8_t n_size = 0;
-    if(!TakeSymbol(window, input, *scan_component.p_dc_table, scan_component.n_dc_start_length, n_size) ||
-       n_size > kMaxDcSize)
+    if(!TakeSymbol(window, input, *scan_component.p_dc_table, n_size) || n_size > kMaxDcSize)
         return false;
     if(n_size)
         n_predictor = int16_t(uint16_t(n_predictor + TakeValue(window, input, n_size)));
-    p_coefficients[0] = float(n_predictor) * p_factors[0];
-    block.a_written[block.n_written++] = 0;
+    p_coefficients[0] = n_predictor;
+    bool b_any_ac = false;
 
+    const HuffmanTable &ac_table = *scan_component.p_ac_table;
+    BitRegister bits = RegisterOf(window);
+    bool b_valid = true;
     for(int k = 1; k < 64;) {
+        if(bits.n_count < kCoefficientBits) {
+            StoreRegister(bits, window);
+            FillWindow(window);
+            bits = RegisterOf(window);
+        }
         uint8_t n_symbol = 0;
-        if(!TakeSymbol(window, input, *scan_component.p_ac_table, scan_component.n_ac_start_length, n_symbol))
-            return false;
-        const int n_run = n_symbol >> 4;
-        const int n_value_size = n_symbol & 0x0F;
+        int16_t n_value = 0;
+        if(bits.n_count >= kCoefficientBits) {
+            const uint32_t n_prefix = uint32_t(bits.n_bits >> (64 - kLookaheadBits));
+            const uint32_t n_entry = ac_table.coefficient_lookahead[n_prefix];
+            if(n_entry) {
+                k += int(n_entry >> 8 & 0xFF);
+                if(k > 63) {
+                    b_valid = false; // a run past the last position
+                    break;
+                }
+                DropRegisterBits(bits, int(n_entry & 0xFF));
+                p_coefficients[kZigzagToNatural[k - 1]] = int16_t(n_entry >> 16);
+                b_any_ac = true;
+                ++k;
+                continue;
+            }
+            const uint32_t n_code = ac_table.lookahead[n_prefix];
+            if(n_code) {
+                n_symbol = uint8_t(n_code);
+                DropRegisterBits(bits, int(n_code >> 8));
+            } else {
+                StoreRegister(bits, window);
+                b_valid = TakeSymbolFromFullWindow(window, ac_table, n_symbol);
+                bits = RegisterOf(window);
+                if(!b_valid)
+                    break;
+            }
+            // The value bits are there: at most 16 of the 32 went to the code.
+            const int n_value_size = n_symbol & 0x0F;
+            if(n_value_size) {
+                n_value = ExtendSign(uint32_t(bits.n_bits >> (64 - n_value_size)), n_value_size);
+                DropRegisterBits(bits, n_value_size);
+            }
+        } else {
+            StoreRegister(bits, window);
+            b_valid = TakeSymbol(window, input, ac_table, n_symbol);
+            if(b_valid && (n_symbol & 0x0F))
+                n_value = TakeValue(window, input, n_symbol & 0x0F);
+            bits = RegisterOf(window);
+            if(!b_valid)
+                break;
+        }
         if(n_symbol == kEndOfBlock)
             break;
         if(n_symbol == kSixteenZeros) {
             k += 16;
             continue;
         }
-        k += n_run;
-        if(n_value_size == 0 || k > 63)
-            return false; // a run with no value, or one past the last position
-        const uint8_t n_natural = kZigzagToNatural[k - 1];
-        p_coefficients[n_natural] = float(TakeValue(window, input, n_value_size)) * p_factors[k];
-        block.a_written[block.n_written++] = n_natural;
+        k += n_symbol >> 4;
+        if((n_symbol & 0x0F) == 0 || k > 63) {
+            b_valid = false; // a run with no value, or one past the last position
+            break;
+        }
+        p_coefficients[kZigzagToNatural[k - 1]] = n_value;
+        b_any_ac = true;
         ++k;
     }
-    return !window.b_input_ended;
+    StoreRegister(bits, window);
+    block.b_any_ac = b_any_ac;
+    return b_valid && !window.b_input_ended;
 }
 
 } // namespace
@@ -191,42 +249,85 @@ bool ReadScanHeader(const JpegDecoder &decoder, InputBuffer &input, ScanHeader &
     return !decoder.b_progressive || b_IsValidProgressiveScan(decoder, header);
 }
 
-bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, BitReader &reader,
-               InputBuffer &input)
+namespace {
+
+// The quantisation factors of each component of a scan, in natural order
+// (the tables hold them in zigzag order): the blocks are dequantised in
+// natural order, inside the transform.
+struct NaturalFactors {
+    float values[kMaxScanComponents][64];
+};
+
+NaturalFactors NaturalFactorsOf(const JpegDecoder &decoder, const ScanHeader &header)
 {
-    const int32_t n_mcu_row = n_mcu / header.n_mcus_per_row;
-    const int32_t n_mcu_col = n_mcu % header.n_mcus_per_row;
-    BitWindow window = OpenWindow(reader, input);
-    CoefficientBlock block;
-    for(float &f_value : block.values)
-        f_value = 0.0f;
-    block.n_written = 0;
+    NaturalFactors factors;
     for(int j = 0; j < header.n_scan_components; ++j) {
-        const ScanComponent &scan_component = header.scan_components[j];
-        const int n_index = scan_component.n_index;
-        const float *p_factors = decoder.quant_tables[scan_component.p_component->n_quant_table].factors;
-        const int32_t n_plane_width = decoder.n_plane_widths[n_index];
-        const int32_t n_plane_height = decoder.n_plane_heights[n_index];
-        const int n_across = scan_component.n_mcu_blocks_across;
-        const int n_down = scan_component.n_mcu_blocks_down;
-        // The component's blocks in this MCU, in raster order, H to a row.
-        for(int n_block_row = 0; n_block_row < n_down; ++n_block_row) {
-            const int32_t n_y0 = 8 * (n_down * n_mcu_row + n_block_row);
-            for(int n_block_col = 0; n_block_col < n_across; ++n_block_col) {
-                if(!DecodeBlock(window, input, scan_component, p_factors, decoder.n_dc_predictors[n_index], block)) {
-                    CloseWindow(window, reader, input);
-                    return false;
+        const float *p_zigzag = decoder.quant_tables[header.scan_components[j].p_component->n_quant_table].factors;
+        factors.values[j][0] = p_zigzag[0];
+        for(int k = 1; k < 64; ++k)
+            factors.values[j][kZigzagToNatural[k - 1]] = p_zigzag[k];
+    }
+    return factors;
+}
+
+// MCUs n_first .. n_stop - 1 of a sequential scan, with no restart marker
+// among them, through one window; the block starts all zero and is left so.
+bool DecodeMcus(JpegDecoder &decoder, const ScanHeader &header, const NaturalFactors &factors, int32_t n_first,
+                int32_t n_stop, BitWindow &window, InputBuffer &input, CoefficientBlock &block)
+{
+    for(int32_t n_mcu = n_first; n_mcu < n_stop; ++n_mcu) {
+        const int32_t n_mcu_row = n_mcu / header.n_mcus_per_row;
+        const int32_t n_mcu_col = n_mcu % header.n_mcus_per_row;
+        for(int j = 0; j < header.n_scan_components; ++j) {
+            const ScanComponent &scan_component = header.scan_components[j];
+            const int n_index = scan_component.n_index;
+            const float *p_factors = factors.values[j];
+            const int32_t n_plane_width = decoder.n_plane_widths[n_index];
+            const int32_t n_plane_height = decoder.n_plane_heights[n_index];
+            const int n_across = scan_component.n_mcu_blocks_across;
+            const int n_down = scan_component.n_mcu_blocks_down;
+            // The component's blocks in this MCU, in raster order, H to a row.
+            for(int n_block_row = 0; n_block_row < n_down; ++n_block_row) {
+                const int32_t n_y0 = 8 * (n_down * n_mcu_row + n_block_row);
+                for(int n_block_col = 0; n_block_col < n_across; ++n_block_col) {
+                    const bool b_decoded =
+                        DecodeBlock(window, input, scan_component, decoder.n_dc_predictors[n_index], block);
+                    const int32_t n_x0 = 8 * (n_across * n_mcu_col + n_block_col);
+                    if(b_decoded && n_x0 < n_plane_width && n_y0 < n_plane_height) {
+                        int8_t *p_dest = decoder.p_planes[n_index] + n_y0 * n_plane_width + n_x0;
+                        if(!block.b_any_ac)
+                            StoreDcOnlyBlock(float(block.values[0]) * p_factors[0], p_dest, n_plane_width);
+                        else
+                            StoreQuantisedBlock(block.values, p_factors, p_dest, n_plane_width);
+                    }
+                    ClearBlock(block);
+                    if(!b_decoded)
+                        return false;
                 }
-                const int32_t n_x0 = 8 * (n_across * n_mcu_col + n_block_col);
-                if(n_x0 < n_plane_width && n_y0 < n_plane_height)
-                    StoreBlock(block.values, decoder.p_planes[n_index] + n_y0 * n_plane_width + n_x0,
-                               n_plane_width);
-                ClearWritten(block);
             }
         }
     }
-    CloseWindow(window, reader, input);
     return true;
+}
+
+CoefficientBlock ZeroBlock()
+{
+    CoefficientBlock block;
+    ClearBlock(block);
+    return block;
+}
+
+} // namespace
+
+bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, BitReader &reader,
+               InputBuffer &input)
+{
+    BitWindow window = OpenWindow(reader, input);
+    CoefficientBlock block = ZeroBlock();
+    const NaturalFactors factors = NaturalFactorsOf(decoder, header);
+    const bool b_decoded = DecodeMcus(decoder, header, factors, n_mcu, n_mcu + 1, window, input, block);
+    CloseWindow(window, reader, input);
+    return b_decoded;
 }
 
 bool HandleRestartMarker(JpegDecoder &decoder, InputBuffer &input)
@@ -256,24 +357,32 @@ bool PassOverEmptyScan(JpegDecoder &decoder, InputBuffer &input, int32_t n_mcu_c
 
 bool DecodeSequentialScan(JpegDecoder &decoder, const ScanHeader &header, InputBuffer &input)
 {
-    BitReader reader;
-    ClearBitReader(reader);
-    // b_restart is only ever set together with a non-zero interval.
-    int32_t n_until_restart = decoder.n_restart_interval;
-    for(int32_t n_mcu = 0; n_mcu < header.n_mcu_count; ++n_mcu) {
-        if(!DecodeMcu(decoder, n_mcu, header, reader, input))
-            return false;
-        if(!decoder.b_restart || --n_until_restart > 0 || n_mcu + 1 == header.n_mcu_count)
-            continue;
-        // Any marker ends the interval; its restart number is not checked.
-        if(!HandleRestartMarker(decoder, input))
-            return false;
-        ResetBitReader(reader);
-        n_until_restart = decoder.n_restart_interval;
-    }
+    CoefficientBlock block = ZeroBlock();
+    const NaturalFactors factors = NaturalFactorsOf(decoder, header);
+    const bool b_decoded = DecodeByRestartIntervals(
+        decoder, header, input,
+        [&](int32_t n_first, int32_t n_stop, BitWindow &window) {
+            return DecodeMcus(decoder, header, factors, n_first, n_stop, window, input, block);
+        },
+        [] {});
+    if(!b_decoded)
+        return false;
     for(int j = 0; j < header.n_scan_components; ++j)
         decoder.n_dc_complete_bits |= uint8_t(1u << header.scan_components[j].n_index);
     return true;
+}
+
+// The lookahead tables of the Huffman tables the scan decodes with, built at
+// the first scan that uses each.
+void PrepareScanTables(JpegDecoder &decoder, const ScanHeader &header)
+{
+    for(int j = 0; j < header.n_scan_components; ++j) {
+        const ScanComponent &scan_component = header.scan_components[j];
+        if(scan_component.p_dc_table)
+            PrepareLookahead(decoder.huffman_tables[scan_component.n_dc_table][0]);
+        if(scan_component.p_ac_table)
+            PrepareLookahead(decoder.huffman_tables[scan_component.n_ac_table][1]);
+    }
 }
 
 } // namespace
@@ -283,6 +392,7 @@ bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
     ScanHeader header;
     if(!ReadScanHeader(decoder, input, header))
         return false;
+    PrepareScanTables(decoder, header);
     if(++decoder.n_scan_count > JpegDecoder::kMaxScans)
         return FailDecode(decoder, LoadFailure::kTooManyScans);
     if(header.n_scan_components == 0)

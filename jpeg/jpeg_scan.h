@@ -24,8 +24,6 @@ struct ScanComponent {
     const HuffmanTable *p_ac_table;
     uint8_t n_mcu_blocks_across;          // blocks of this component per MCU,
     uint8_t n_mcu_blocks_down;            // across and down
-    uint8_t n_dc_start_length;            // the code searches start at this length
-    uint8_t n_ac_start_length;            // index: shorter lengths have no codes
 };
 
 // At most four components, the largest number a scan may carry.
@@ -63,6 +61,37 @@ bool DecodeMcu(JpegDecoder &decoder, int32_t n_mcu, const ScanHeader &header, Bi
 // next marker of the file, whatever it is, is consumed. False when the input
 // ends first.
 bool HandleRestartMarker(JpegDecoder &decoder, InputBuffer &input);
+// Walks a scan's MCUs one restart interval at a time (the whole scan when
+// restarts are off): decode_interval(n_first, n_stop, window) decodes MCUs
+// n_first .. n_stop - 1 through one bit window, which nothing else reads
+// the input beside until the interval's marker; after each marker
+// on_restart() runs. False as soon as an interval or a marker search fails.
+template <typename DecodeInterval, typename OnRestart>
+bool DecodeByRestartIntervals(JpegDecoder &decoder, const ScanHeader &header, InputBuffer &input,
+                              DecodeInterval decode_interval, OnRestart on_restart)
+{
+    BitReader reader;
+    ClearBitReader(reader);
+    // b_restart is only ever set together with a non-zero interval.
+    const int32_t n_interval = decoder.b_restart ? decoder.n_restart_interval : header.n_mcu_count;
+    for(int32_t n_mcu = 0; n_mcu < header.n_mcu_count;) {
+        const int32_t n_stop = header.n_mcu_count - n_mcu > n_interval ? n_mcu + n_interval : header.n_mcu_count;
+        BitWindow window = OpenWindow(reader, input);
+        const bool b_decoded = decode_interval(n_mcu, n_stop, window);
+        CloseWindow(window, reader, input);
+        if(!b_decoded)
+            return false;
+        n_mcu = n_stop;
+        if(n_mcu == header.n_mcu_count)
+            break;
+        // Any marker ends the interval; its restart number is not checked.
+        if(!HandleRestartMarker(decoder, input))
+            return false;
+        ResetBitReader(reader);
+        on_restart();
+    }
+    return true;
+}
 // The start-of-scan handler: the scan header, then every MCU of the scan.
 bool ParseScan(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input);
 

@@ -11,8 +11,9 @@
 # bench inputs given in TARNWICK_EXTRA_INPUTS, and every damaged file under
 # tests/crashers. The switch sets are those of TARNWICK_SWITCH_SETS (one set
 # per line), by default the plain, gray and packed headers with and without
-# the unpacking function. Prints one line per difference and a summary; the
-# exit status is 0 only when everything agrees.
+# the unpacking function; .ci/run adds the RGB565 and 1-bit formats that
+# way. Prints one line per difference and a summary; the exit status is 0
+# only when everything agrees.
 set -u
 cd "$(dirname "$0")/.."
 

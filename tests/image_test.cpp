@@ -39,4 +39,21 @@ TEST(ReduceToGray, RewritesEveryPixelInPlace)
     EXPECT_EQ(image.n_bpp, 24);
 }
 
+// Every colour, with alpha set and clear, reduced in arrays of 65536 pixels
+// and one of 65537: each pixel as n_GrayValue gives it alone, however many
+// pixels are reduced at a time.
+TEST(ReduceToGray, EveryColourAsTheSinglePixelFormulaGivesIt)
+{
+    std::vector<uint32_t> pixels(65537);
+    for(uint32_t n_blue = 0; n_blue < 256; ++n_blue) {
+        const uint32_t n_alpha = n_blue % 2 ? 0xFF000000u : 0x00000000u;
+        for(uint32_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = n_alpha | (i & 0xFFFF) << 8 | n_blue;
+        Image image = {32, 0, 1, int32_t(pixels.size() - n_blue % 2), 1, pixels.data()};
+        ReduceToGray(image);
+        for(uint32_t i = 0; i < uint32_t(image.n_width); ++i)
+            ASSERT_EQ(pixels[i], n_GrayValue(n_alpha | (i & 0xFFFF) << 8 | n_blue)) << std::hex << i << " " << n_blue;
+    }
+}
+
 } // namespace

@@ -32,6 +32,12 @@ TEST(ItemKinds, EveryKindIsWrittenAsPrintfWouldWriteIt)
             EXPECT_EQ(test::PlainItemText(part, c.kind), test::ReferenceItemText(part, c.kind))
                 << int(c.kind) << " " << n_count;
         }
+        // Now and then an item wider than its kind, in lines of every
+        // position.
+        Pixels wide = items;
+        for(size_t i = 0; i < wide.size(); i += 131)
+            wide[i] = wide[i] * 16 + 0xF0;
+        EXPECT_EQ(test::PlainItemText(wide, c.kind), test::ReferenceItemText(wide, c.kind)) << int(c.kind);
     }
     EXPECT_EQ(test::PlainItemText({0x12345, 0xffff, 7}, ItemKind::k16), "0x12345, 0xffff, 0x0007\n");
     EXPECT_EQ(test::PlainItemText({0x1f, 0xf800, 0, 1, 2, 3, 4, 5, 6, 7, 8}, ItemKind::k16),

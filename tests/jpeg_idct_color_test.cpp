@@ -25,8 +25,12 @@ int8_t StoredDcSample(float f_dc)
     coefficients[0] = f_dc;
     int8_t block[64];
     StoreBlock(coefficients, block, 8);
-    for(int i = 1; i < 64; ++i)
+    int8_t shortcut[64];
+    StoreDcOnlyBlock(f_dc, shortcut, 8);
+    for(int i = 0; i < 64; ++i) {
         EXPECT_EQ(block[i], block[0]) << "D = " << f_dc << ", sample " << i;
+        EXPECT_EQ(shortcut[i], block[0]) << "D = " << f_dc << ", StoreDcOnlyBlock sample " << i;
+    }
     return block[0];
 }
 
@@ -43,6 +47,25 @@ TEST(StoreBlock, DcOnlyBlocksClampAndTruncateTowardZero)
     EXPECT_EQ(StoredDcSample(-12.0f), -1);     // -1.5
     EXPECT_EQ(StoredDcSample(-5.6f), 0);       // -0.7
     EXPECT_EQ(StoredDcSample(1.0e6f), 127);
+}
+
+// The shortcut for DC-only blocks gives StoreBlock's samples for every DC
+// value a scan can form: each 16-bit predictor times quantisation factors
+// with the scale factors folded in, down to the smallest and up to the
+// largest.
+TEST(StoreBlock, DcOnlyShortcutAgreesForEverySixteenBitDc)
+{
+    for(float f_factor : {1.0f, 8.0f, 3.7071f, 255.0f, 65535.0f, 0.271f}) {
+        for(int n_dc = -32768; n_dc < 32768; ++n_dc) {
+            float coefficients[64] = {};
+            coefficients[0] = float(n_dc) * f_factor;
+            int8_t expected[64], shortcut[64];
+            StoreBlock(coefficients, expected, 8);
+            StoreDcOnlyBlock(coefficients[0], shortcut, 8);
+            ASSERT_EQ(std::vector<int8_t>(shortcut, shortcut + 64), std::vector<int8_t>(expected, expected + 64))
+                << n_dc << " x " << f_factor;
+        }
+    }
 }
 
 TEST(StoreBlock, RowsLandOneStrideApartAndNothingElseIsTouched)
@@ -257,6 +280,44 @@ TEST(AssembleColorImage, ChromaSampledTwoByTwoCoversSquaresCutAtTheEdges)
     YccTables tables;
     BuildYccTables(tables);
     EXPECT_EQ(test.At(16, 8), YccToPixel(tables, Level(planes.At(1, 16, 8)), 255, Level(planes.At(3, 8, 4))));
+}
+
+// Every Cb, Cr pair (Cb by chroma row, Cr by chroma column) under varying
+// luma, chroma at full and half resolution each way, in a picture wide
+// enough for whole groups of sixteen pixels and a few more: each pixel is
+// YccToPixel of its samples, however the rows are converted.
+TEST(AssembleColorImage, EveryChromaPairAtFullAndHalfResolution)
+{
+    for(int n_hs : {1, 2}) {
+        for(int n_vs : {1, 2}) {
+            SCOPED_TRACE(std::to_string(n_hs) + " x " + std::to_string(n_vs));
+            const int n_width = 256 * n_hs + 7, n_height = 256 * n_vs + 1;
+            const FrameComponent components[3] = {Component(1, n_hs, n_vs, n_hs, n_vs),
+                                                  Component(2, 1, 1, n_hs, n_vs), Component(3, 1, 1, n_hs, n_vs)};
+            TestPlanes planes;
+            planes.Add(1, (n_width + 7) / 8 * 8, (n_height + 7) / 8 * 8);
+            planes.Add(2, 264, 264);
+            planes.Add(3, 264, 264);
+            for(int y = 0; y < n_height; ++y)
+                for(int x = 0; x < n_width; ++x)
+                    planes.At(1, x, y) = int8_t((x * 11 + y * 3) % 256 - 128);
+            for(int y = 0; y < 264; ++y)
+                for(int x = 0; x < 264; ++x) {
+                    planes.At(2, x, y) = int8_t(y % 256 - 128);
+                    planes.At(3, x, y) = int8_t(x % 256 - 128);
+                }
+            TestImage test(n_width, n_height);
+            AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
+            YccTables tables;
+            BuildYccTables(tables);
+            for(int y = 0; y < n_height; ++y)
+                for(int x = 0; x < n_width; ++x)
+                    ASSERT_EQ(test.At(x, y), YccToPixel(tables, Level(planes.At(1, x, y)),
+                                                        Level(planes.At(2, x / n_hs, y / n_vs)),
+                                                        Level(planes.At(3, x / n_hs, y / n_vs))))
+                        << x << "," << y;
+        }
+    }
 }
 
 // Cb and Cr sampled differently: each pixel still takes the samples that

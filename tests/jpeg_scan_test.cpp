@@ -44,6 +44,7 @@ std::array<Code, 256> BuildTable(HuffmanTable &table, const std::array<uint8_t, 
         }
         n_code = (n_code + counts[i]) * 2;
     }
+    BuildLookahead(table);
     return codes;
 }
 
@@ -458,6 +459,40 @@ TEST_F(ScanTest, RestartForgetsTheFFBeforeTheMarker)
     ExpectFlatBlock(3, 0, 8, 5);
 }
 
+// A 0xFF data byte ends the InputBuffer's first block and its stuffed zero
+// starts the second; two MCUs end inside the 0xFF's bits. The MCU after them
+// must still drop that zero, which only the memory of the 0xFF, handed from
+// window to window through the BitReader, tells it.
+TEST_F(ScanTest, StuffedZeroAcrossAnInputBlockEndAfterAnMcuEndingInItsFF)
+{
+    // One-bit codes: DC '0' size 0, '1' size 1; AC '0' a value of size 1,
+    // '1' end of block. "01" is a flat block, "111" a DC difference of +1.
+    dc_codes = BuildTable(decoder.huffman_tables[0][0], {2}, {0, 1});
+    ac_codes = BuildTable(decoder.huffman_tables[1][1], {2}, {0x01, 0x00});
+    SetFrame(8 * 4094, 8 * 16, {{1, 1, 1}});
+    const int n_blocks = 4094 * 16;
+    Bytes bytes = ScanHeaderBytes({{1, 0x01}});
+    // Flat blocks up to the last byte of the block, four to a byte (0x55).
+    const int n_flat = 4 * (kInputBlockSize - 1 - int(bytes.size()));
+    for(int i = 0; i < n_flat; ++i)
+        PutDcOnlyBlock(0);
+    for(int i = 0; i < 3; ++i) // 111 111 11|(00) 1
+        PutDcOnlyBlock(1);
+    for(int i = n_flat + 3; i < n_blocks; ++i)
+        PutDcOnlyBlock(0);
+    data.Pad();
+    bytes.insert(bytes.end(), data.bytes.begin(), data.bytes.end());
+    ASSERT_EQ(bytes[size_t(kInputBlockSize) - 1], 0xFF);
+    ASSERT_EQ(bytes[size_t(kInputBlockSize)], 0x00);
+    bytes.insert(bytes.end(), {0xFF, 0xD9});
+    ASSERT_TRUE(RunScanBytes(bytes));
+    EXPECT_EQ(decoder.n_dc_predictors[0], 3);
+    for(int n_block = n_flat - 1; n_block < n_blocks; ++n_block) {
+        const int n_expected = n_block < n_flat ? 0 : n_block < n_flat + 3 ? n_block - n_flat + 1 : 3;
+        ExpectFlatBlock(1, 8 * (n_block % 4094), 8 * (n_block / 4094), n_expected);
+    }
+}
+
 // A gray frame whose component has ID 3: its predictor restarts too.
 TEST_F(ScanTest, RestartClearsThePredictorOfAComponentOfAnyId)
 {
@@ -651,21 +686,76 @@ int ReferenceValue(BitReader &reader, InputBuffer &input, int n_bits)
 
 // The canonical code, worked out from the counts and symbols alone (not from
 // the table's first codes): the codes of each length follow on from those of
-// the length before, doubled. False when nothing matches within 16 bits or
-// the input ended.
-bool ReferenceSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
+// the length before, doubled. The code's length in bits, or 0 when nothing
+// matches within 16 bits.
+template <typename NextBit>
+int n_ReferenceCodeLength(const HuffmanTable &table, NextBit next_bit, uint8_t &n_symbol)
 {
     int n_code = 0, n_first = 0, n_index = 0;
     for(int n_length = 0; n_length < 16; ++n_length) {
-        n_code = n_code << 1 | ReferenceBit(reader, input);
+        n_code = n_code << 1 | next_bit();
         if(n_code - n_first < table.n_code_counts[n_length]) {
             n_symbol = table.symbols[n_index + n_code - n_first];
-            return !reader.b_input_ended;
+            return n_length + 1;
         }
         n_index += table.n_code_counts[n_length];
         n_first = (n_first + table.n_code_counts[n_length]) << 1;
     }
-    return false;
+    return 0;
+}
+
+// False when nothing matches within 16 bits or the input ended.
+bool ReferenceSymbol(BitReader &reader, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
+{
+    return n_ReferenceCodeLength(table, [&] { return ReferenceBit(reader, input); }, n_symbol) &&
+           !reader.b_input_ended;
+}
+
+// Every 16-bit string at the top of a full window, for codes that end before,
+// at and after the lookahead's bits and for strings no code matches: the
+// lookahead and the search behind it take the canonical code's symbol and
+// bits, and a coefficient taken in one look has the symbol's run and its
+// value bits with the sign rule applied, whenever code and value fit.
+TEST(HuffmanLookahead, EverySixteenBitStringDecodesAsTheCanonicalCode)
+{
+    std::vector<uint8_t> one_of_each_length;
+    for(int i = 0; i < 16; ++i)
+        one_of_each_length.push_back(uint8_t(i << 4 | (i % 15 + 1))); // runs 0..15, sizes 1..15
+    const struct {
+        std::array<uint8_t, 16> counts;
+        std::vector<uint8_t> symbols;
+    } tables[] = {{kDcCounts, kDcSymbols},
+                  {kAcCounts, kAcSymbols},
+                  {{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, one_of_each_length},
+                  {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 1, 0}, {0x01, 0x12, 0x0F, 0x06}}};
+    for(const auto &t : tables) {
+        HuffmanTable table{};
+        BuildTable(table, t.counts, t.symbols);
+        for(uint32_t n_string = 0; n_string < 0x10000; ++n_string) {
+            uint8_t n_expected = 0, n_symbol = 0;
+            int n_bit = 16;
+            const int n_length =
+                n_ReferenceCodeLength(table, [&] { return int(n_string >> --n_bit) & 1; }, n_expected);
+            BitWindow window{};
+            window.n_bits = uint64_t(n_string) << 48 | 0xA5A5A5A5A5A5u; // bits after the string must not matter
+            window.n_count = 64;
+            ASSERT_EQ(TakeSymbolFromFullWindow(window, table, n_symbol), n_length != 0) << n_string;
+            ASSERT_EQ(64 - window.n_count, n_length ? n_length : 16) << n_string;
+            ASSERT_EQ(n_symbol, n_length ? n_expected : 0) << n_string;
+
+            const uint32_t n_entry = table.coefficient_lookahead[n_string >> (16 - kLookaheadBits)];
+            const int n_size = n_expected & 0x0F;
+            const bool b_fits = n_length && n_size && n_length + n_size <= kLookaheadBits;
+            ASSERT_EQ(n_entry != 0, b_fits) << n_string;
+            if(!b_fits)
+                continue;
+            const int n_raw = int(n_string >> (16 - n_length - n_size)) & ((1 << n_size) - 1);
+            const int n_value = n_raw >> (n_size - 1) ? n_raw : n_raw - (1 << n_size) + 1;
+            EXPECT_EQ(int16_t(n_entry >> 16), n_value) << n_string;
+            EXPECT_EQ(int(n_entry >> 8 & 0xFF), n_expected >> 4) << n_string;
+            EXPECT_EQ(int(n_entry & 0xFF), n_length + n_size) << n_string;
+        }
+    }
 }
 
 // One block decoded the plain way into dequantised coefficients.

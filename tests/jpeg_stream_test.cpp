@@ -50,8 +50,8 @@ bool RunHandler(MarkerHandler p_handler, const Bytes &bytes)
     std::unique_ptr<FileInput> p_file(new FileInput(bytes));
     std::unique_ptr<JpegDecoder> p_decoder(new JpegDecoder());
     const bool b_result = p_handler(0, *p_decoder, p_file->input);
-    for(int8_t *p_plane : p_decoder->p_planes)
-        std::free(p_plane);
+    for(int i = 0; i < JpegDecoder::kMaxComponents; ++i)
+        FreePlane(p_decoder->p_planes[i], p_decoder->n_plane_widths[i], p_decoder->n_plane_heights[i]);
     return b_result;
 }
 

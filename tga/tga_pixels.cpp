@@ -10,6 +10,8 @@
 // that lives for the call.
 #include "tga_reader.h"
 
+#include <cstring>
+
 namespace tarnwick {
 namespace {
 
@@ -41,6 +43,17 @@ uint32_t LookUpIndex(uint8_t n_byte, const TgaColorMap &color_map)
     return color_map.p_entries[n_index];
 }
 
+// The little-endian 32-bit value of four bytes.
+inline uint32_t n_Le32(const uint8_t *p_bytes)
+{
+    uint32_t n_value;
+    std::memcpy(&n_value, p_bytes, 4);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    n_value = __builtin_bswap32(n_value);
+#endif
+    return n_value;
+}
+
 // Converts n_count file pixels at p_src into Image pixels at p_dest.
 void ConvertPixels(uint32_t *p_dest, const uint8_t *p_src, int32_t n_count, TgaPixelKind kind,
                    const TgaColorMap &color_map)
@@ -50,14 +63,25 @@ void ConvertPixels(uint32_t *p_dest, const uint8_t *p_src, int32_t n_count, TgaP
         for(int32_t i = 0; i < n_count; ++i, p_src += 2)
             p_dest[i] = Expand16BitPixel(uint16_t(p_src[0] | (p_src[1] << 8)));
         break;
-    case TgaPixelKind::k24Bit:
-        for(int32_t i = 0; i < n_count; ++i, p_src += 3)
+    case TgaPixelKind::k24Bit: {
+        // Four pixels from three little-endian words: B0 G0 R0 B1 | G1 R1 B2
+        // G2 | R2 B3 G3 R3.
+        int32_t i = 0;
+        for(; i + 4 <= n_count; i += 4, p_src += 12) {
+            const uint32_t n_first = n_Le32(p_src), n_second = n_Le32(p_src + 4), n_third = n_Le32(p_src + 8);
+            p_dest[i] = 0xFF000000u | n_first;
+            p_dest[i + 1] = 0xFF000000u | n_first >> 24 | n_second << 8;
+            p_dest[i + 2] = 0xFF000000u | n_second >> 16 | n_third << 16;
+            p_dest[i + 3] = 0xFF000000u | n_third >> 8;
+        }
+        for(; i < n_count; ++i, p_src += 3)
             p_dest[i] = 0xFF000000u | (uint32_t(p_src[2]) << 16) | (uint32_t(p_src[1]) << 8) | p_src[0];
         break;
+    }
     case TgaPixelKind::k32Bit:
+        // B G R A is 0xAARRGGBB read little-endian.
         for(int32_t i = 0; i < n_count; ++i, p_src += 4)
-            p_dest[i] = (uint32_t(p_src[3]) << 24) | (uint32_t(p_src[2]) << 16) |
-                        (uint32_t(p_src[1]) << 8) | p_src[0];
+            p_dest[i] = n_Le32(p_src);
         break;
     case TgaPixelKind::kIndex:
         for(int32_t i = 0; i < n_count; ++i)
