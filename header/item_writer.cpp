@@ -25,12 +25,6 @@ constexpr HexDigitPairs MakeHexDigitPairs()
 
 constexpr HexDigitPairs kHexDigitPairs = MakeHexDigitPairs();
 
-char *FormatHexByte(char *p_out, uint32_t n_byte)
-{
-    std::memcpy(p_out, kHexDigitPairs.a_digits + 2 * n_byte, 2);
-    return p_out + 2;
-}
-
 // An item wider than its kind (an 8-bit item above 0xff, say a pixel that was
 // never reduced to gray): "%02x" and "%04x" widen to as many digits as the
 // value needs, and so does this. Kept out of
@@ -43,27 +37,6 @@ char *FormatHexByte(char *p_out, uint32_t n_byte)
     for(; n_shift >= 0; n_shift -= 4)
         *p_out++ = "0123456789abcdef"[(n_item >> n_shift) & 15];
     return p_out;
-}
-
-// "0x" and the digits of one item, as "0x%08x", "0x%04x" or "0x%02x" print it.
-template <ItemKind kKind>
-char *FormatItem(char *p_out, uint32_t n_item)
-{
-    std::memcpy(p_out, "0x", 2);
-    p_out += 2;
-    if constexpr(kKind == ItemKind::k32) {
-        p_out = FormatHexByte(p_out, n_item >> 24);
-        p_out = FormatHexByte(p_out, (n_item >> 16) & 0xff);
-        p_out = FormatHexByte(p_out, (n_item >> 8) & 0xff);
-        return FormatHexByte(p_out, n_item & 0xff);
-    } else if constexpr(kKind == ItemKind::k16) {
-        if(n_item > 0xffff)
-            return FormatWideHex(p_out, n_item);
-        p_out = FormatHexByte(p_out, n_item >> 8);
-        return FormatHexByte(p_out, n_item & 0xff);
-    } else {
-        return n_item <= 0xff ? FormatHexByte(p_out, n_item) : FormatWideHex(p_out, n_item);
-    }
 }
 
 // --- Whole lines -------------------------------------------------------------
@@ -137,6 +110,17 @@ inline void WriteDigits(char *p_digits, uint32_t n_item)
     } else {
         std::memcpy(p_digits, kHexDigitPairs.a_digits + 2 * n_item, 2);
     }
+}
+
+// "0x" and the digits of one item, as "0x%08x", "0x%04x" or "0x%02x" print it.
+template <ItemKind kKind>
+char *FormatItem(char *p_out, uint32_t n_item)
+{
+    std::memcpy(p_out, "0x", 2);
+    if(n_item > LineShape<kKind>::kLargest)
+        return FormatWideHex(p_out + 2, n_item);
+    WriteDigits<kKind>(p_out + 2, n_item);
+    return p_out + 2 + LineShape<kKind>::kDigits;
 }
 
 #if TARNWICK_SIMD_SSE2
