@@ -53,9 +53,9 @@ namespace {
 // green and blue: the same double products and sums in the same order.
 inline __m128i GrayOfTwo(__m128i red, __m128i green, __m128i blue)
 {
-    const __m128d gray = _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(red), _mm_set1_pd(0.29899999499320984)),
-                                               _mm_mul_pd(_mm_cvtepi32_pd(green), _mm_set1_pd(0.5870000123977661))),
-                                    _mm_mul_pd(_mm_cvtepi32_pd(blue), _mm_set1_pd(0.11400000005960464)));
+    const __m128d gray = _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(red), _mm_set1_pd(kGrayWeightRed)),
+                                               _mm_mul_pd(_mm_cvtepi32_pd(green), _mm_set1_pd(kGrayWeightGreen))),
+                                    _mm_mul_pd(_mm_cvtepi32_pd(blue), _mm_set1_pd(kGrayWeightBlue)));
     return _mm_cvttpd_epi32(gray);
 }
 

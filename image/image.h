@@ -59,13 +59,14 @@ inline uint64_t n_PixelCount(const Image &image)
 // nearest to 0.299, 0.587 and 0.114, widened to double. Their sum is slightly
 // above 1, so a pixel whose three channels are equal keeps its value; the
 // plain double constants would not (0xFF010101 would become 0).
+constexpr double kGrayWeightRed = 0.29899999499320984;
+constexpr double kGrayWeightGreen = 0.5870000123977661;
+constexpr double kGrayWeightBlue = 0.11400000005960464;
+
 inline uint32_t n_GrayValue(uint32_t n_pixel)
 {
-    const double f_red = 0.29899999499320984;
-    const double f_green = 0.5870000123977661;
-    const double f_blue = 0.11400000005960464;
-    const double f_gray =
-        (((n_pixel >> 16) & 0xFF) * f_red + ((n_pixel >> 8) & 0xFF) * f_green) + (n_pixel & 0xFF) * f_blue;
+    const double f_gray = (((n_pixel >> 16) & 0xFF) * kGrayWeightRed + ((n_pixel >> 8) & 0xFF) * kGrayWeightGreen) +
+                          (n_pixel & 0xFF) * kGrayWeightBlue;
     const uint32_t n_gray = uint32_t(f_gray); // truncation toward zero
     return n_gray > 255 ? 255 : n_gray;
 }
