@@ -25,6 +25,11 @@ namespace tarnwick {
 namespace {
 
 constexpr uint32_t kOpaque = 0xFF000000u;
+// The chroma factors of the YCbCr to RGB conversion, in single precision.
+constexpr float kCrToRed = 1.402f;
+constexpr float kCbToGreen = -0.34414f;
+constexpr float kCrToGreen = -0.71414f;
+constexpr float kCbToBlue = 1.772f;
 constexpr uint32_t kGrayToRgb = 0x010101u;
 
 inline uint8_t LevelShift(int8_t n_sample)
@@ -80,10 +85,10 @@ void BuildYccTables(YccTables &tables)
 {
     for(int i = 0; i < 256; ++i) {
         const float c = float(i - 128);
-        tables.cr_to_r[i] = int16_t(c * 1.402f);
-        tables.cb_to_g[i] = int16_t(c * -0.34414f);
-        tables.cr_to_g[i] = int16_t(c * -0.71414f);
-        tables.cb_to_b[i] = int16_t(c * 1.772f);
+        tables.cr_to_r[i] = int16_t(c * kCrToRed);
+        tables.cb_to_g[i] = int16_t(c * kCbToGreen);
+        tables.cr_to_g[i] = int16_t(c * kCrToGreen);
+        tables.cb_to_b[i] = int16_t(c * kCbToBlue);
     }
 }
 
@@ -185,10 +190,10 @@ void ComputeChromaTerms(const int8_t *p_cb, const int8_t *p_cr, int n_count, Chr
 {
     for(int i = 0; i < n_count; i += 8) {
         const __m128i cb = SignedWords(p_cb + i), cr = SignedWords(p_cr + i);
-        _mm_store_si128(reinterpret_cast<__m128i *>(terms.red + i), TruncatedProducts(cr, 1.402f));
+        _mm_store_si128(reinterpret_cast<__m128i *>(terms.red + i), TruncatedProducts(cr, kCrToRed));
         _mm_store_si128(reinterpret_cast<__m128i *>(terms.green + i),
-                        _mm_add_epi16(TruncatedProducts(cb, -0.34414f), TruncatedProducts(cr, -0.71414f)));
-        _mm_store_si128(reinterpret_cast<__m128i *>(terms.blue + i), TruncatedProducts(cb, 1.772f));
+                        _mm_add_epi16(TruncatedProducts(cb, kCbToGreen), TruncatedProducts(cr, kCrToGreen)));
+        _mm_store_si128(reinterpret_cast<__m128i *>(terms.blue + i), TruncatedProducts(cb, kCbToBlue));
     }
 }
 
