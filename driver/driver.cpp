@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "header_names.h"
 #include "header_writer.h"
 #include "image.h"
 #include "image_input.h"
@@ -40,7 +41,12 @@ const char kUsageText[] =
     "--rgb565 forces 16-bit RGB565 colors (red is 0xf800)\n"
     "--rgb565-swapped forces RGB565 with its two bytes swapped (red is 0x00f8)\n"
     "--mono forces 1 bit per pixel (set if gray >= 128), leftmost pixel in top bit\n"
-    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n";
+    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n"
+    "--stdint declares the items uint32_t, uint16_t or uint8_t from <stdint.h>\n"
+    "--static makes every definition static, for headers included more than once\n"
+    "--attribute=TEXT writes TEXT after each array's [], e.g. PROGMEM\n"
+    "--name=NAME names the array p_NAME and the constants n_NAME_... (a C identifier)\n"
+    "--lvgl adds an LVGL 9 image descriptor dsc_NAME; the array becomes LVGL's bytes\n";
 
 // The switches that choose the output format; the last one given wins.
 struct FormatSwitch {
@@ -81,24 +87,99 @@ const Loader kLoaders[] = {
     {"PNG", {".png"}, LoadPngImage},
 };
 
-// Applies the switches that follow the two paths; warns about the others.
-ConversionOptions ParseSwitches(int n_argc, const char *const *p_argv)
+// A switch with a value, "--name=value": the value when the argument is
+// that switch, else nullptr. The switch without "=" is an error, reported by
+// the caller through b_missing.
+const char *p_SwitchValue(const char *p_arg, const char *p_name, bool &b_missing)
 {
-    ConversionOptions options = {false, OutputFormat::kRgb, false, false, false};
+    const size_t n_name = std::strlen(p_name);
+    if(std::strncmp(p_arg, p_name, n_name) != 0)
+        return nullptr;
+    b_missing = p_arg[n_name] == '\0';
+    return p_arg[n_name] == '=' ? p_arg + n_name + 1 : nullptr;
+}
+
+// The switches that shape the header's text and take a value: --name=NAME
+// and --attribute=TEXT. Returns false after printing the error when the value
+// is malformed or missing; sets b_matched when the argument is one of them.
+bool ApplyHeaderValueSwitch(const char *p_arg, HeaderOptions &header, bool &b_matched)
+{
+    bool b_missing = false;
+    const char *p_value;
+    b_matched = true;
+    if((p_value = p_SwitchValue(p_arg, "--name", b_missing))) {
+        if(!b_IsHeaderName(p_value)) {
+            std::fprintf(stderr,
+                         "error: '%s': the name must be a C identifier: ASCII letters, digits and '_', not starting "
+                         "with a digit, at most %d characters\n",
+                         p_arg, int(kMaxChosenNameChars));
+            return false;
+        }
+        header.p_name = p_value;
+    } else if(!b_missing && (p_value = p_SwitchValue(p_arg, "--attribute", b_missing))) {
+        if(!b_IsAttributeText(p_value)) {
+            std::fputs("error: '--attribute': the text must not hold a line break\n", stderr);
+            return false;
+        }
+        header.p_attribute = p_value;
+    } else if(!b_missing) {
+        b_matched = false;
+    }
+    if(b_missing) {
+        std::fprintf(stderr, "error: '%s': the switch needs a value: %s=value\n", p_arg, p_arg);
+        return false;
+    }
+    return true;
+}
+
+// The combinations that --lvgl cannot honour, refused before anything is
+// read; the packets it skips, with a warning.
+bool CheckLvglSwitches(ConversionOptions &options)
+{
+    if(!options.header.b_lvgl)
+        return true;
+    LvglFormat lvgl;
+    if(!b_LvglFormatOf(options.format, lvgl)) {
+        std::fprintf(stderr, "error: --lvgl: LVGL has no image format for the output format chosen\n");
+        return false;
+    }
+    if(options.header.b_rle)
+        std::fputs("warning: --rle is skipped with --lvgl\n", stderr);
+    if(options.header.b_rle_decoder)
+        std::fputs("warning: --rle-decoder is skipped with --lvgl\n", stderr);
+    options.header.b_rle = options.header.b_rle_decoder = false;
+    return true;
+}
+
+// Applies the switches that follow the two paths; warns about the others.
+// False, after printing the error, when a value is malformed or the switches
+// cannot go together: the run then ends before any file is read or written.
+bool ParseSwitches(int n_argc, const char *const *p_argv, ConversionOptions &options)
+{
+    options = ConversionOptions{false, OutputFormat::kRgb, false, PlainHeaderOptions()};
     for(int i = 3; i < n_argc; ++i) {
         const char *p_arg = p_argv[i];
+        bool b_matched = false;
         if(!std::strcmp(p_arg, "--verbose"))
             options.b_verbose = true;
         else if(!std::strcmp(p_arg, "--rle"))
-            options.b_rle = true;
+            options.header.b_rle = true;
         else if(!std::strcmp(p_arg, "--rle-decoder"))
-            options.b_rle_decoder = true;
+            options.header.b_rle_decoder = true;
         else if(!std::strcmp(p_arg, "--dither"))
             options.b_dither = true;
-        else if(!ApplyFormatSwitch(p_arg, options.format))
+        else if(!std::strcmp(p_arg, "--stdint"))
+            options.header.b_stdint = true;
+        else if(!std::strcmp(p_arg, "--static"))
+            options.header.b_static = true;
+        else if(!std::strcmp(p_arg, "--lvgl"))
+            options.header.b_lvgl = true;
+        else if(!ApplyHeaderValueSwitch(p_arg, options.header, b_matched))
+            return false;
+        else if(!b_matched && !ApplyFormatSwitch(p_arg, options.format))
             std::fprintf(stderr, "warning: unknown parameter: '%s' (skipping)\n", p_arg);
     }
-    return options;
+    return CheckLvglSwitches(options);
 }
 
 bool b_EqualsIgnoringAsciiCase(const char *p_text, const char *p_lower)
@@ -201,6 +282,24 @@ Image *LoadImage(const char *p_path, const ConversionOptions &options, LoadFailu
     return p_image;
 }
 
+// With --lvgl, the picture's width, height and row bytes must fit LVGL's
+// 16-bit fields; false after printing the error when they do not.
+bool b_FitsLvglIfAsked(const Image &image, const ConversionOptions &options)
+{
+    LvglFormat format;
+    if(!options.header.b_lvgl || !b_LvglFormatOf(options.format, format))
+        return true;
+    const LvglImage lvgl = LvglImageOf(format, uint32_t(image.n_width), uint32_t(image.n_height));
+    if(b_FitsLvglHeader(lvgl))
+        return true;
+    std::fprintf(stderr,
+                 "error: the picture is too large for LVGL: %d x %d pixels with rows of %llu bytes; LVGL's image "
+                 "header holds at most %d for each\n",
+                 int(image.n_width), int(image.n_height), static_cast<unsigned long long>(lvgl.n_stride),
+                 int(kLvglLargestField));
+    return false;
+}
+
 } // namespace
 
 int RunTarnwick(int n_argc, const char *const *p_argv)
@@ -211,7 +310,9 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
     }
     const char *p_image_path = p_argv[1];
     const char *p_header_path = p_argv[2];
-    const ConversionOptions options = ParseSwitches(n_argc, p_argv);
+    ConversionOptions options;
+    if(!ParseSwitches(n_argc, p_argv, options))
+        return -1;
 
     LoadFailure failure = LoadFailure::kNone;
     Image *p_image = LoadImage(p_image_path, options, failure);
@@ -221,11 +322,14 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
             std::fprintf(stderr, "error: %s\n", DescribeLoadFailure(failure));
         return -1;
     }
+    if(!b_FitsLvglIfAsked(*p_image, options)) {
+        FreeImage(p_image);
+        return -1;
+    }
     ConvertToOutputFormat(*p_image, options.format, options.b_dither);
 
     PrintProgress(options, "writing image data ...");
-    const bool b_written = WriteImageHeader(*p_image, options.format, options.b_rle, options.b_rle_decoder,
-                                            p_image_path, p_header_path);
+    const bool b_written = WriteImageHeader(*p_image, options.format, options.header, p_image_path, p_header_path);
     FreeImage(p_image);
     if(!b_written) {
         std::fprintf(stderr, "\nerror: error writing header file '%s'\n", p_header_path);

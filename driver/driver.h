@@ -3,6 +3,7 @@
 #ifndef TARNWICK_DRIVER_H
 #define TARNWICK_DRIVER_H
 
+#include "header_writer.h"
 #include "output_format.h"
 
 namespace tarnwick {
@@ -11,8 +12,7 @@ struct ConversionOptions {
     bool b_verbose;
     OutputFormat format; // the last of --rgb, --gray, --rgb565, --rgb565-swapped, --mono
     bool b_dither;       // --dither: error diffusion for --mono
-    bool b_rle;
-    bool b_rle_decoder;
+    HeaderOptions header; // --rle, --rle-decoder, --stdint, --static, --lvgl, --attribute=TEXT, --name=NAME
 };
 
 // Runs one conversion as the program's entry point does: returns 0 after a

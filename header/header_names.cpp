@@ -67,4 +67,24 @@ void BuildArrayName(const char *p_image_path, char (&a_name)[kHeaderNameBufferSi
     a_name[n_length] = 0;
 }
 
+bool b_IsHeaderName(const char *p_name)
+{
+    size_t n_length = 0;
+    for(; p_name[n_length]; ++n_length) {
+        const unsigned char c = (unsigned char)p_name[n_length];
+        const bool b_allowed = b_IsAsciiLetter(c) || c == '_' || (n_length > 0 && b_IsAsciiDigit(c));
+        if(!b_allowed || n_length == kMaxChosenNameChars)
+            return false;
+    }
+    return n_length > 0;
+}
+
+bool b_IsAttributeText(const char *p_text)
+{
+    for(; *p_text; ++p_text)
+        if(*p_text == '\n' || *p_text == '\r')
+            return false;
+    return true;
+}
+
 } // namespace tarnwick

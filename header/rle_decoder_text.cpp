@@ -4,8 +4,9 @@ namespace tarnwick {
 namespace {
 
 // The texts differ only in the item type ("unsigned __int32", "unsigned
-// short" or "unsigned char") and in the position of the flag bit (31, 15 or
-// 7); one macro writes all three so that they cannot drift apart.
+// short" or "unsigned char", or with --stdint "uint32_t", "uint16_t" or
+// "uint8_t") and in the position of the flag bit (31, 15 or 7); one macro
+// writes all six so that they cannot drift apart.
 #define TARNWICK_DECODER_TEXT(TYPE, FLAG_BIT)                                                          \
     TYPE " *p_DecompressRLEImage(const " TYPE " *p_image, int n_size)\n"                                \
     "{\n"                                                                                               \
@@ -43,17 +44,20 @@ namespace {
 const char kDecoderText32[] = TARNWICK_DECODER_TEXT("unsigned __int32", "31");
 const char kDecoderText16[] = TARNWICK_DECODER_TEXT("unsigned short", "15");
 const char kDecoderText8[] = TARNWICK_DECODER_TEXT("unsigned char", "7");
+const char kDecoderTextUint32[] = TARNWICK_DECODER_TEXT("uint32_t", "31");
+const char kDecoderTextUint16[] = TARNWICK_DECODER_TEXT("uint16_t", "15");
+const char kDecoderTextUint8[] = TARNWICK_DECODER_TEXT("uint8_t", "7");
 
 #undef TARNWICK_DECODER_TEXT
 
 } // namespace
 
-const char *p_DecoderText(ItemKind kind)
+const char *p_DecoderText(ItemKind kind, bool b_stdint)
 {
     switch(kind) {
-    case ItemKind::k32: return kDecoderText32;
-    case ItemKind::k16: return kDecoderText16;
-    case ItemKind::k8: return kDecoderText8;
+    case ItemKind::k32: return b_stdint ? kDecoderTextUint32 : kDecoderText32;
+    case ItemKind::k16: return b_stdint ? kDecoderTextUint16 : kDecoderText16;
+    case ItemKind::k8: return b_stdint ? kDecoderTextUint8 : kDecoderText8;
     }
     return kDecoderText32;
 }

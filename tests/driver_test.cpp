@@ -27,7 +27,12 @@ const char kUsage[] =
     "--rgb565 forces 16-bit RGB565 colors (red is 0xf800)\n"
     "--rgb565-swapped forces RGB565 with its two bytes swapped (red is 0x00f8)\n"
     "--mono forces 1 bit per pixel (set if gray >= 128), leftmost pixel in top bit\n"
-    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n";
+    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n"
+    "--stdint declares the items uint32_t, uint16_t or uint8_t from <stdint.h>\n"
+    "--static makes every definition static, for headers included more than once\n"
+    "--attribute=TEXT writes TEXT after each array's [], e.g. PROGMEM\n"
+    "--name=NAME names the array p_NAME and the constants n_NAME_... (a C identifier)\n"
+    "--lvgl adds an LVGL 9 image descriptor dsc_NAME; the array becomes LVGL's bytes\n";
 
 const int kFailure = 255; // the program's -1 as the shell sees it
 

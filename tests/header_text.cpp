@@ -30,7 +30,7 @@ std::string ArrayName(const std::string &image_path)
     return a_name;
 }
 
-bool WriteHeader(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
+bool WriteHeader(const Pixels &pixels, int n_width, int n_height, OutputFormat format, const HeaderOptions &options,
                  const std::string &image_path, const std::string &header_path)
 {
     Pixels copy = pixels; // the writer takes a non-const buffer pointer
@@ -38,22 +38,41 @@ bool WriteHeader(const Pixels &pixels, int n_width, int n_height, const HeaderSw
     image.n_width = n_width;
     image.n_height = n_height;
     image.p_buffer = copy.empty() ? nullptr : copy.data();
-    return WriteImageHeader(image, switches.b_gray ? OutputFormat::kGray : OutputFormat::kRgb, switches.b_rle,
-                            switches.b_rle_decoder, image_path.c_str(), header_path.c_str());
+    return WriteImageHeader(image, format, options, image_path.c_str(), header_path.c_str());
 }
 
-std::string HeaderText(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
-                       const std::string &image_path, const std::string &header_path)
+bool WriteHeader(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
+                 const std::string &image_path, const std::string &header_path)
+{
+    HeaderOptions options = PlainHeaderOptions();
+    options.b_rle = switches.b_rle;
+    options.b_rle_decoder = switches.b_rle_decoder;
+    return WriteHeader(pixels, n_width, n_height, switches.b_gray ? OutputFormat::kGray : OutputFormat::kRgb, options,
+                       image_path, header_path);
+}
+
+std::string HeaderText(const Pixels &pixels, int n_width, int n_height, OutputFormat format,
+                       const HeaderOptions &options, const std::string &image_path, const std::string &header_path)
 {
     TempDir dir;
     char a_previous[4096];
     if(!getcwd(a_previous, sizeof(a_previous)) || chdir(dir.path().c_str()) != 0)
         return std::string();
-    bool b_written = WriteHeader(pixels, n_width, n_height, switches, image_path, header_path);
+    bool b_written = WriteHeader(pixels, n_width, n_height, format, options, image_path, header_path);
     std::string text = b_written ? ReadFileText(header_path) : std::string();
     if(chdir(a_previous) != 0)
         return std::string();
     return text;
+}
+
+std::string HeaderText(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
+                       const std::string &image_path, const std::string &header_path)
+{
+    HeaderOptions options = PlainHeaderOptions();
+    options.b_rle = switches.b_rle;
+    options.b_rle_decoder = switches.b_rle_decoder;
+    return HeaderText(pixels, n_width, n_height, switches.b_gray ? OutputFormat::kGray : OutputFormat::kRgb, options,
+                      image_path, header_path);
 }
 
 static ItemKind KindOf(bool b_byte_items)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "header_writer.h"
 #include "item_writer.h"
 
 namespace test {
@@ -29,6 +30,14 @@ bool WriteHeader(const Pixels &pixels, int n_width, int n_height, const HeaderSw
 // with the header path exactly as given (relative to that folder).
 std::string HeaderText(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
                        const std::string &image_path, const std::string &header_path);
+
+// The same with any output format and header options; the pixels must be the
+// format's items already.
+bool WriteHeader(const Pixels &pixels, int n_width, int n_height, tarnwick::OutputFormat format,
+                 const tarnwick::HeaderOptions &options, const std::string &image_path, const std::string &header_path);
+std::string HeaderText(const Pixels &pixels, int n_width, int n_height, tarnwick::OutputFormat format,
+                       const tarnwick::HeaderOptions &options, const std::string &image_path,
+                       const std::string &header_path);
 
 // Only the items as the item writer prints them: every pixel, or the packets.
 // b_byte_items picks the 8-bit kind, else the 32-bit one.

@@ -194,7 +194,7 @@ TEST(RunLengthPacker, PackedHeaderHoldsPacketsAndNoDecoderUnlessAsked)
     rle.b_gray = rle.b_rle_decoder = true;
     text = test::HeaderText({5, 5, 5, 7}, 4, 1, rle, "p.tga", "p.h");
     EXPECT_NE(text.find("const unsigned char p_p_tga[] = {\n\t0x83, 0x05, 0x01, 0x07\n};\n\n"), std::string::npos);
-    EXPECT_NE(text.find("n_p_tga_height = 1;\n\n" + std::string(p_DecoderText(ItemKind::k8)) + "\n#endif //__P_H_INCLUDED\n"),
+    EXPECT_NE(text.find("n_p_tga_height = 1;\n\n" + std::string(p_DecoderText(ItemKind::k8, false)) + "\n#endif //__P_H_INCLUDED\n"),
               std::string::npos);
 }
 
@@ -256,13 +256,13 @@ std::string ReplaceAll(std::string text, const std::string &from, const std::str
 TEST(DecoderText, EveryTextMatchesItsRenderingByteForByte)
 {
     std::string expected32 = Rendered32BitDecoder();
-    EXPECT_EQ(std::string(p_DecoderText(ItemKind::k32)), expected32);
+    EXPECT_EQ(std::string(p_DecoderText(ItemKind::k32, false)), expected32);
     // The 8-bit text differs only in the item type and the flag position.
     std::string expected8 = ReplaceAll(ReplaceAll(expected32, "unsigned __int32", "unsigned char"), " 31)", " 7)");
-    EXPECT_EQ(std::string(p_DecoderText(ItemKind::k8)), expected8);
+    EXPECT_EQ(std::string(p_DecoderText(ItemKind::k8, false)), expected8);
     // So does the 16-bit text.
     std::string expected16 = ReplaceAll(ReplaceAll(expected32, "unsigned __int32", "unsigned short"), " 31)", " 15)");
-    EXPECT_EQ(std::string(p_DecoderText(ItemKind::k16)), expected16);
+    EXPECT_EQ(std::string(p_DecoderText(ItemKind::k16, false)), expected16);
 }
 
 } // namespace
