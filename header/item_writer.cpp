@@ -170,14 +170,15 @@ inline void WriteDigitsOfFour32(char *p_out, const uint32_t *p_items, int n_coun
 // A full line of kPerLine items whose values all fit their kind. With SSE2
 // the digits of 32-bit items are made four at a time; the line's last item
 // is then read as part of a group of four only when b_more_follow says that
-// the array goes on past it.
-template <ItemKind kKind>
-inline char *WriteLine(char *p_out, const uint32_t *p_items, bool b_more_follow)
+// the array goes on past it. Items come from 32-bit elements, or (byte
+// items, kind k8) from bytes.
+template <ItemKind kKind, typename Item>
+inline char *WriteLine(char *p_out, const Item *p_items, bool b_more_follow)
 {
     using Shape = LineShape<kKind>;
     std::memcpy(p_out, kLineTemplate<kKind>.a_text, Shape::kLineBytes);
 #if TARNWICK_SIMD_SSE2
-    if constexpr(kKind == ItemKind::k32) {
+    if constexpr(kKind == ItemKind::k32 && sizeof(Item) == 4) {
         static_assert(Shape::kPerLine == 7, "a line of 32-bit items is four and three");
         WriteDigitsOfFour32(p_out, p_items, 4);
         if(b_more_follow) {
@@ -196,11 +197,11 @@ inline char *WriteLine(char *p_out, const uint32_t *p_items, bool b_more_follow)
 }
 
 // The items of a line all fit in the kind's digits (always so for 32-bit
-// items).
-template <ItemKind kKind>
-inline bool b_LineFitsItsKind(const uint32_t *p_items)
+// items and for bytes).
+template <ItemKind kKind, typename Item>
+inline bool b_LineFitsItsKind(const Item *p_items)
 {
-    if constexpr(kKind == ItemKind::k32) {
+    if constexpr(kKind == ItemKind::k32 || sizeof(Item) == 1) {
         (void)p_items;
         return true;
     } else {
@@ -259,8 +260,8 @@ char *WriteItemEndingLine(char *p_out, uint32_t n_item)
 // reaches that far past the point), so that only a stretch, not every item,
 // checks for room; within a stretch whole lines are written with the count of
 // items known at compile time, and only partial lines count down.
-template <ItemKind kKind>
-void WriteItemsOfKind(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array)
+template <ItemKind kKind, typename Item>
+void WriteItemsOfKind(ItemWriter &writer, const Item *p_items, size_t n_items, bool b_ends_array)
 {
     constexpr int kPerLine = n_ItemsPerLine(kKind);
     char *p_out = writer.a_chunk + writer.n_chunk_used;
@@ -326,6 +327,11 @@ void WriteItems(ItemWriter &writer, const uint32_t *p_items, size_t n_items, boo
     case ItemKind::k16: WriteItemsOfKind<ItemKind::k16>(writer, p_items, n_items, b_ends_array); return;
     case ItemKind::k8: WriteItemsOfKind<ItemKind::k8>(writer, p_items, n_items, b_ends_array); return;
     }
+}
+
+void WriteByteItems(ItemWriter &writer, const uint8_t *p_bytes, size_t n_items, bool b_ends_array)
+{
+    WriteItemsOfKind<ItemKind::k8>(writer, p_bytes, n_items, b_ends_array);
 }
 
 } // namespace tarnwick

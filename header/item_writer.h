@@ -1,7 +1,7 @@
 // The item writer: prints the items of the header's pixel array.
 //
 // Every item is an unsigned 32-bit number (a pixel, or a packet header or
-// value of the run-length packer) written as a lower-case hexadecimal literal
+// value of the run-length packer; or a byte, for arrays of byte items) written as a lower-case hexadecimal literal
 // exactly as printf would with "0x%08x" (32-bit kind), "0x%04x" (16-bit kind)
 // or "0x%02x" (8-bit kind), followed by its separator:
 //   "\n"     after the last item of the array,
@@ -66,6 +66,11 @@ void FlushItemChunk(ItemWriter &writer);
 // Writes n_items items. When b_ends_array is set the last of them is the
 // last item of the array and is followed by "\n".
 void WriteItems(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array);
+
+// The same for 8-bit items taken from bytes, one item a byte (the writer's
+// kind must be k8): the arrays whose items outnumber the pixels, such as
+// three bytes a pixel, lie in the pixel array's memory as bytes.
+void WriteByteItems(ItemWriter &writer, const uint8_t *p_bytes, size_t n_items, bool b_ends_array);
 
 } // namespace tarnwick
 

@@ -23,7 +23,8 @@ const PacketKind &PacketsOf(ItemKind kind)
     return kind == ItemKind::k32 ? kPackets32 : kind == ItemKind::k16 ? kPackets16 : kPackets8;
 }
 
-bool b_StartsTriple(const uint32_t *p_pixel)
+template <typename Item>
+bool b_StartsTriple(const Item *p_pixel)
 {
     return p_pixel[0] == p_pixel[1] && p_pixel[0] == p_pixel[2];
 }
@@ -73,6 +74,36 @@ size_t n_LiteralLength(const uint32_t *p_start, size_t n_limit)
     return n_limit;
 }
 
+// The same for byte items, whose packets hold at most 127 items: a plain
+// scan is short.
+size_t n_RunLength(const uint8_t *p_start, size_t n_limit)
+{
+    size_t n_length = 1;
+    while(n_length < n_limit && p_start[n_length] == p_start[0])
+        ++n_length;
+    return n_length;
+}
+
+size_t n_LiteralLength(const uint8_t *p_start, size_t n_limit)
+{
+    for(size_t j = 1; j + 2 < n_limit; ++j) {
+        if(b_StartsTriple(p_start + j))
+            return j;
+    }
+    return n_limit;
+}
+
+// The item writer's entry for each kind of source.
+void WriteSourceItems(ItemWriter &writer, const uint32_t *p_items, size_t n_items, bool b_ends_array)
+{
+    WriteItems(writer, p_items, n_items, b_ends_array);
+}
+
+void WriteSourceItems(ItemWriter &writer, const uint8_t *p_items, size_t n_items, bool b_ends_array)
+{
+    WriteByteItems(writer, p_items, n_items, b_ends_array);
+}
+
 // The items of short packets, gathered so that the item writer gets them in
 // long batches rather than a call or two a packet: headers, run values and
 // literals short enough to fit; a long literal goes to the writer straight
@@ -89,16 +120,15 @@ void FlushBatch(ItemWriter &writer, ItemBatch &batch, bool b_ends_array)
     batch.n_count = 0;
 }
 
-} // namespace
-
-void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t n_pixel_count)
+template <typename Item>
+void WritePackets(ItemWriter &writer, const Item *p_pixels, size_t n_pixel_count)
 {
     const PacketKind &kind = PacketsOf(writer.kind);
     ItemBatch batch;
     batch.n_count = 0;
     size_t n_position = 0;
     while(n_position < n_pixel_count) {
-        const uint32_t *p_start = p_pixels + n_position;
+        const Item *p_start = p_pixels + n_position;
         size_t n_remaining = n_pixel_count - n_position;
         size_t n_limit = n_remaining < kind.n_largest_count ? n_remaining : kind.n_largest_count;
         bool b_run = n_limit >= 3 && b_StartsTriple(p_start);
@@ -113,17 +143,34 @@ void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t 
         } else {
             batch.a_items[batch.n_count++] = uint32_t(n_length);
             if(n_length <= ItemBatch::kCapacity - batch.n_count) {
-                std::memcpy(batch.a_items + batch.n_count, p_start, n_length * sizeof(uint32_t));
+                if constexpr(sizeof(Item) == sizeof(uint32_t)) {
+                    std::memcpy(batch.a_items + batch.n_count, p_start, n_length * sizeof(uint32_t));
+                } else {
+                    for(size_t i = 0; i < n_length; ++i)
+                        batch.a_items[batch.n_count + i] = p_start[i];
+                }
                 batch.n_count += n_length;
             } else {
                 FlushBatch(writer, batch, false);
-                WriteItems(writer, p_start, n_length, b_final_packet);
+                WriteSourceItems(writer, p_start, n_length, b_final_packet);
             }
         }
         if(b_final_packet && batch.n_count)
             FlushBatch(writer, batch, true);
         n_position += n_length;
     }
+}
+
+} // namespace
+
+void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t n_pixel_count)
+{
+    WritePackets(writer, p_pixels, n_pixel_count);
+}
+
+void WriteRunLengthBytePackets(ItemWriter &writer, const uint8_t *p_bytes, size_t n_item_count)
+{
+    WritePackets(writer, p_bytes, n_item_count);
 }
 
 } // namespace tarnwick

@@ -8,7 +8,8 @@
 // 1 to 0x7FFFFFFF (32-bit), 0x7FFF (16-bit) or 127 (8-bit); 0 is never
 // written. The item count is not stored: the unpacking function is given it
 // (width * height; row bytes * height for 1-bit pixels) and stops there.
-// Items are whatever the array holds: pixels, or the bytes of 1-bit rows.
+// Items are whatever the array holds: pixels, the bytes of 1-bit rows, or
+// bytes of a layout with several items a pixel.
 //
 // Packets are chosen in one forward pass: three equal pixels (within the
 // count limit) start a run, which takes every following equal pixel up to the
@@ -28,6 +29,10 @@ namespace tarnwick {
 // and values alike; the writer's kind picks the flag bit and the count limit.
 // The last item written is a value and ends the array. No pixels, no items.
 void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t n_pixel_count);
+
+// The same for 8-bit items taken from bytes, one item a byte (the writer's
+// kind must be k8).
+void WriteRunLengthBytePackets(ItemWriter &writer, const uint8_t *p_bytes, size_t n_item_count);
 
 } // namespace tarnwick
 

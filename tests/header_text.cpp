@@ -80,7 +80,10 @@ static ItemKind KindOf(bool b_byte_items)
     return b_byte_items ? ItemKind::k8 : ItemKind::k32;
 }
 
-static std::string ItemText(const Pixels &pixels, ItemKind kind, bool b_packed)
+// The item writer's text for the items: 32-bit elements (p_pixels), or
+// bytes (p_bytes) in the 8-bit kind.
+static std::string ItemText(const Pixels *p_pixels, const std::vector<uint8_t> *p_bytes, ItemKind kind,
+                            bool b_packed)
 {
     char *p_text = nullptr;
     size_t n_size = 0;
@@ -89,10 +92,14 @@ static std::string ItemText(const Pixels &pixels, ItemKind kind, bool b_packed)
         return std::string();
     ItemWriter *p_writer = new ItemWriter;
     StartItemWriter(*p_writer, p_stream, kind);
-    if(b_packed)
-        WriteRunLengthPackets(*p_writer, pixels.data(), pixels.size());
+    if(p_bytes && b_packed)
+        WriteRunLengthBytePackets(*p_writer, p_bytes->data(), p_bytes->size());
+    else if(p_bytes)
+        WriteByteItems(*p_writer, p_bytes->data(), p_bytes->size(), true);
+    else if(b_packed)
+        WriteRunLengthPackets(*p_writer, p_pixels->data(), p_pixels->size());
     else
-        WriteItems(*p_writer, pixels.data(), pixels.size(), true);
+        WriteItems(*p_writer, p_pixels->data(), p_pixels->size(), true);
     FlushItemChunk(*p_writer);
     delete p_writer;
     std::fclose(p_stream);
@@ -103,22 +110,32 @@ static std::string ItemText(const Pixels &pixels, ItemKind kind, bool b_packed)
 
 std::string PlainItemText(const Pixels &pixels, bool b_byte_items)
 {
-    return ItemText(pixels, KindOf(b_byte_items), false);
+    return ItemText(&pixels, nullptr, KindOf(b_byte_items), false);
 }
 
 std::string PackedItemText(const Pixels &pixels, bool b_byte_items)
 {
-    return ItemText(pixels, KindOf(b_byte_items), true);
+    return ItemText(&pixels, nullptr, KindOf(b_byte_items), true);
 }
 
 std::string PlainItemText(const Pixels &pixels, ItemKind kind)
 {
-    return ItemText(pixels, kind, false);
+    return ItemText(&pixels, nullptr, kind, false);
 }
 
 std::string PackedItemText(const Pixels &pixels, ItemKind kind)
 {
-    return ItemText(pixels, kind, true);
+    return ItemText(&pixels, nullptr, kind, true);
+}
+
+std::string PlainByteItemText(const std::vector<uint8_t> &bytes)
+{
+    return ItemText(nullptr, &bytes, ItemKind::k8, false);
+}
+
+std::string PackedByteItemText(const std::vector<uint8_t> &bytes)
+{
+    return ItemText(nullptr, &bytes, ItemKind::k8, true);
 }
 
 std::string ReferenceItemText(const Pixels &items, bool b_byte_items)

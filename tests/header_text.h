@@ -45,6 +45,10 @@ std::string PlainItemText(const Pixels &pixels, bool b_byte_items);
 std::string PackedItemText(const Pixels &pixels, bool b_byte_items);
 std::string PlainItemText(const Pixels &pixels, tarnwick::ItemKind kind);
 std::string PackedItemText(const Pixels &pixels, tarnwick::ItemKind kind);
+// The same for 8-bit items taken from bytes (WriteByteItems,
+// WriteRunLengthBytePackets).
+std::string PlainByteItemText(const std::vector<uint8_t> &bytes);
+std::string PackedByteItemText(const std::vector<uint8_t> &bytes);
 
 // printf's rendering of an item sequence: "0x%08x" / "0x%04x" / "0x%02x",
 // each with "\n" after the last item, ",\n\t" after every 7th (10th, 14th)

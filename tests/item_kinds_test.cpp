@@ -83,4 +83,24 @@ TEST(ItemKinds, PackedArraysOfEveryKindUnpackToThemselves)
     }
 }
 
+// Items taken from bytes (three or four of them a pixel in some layouts)
+// give exactly the text of the same values taken from 32-bit elements, plain
+// and packed, at every length around the line and chunk boundaries.
+TEST(ItemKinds, ByteItemsAreWrittenAndPackedAsTheSameValuesInElements)
+{
+    std::mt19937 random(17);
+    std::vector<uint8_t> bytes;
+    while(bytes.size() < 200000) {
+        const uint8_t n_value = uint8_t(random() % (bytes.size() % 3 ? 4 : 256));
+        bytes.insert(bytes.end(), random() % 10 < 8 ? 1 + random() % 3 : random() % 400, n_value);
+    }
+    for(size_t n_count : {size_t(0), size_t(1), size_t(2), size_t(3), size_t(13), size_t(14), size_t(15), size_t(127),
+                          size_t(128), size_t(130), size_t(65536 / 6 + 5), bytes.size()}) {
+        const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + n_count);
+        const Pixels elements(part.begin(), part.end());
+        EXPECT_EQ(test::PlainByteItemText(part), test::PlainItemText(elements, ItemKind::k8)) << n_count;
+        EXPECT_EQ(test::PackedByteItemText(part), test::PackedItemText(elements, ItemKind::k8)) << n_count;
+    }
+}
+
 } // namespace
