@@ -1,0 +1,434 @@
+// Headers as a toolchain takes them: one table over the output formats and
+// layouts, each header made with --stdint and --static (and a name of its
+// own, --name), included from two C files and two C++ files that are linked
+// into one program, compiled by the system's C and C++ compilers with -Wall
+// -Wextra -Werror and no definitions on the command line. Every item of
+// every array is read back in each of the four files and compared with the
+// items this test computes from the picture's reference pixels (the .rgba
+// file beside each fixture, decoded by ImageMagick, not by Tarnwick);
+// packed arrays are unpacked by an unpacker of the test's own in every file,
+// and in the C++ files also by the p_DecompressRLEImage of a header made
+// with --rle-decoder. Without --static the same inclusion does not link.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "png_loader.h"
+#include "test_support.h"
+
+namespace {
+
+using Items = std::vector<uint32_t>;
+
+// A fixture and its reference pixels, 0xAARRGGBB.
+struct Picture {
+    std::string label;
+    std::string path;
+    int n_width;
+    int n_height;
+    Items pixels;
+};
+
+Picture LoadPicture(const std::string &label, const std::string &fixture, int n_width, int n_height)
+{
+    Picture picture{label, test::Fixture(fixture), n_width, n_height, {}};
+    const test::Bytes rgba = test::ReadFileBytes(test::Fixture(fixture.substr(0, fixture.rfind('.')) + ".rgba"));
+    for(size_t i = 0; i + 3 < rgba.size(); i += 4)
+        picture.pixels.push_back(uint32_t(rgba[i + 3]) << 24 | uint32_t(rgba[i]) << 16 | uint32_t(rgba[i + 1]) << 8 |
+                                 rgba[i + 2]);
+    return picture;
+}
+
+// --- The items each format holds, computed here -----------------------------
+
+uint32_t Channel(uint32_t n_pixel, int n_shift)
+{
+    return n_pixel >> n_shift & 0xff;
+}
+
+// Each channel c * a / 255, rounded to nearest; alpha 255.
+uint32_t OverBlack(uint32_t n_pixel)
+{
+    const double f_alpha = Channel(n_pixel, 24) / 255.0;
+    uint32_t n_result = 0xff000000u;
+    for(int n_shift = 0; n_shift < 24; n_shift += 8)
+        n_result |= uint32_t(std::lround(Channel(n_pixel, n_shift) * f_alpha)) << n_shift;
+    return n_result;
+}
+
+// 0.299 R + 0.587 G + 0.114 B with the single-precision weights, truncated.
+uint32_t Gray(uint32_t n_pixel)
+{
+    const double f_gray = Channel(n_pixel, 16) * double(0.299f) + Channel(n_pixel, 8) * double(0.587f) +
+                          Channel(n_pixel, 0) * double(0.114f);
+    return f_gray >= 255 ? 255 : uint32_t(f_gray);
+}
+
+uint32_t Rgb565(uint32_t n_pixel)
+{
+    return (Channel(n_pixel, 16) >> 3) << 11 | (Channel(n_pixel, 8) >> 2) << 5 | Channel(n_pixel, 0) >> 3;
+}
+
+Items EachPixel(const Picture &picture, const std::function<uint32_t(uint32_t)> &item)
+{
+    Items items;
+    for(uint32_t n_pixel : picture.pixels)
+        items.push_back(item(n_pixel));
+    return items;
+}
+
+// The gray values over black, each a bit: set from 128 up, or by
+// Floyd-Steinberg diffusion of the error (7, 3, 5, 1 sixteenths, C++
+// division).
+std::vector<int> MonoBits(const Picture &picture, bool b_dither)
+{
+    const int w = picture.n_width, h = picture.n_height;
+    std::vector<int> work, bits(size_t(w * h));
+    for(uint32_t n_pixel : picture.pixels)
+        work.push_back(int(Gray(OverBlack(n_pixel))));
+    for(int y = 0; y < h; ++y) {
+        for(int x = 0; x < w; ++x) {
+            const int n_value = work[size_t(y * w + x)];
+            bits[size_t(y * w + x)] = n_value >= 128;
+            if(!b_dither)
+                continue;
+            const int e = n_value - (n_value >= 128 ? 255 : 0);
+            if(x + 1 < w)
+                work[size_t(y * w + x + 1)] += e * 7 / 16;
+            if(y + 1 < h && x > 0)
+                work[size_t((y + 1) * w + x - 1)] += e * 3 / 16;
+            if(y + 1 < h)
+                work[size_t((y + 1) * w + x)] += e * 5 / 16;
+            if(y + 1 < h && x + 1 < w)
+                work[size_t((y + 1) * w + x + 1)] += e * 1 / 16;
+        }
+    }
+    return bits;
+}
+
+// Rows of (width + 7) / 8 bytes, the leftmost pixel in 0x80.
+Items RowsMsbFirst(const std::vector<int> &bits, int n_width, int n_height)
+{
+    const int n_row_bytes = (n_width + 7) / 8;
+    Items bytes(size_t(n_row_bytes * n_height), 0);
+    for(int y = 0; y < n_height; ++y)
+        for(int x = 0; x < n_width; ++x)
+            if(bits[size_t(y * n_width + x)])
+                bytes[size_t(y * n_row_bytes + x / 8)] |= 0x80u >> (x % 8);
+    return bytes;
+}
+
+// One row of the table: a format or layout, the switches that ask for it,
+// the bytes of one item, and its items.
+struct Format {
+    const char *p_label;
+    std::vector<std::string> switches;
+    int n_item_bytes;
+    std::function<Items(const Picture &)> items;
+    bool b_row_bytes; // the header declares n_<name>_row_bytes
+};
+
+std::vector<Format> Formats()
+{
+    return {
+        {"rgb", {}, 4, [](const Picture &p) { return p.pixels; }, false},
+        {"gray", {"--gray"}, 1, [](const Picture &p) { return EachPixel(p, Gray); }, false},
+        {"rgb565", {"--rgb565"}, 2, [](const Picture &p) {
+             return EachPixel(p, [](uint32_t n_pixel) { return Rgb565(OverBlack(n_pixel)); });
+         }, false},
+        {"swapped", {"--rgb565-swapped"}, 2, [](const Picture &p) {
+             return EachPixel(p, [](uint32_t n_pixel) {
+                 const uint32_t n_value = Rgb565(OverBlack(n_pixel));
+                 return (n_value & 0xff) << 8 | n_value >> 8;
+             });
+         }, false},
+        {"mono", {"--mono"}, 1, [](const Picture &p) {
+             return RowsMsbFirst(MonoBits(p, false), p.n_width, p.n_height);
+         }, true},
+        {"dither", {"--mono", "--dither"}, 1, [](const Picture &p) {
+             return RowsMsbFirst(MonoBits(p, true), p.n_width, p.n_height);
+         }, true},
+    };
+}
+
+// --- The program ------------------------------------------------------------
+
+// Shared by the four files: the expected items (defined once, in
+// expected.c) and the comparisons (static inline: a file that does not use
+// one is not warned).
+const char kChecks[] = R"(#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include "expected.h"
+#ifdef __cplusplus
+#define CHECK_ITEM_SIZE(array, n_bytes) static_assert(sizeof(array[0]) == n_bytes, #array)
+#else
+#define CHECK_ITEM_SIZE(array, n_bytes) _Static_assert(sizeof(array[0]) == n_bytes, #array)
+#endif
+
+static inline uint32_t ItemAt(const void *p_items, unsigned long i, unsigned n_item_bytes)
+{
+	if(n_item_bytes == 1)
+		return ((const uint8_t *)p_items)[i];
+	if(n_item_bytes == 2)
+		return ((const uint16_t *)p_items)[i];
+	return ((const uint32_t *)p_items)[i];
+}
+
+static inline int Report(const char *p_file, const char *p_label, unsigned long n_count, const uint32_t *p_items,
+	const uint32_t *p_expected, unsigned long n_expected)
+{
+	unsigned long i, n_bad = n_count == n_expected ? 0 : 1000000;
+	for(i = 0; i < n_count && i < n_expected; ++i)
+		n_bad += p_items[i] != p_expected[i];
+	printf("%s %s %lu %lu\n", p_file, p_label, n_count, n_bad);
+	return n_bad != 0;
+}
+
+static inline int CompareItems(const char *p_file, const char *p_label, const void *p_items, unsigned long n_items,
+	unsigned n_item_bytes, const uint32_t *p_expected, unsigned long n_expected)
+{
+	uint32_t *p_values = (uint32_t *)malloc((n_items + 1) * sizeof(uint32_t));
+	unsigned long i;
+	int n_bad;
+	for(i = 0; i < n_items; ++i)
+		p_values[i] = ItemAt(p_items, i, n_item_bytes);
+	n_bad = Report(p_file, p_label, n_items, p_values, p_expected, n_expected);
+	free(p_values);
+	return n_bad;
+}
+
+/* The packets unpacked by the test's own reading of the format: a header
+   item whose top bit marks a run of one value, else a literal of values;
+   the other bits count. */
+static inline int CompareUnpacked(const char *p_file, const char *p_label, const void *p_items, unsigned long n_items,
+	unsigned n_item_bytes, const uint32_t *p_expected, unsigned long n_expected)
+{
+	const uint32_t n_flag = n_item_bytes == 4 ? 0x80000000u : n_item_bytes == 2 ? 0x8000u : 0x80u;
+	uint32_t *p_values = (uint32_t *)malloc((n_expected + 1) * sizeof(uint32_t));
+	unsigned long n_read = 0, n_made = 0, k;
+	int n_bad;
+	while(n_made < n_expected && n_read < n_items) {
+		uint32_t n_header = ItemAt(p_items, n_read++, n_item_bytes);
+		unsigned long n_count = n_header & (n_flag - 1);
+		for(k = 0; k < n_count && n_made < n_expected && n_read < n_items; ++k)
+			p_values[n_made++] = ItemAt(p_items, (n_header & n_flag) ? n_read : n_read + k, n_item_bytes);
+		n_read += (n_header & n_flag) ? 1 : n_count;
+	}
+	n_bad = Report(p_file, p_label, n_made, p_values, p_expected, n_expected);
+	if(n_read != n_items)
+		n_bad = 1;
+	free(p_values);
+	return n_bad;
+}
+)";
+
+// One header of the program: what it was made from and its name.
+struct HeaderRow {
+    std::string name;       // --name, and the label of its lines
+    const Picture *p_picture;
+    const Format *p_format;
+    bool b_packed;
+    Items expected;
+};
+
+std::string ItemList(const Items &items)
+{
+    std::string text;
+    for(size_t i = 0; i < items.size(); ++i)
+        text += (i % 12 ? " " : "\n\t") + std::to_string(items[i]) + "u,";
+    return text;
+}
+
+// The source of one of the four files: it includes every header and checks
+// every array, returning the number of arrays that differ.
+std::string FileSource(const std::string &file, bool b_cpp, const std::vector<HeaderRow> &rows)
+{
+    std::string source = "#include \"checks.h\"\n";
+    for(const HeaderRow &row : rows)
+        source += "#include \"" + row.name + ".h\"\n";
+    if(b_cpp) {
+        source += "#include <type_traits>\n";
+        for(const HeaderRow &row : rows)
+            if(row.b_packed)
+                source += "namespace " + row.name + "_ns {\n#include \"" + row.name + "_dec.h\"\n}\n";
+    }
+    std::string function = file;
+    for(char &c : function)
+        if(c == '.')
+            c = '_';
+    source += std::string(b_cpp ? "extern \"C\" " : "") + "int check_" + function + "(void)\n{\n\tint n_bad = 0;\n";
+    for(const HeaderRow &row : rows) {
+        const std::string array = "p_" + row.name, n = std::to_string(row.p_format->n_item_bytes);
+        const std::string expected = "a_expected_" + row.name + ", n_expected_" + row.name;
+        source += "\t{\n\t\tCHECK_ITEM_SIZE(" + array + ", " + n + ");\n";
+        source += std::string("\t\tn_bad += ") + (row.b_packed ? "CompareUnpacked" : "CompareItems") + "(\"" + file +
+                  "\", \"" + row.name + "\", " + array + ", sizeof(" + array + ") / sizeof(" + array + "[0]), " + n +
+                  ", " + expected + ");\n";
+        source += "\t\tn_bad += n_" + row.name + "_width != " + std::to_string(row.p_picture->n_width) + " || n_" +
+                  row.name + "_height != " + std::to_string(row.p_picture->n_height) + ";\n";
+        if(row.p_format->b_row_bytes)
+            source += "\t\tn_bad += n_" + row.name + "_row_bytes != " +
+                      std::to_string((row.p_picture->n_width + 7) / 8) + ";\n";
+        if(b_cpp) {
+            const std::string type = n == "1" ? "uint8_t" : n == "2" ? "uint16_t" : "uint32_t";
+            source += "\t\tstatic_assert(std::is_same<std::decay<decltype(" + array + "[0])>::type, " + type +
+                      ">::value, \"" + row.name + "\");\n";
+        }
+        if(b_cpp && row.b_packed) {
+            const std::string space = row.name + "_ns::";
+            source += "\t\tauto *p_unpacked = " + space + "p_DecompressRLEImage(" + space + "p_" + row.name +
+                      "_dec, int(n_expected_" + row.name + "));\n";
+            source += "\t\tn_bad += CompareItems(\"" + file + "\", \"" + row.name + "_dec\", p_unpacked, n_expected_" +
+                      row.name + ", " + n + ", " + expected + ");\n\t\tdelete[] p_unpacked;\n";
+        }
+        source += "\t}\n";
+    }
+    return source + "\treturn n_bad;\n}\n";
+}
+
+// The lines the program must print: one per array and file, none differing.
+std::string ExpectedLines(const std::vector<HeaderRow> &rows)
+{
+    std::string lines;
+    for(const char *p_file : {"a.c", "b.c", "a.cpp", "b.cpp"}) {
+        for(const HeaderRow &row : rows) {
+            lines += std::string(p_file) + " " + row.name + " " + std::to_string(row.expected.size()) + " 0\n";
+            if(row.b_packed && std::string(p_file).find("cpp") != std::string::npos)
+                lines += std::string(p_file) + " " + row.name + "_dec " + std::to_string(row.expected.size()) + " 0\n";
+        }
+    }
+    return lines;
+}
+
+test::RunResult Compile(const std::string &compiler, const std::string &standard, const test::TempDir &dir,
+                        const std::string &source, const std::string &object)
+{
+    return test::Run({compiler, standard, "-Wall", "-Wextra", "-Werror", "-I", dir.path(), "-c", dir.File(source),
+                      "-o", dir.File(object)});
+}
+
+// Makes a header of the picture with the switches; false when the program
+// fails.
+bool MakeHeader(const Picture &picture, const std::string &header, std::vector<std::string> switches)
+{
+    std::vector<std::string> args{picture.path, header};
+    args.insert(args.end(), switches.begin(), switches.end());
+    const test::RunResult run = test::RunTarnwick(args);
+    EXPECT_EQ(run.n_exit_status, 0) << header << ": " << run.err;
+    EXPECT_EQ(run.out + run.err, "") << header;
+    return run.n_exit_status == 0;
+}
+
+TEST(ToolchainCompile, EveryFormatLinksFromTwoCAndTwoCppFilesAndHoldsItsItems)
+{
+    test::TempDir dir;
+    std::vector<Picture> pictures = {
+        LoadPicture("alpha", "tga/pil_rgba32_top.tga", 13, 7),      // alpha from 19 to 236
+        LoadPicture("rle", "tga/im_rgba32_rle.tga", 13, 7),        // run-length coded, alpha from 0
+        LoadPicture("palette", "tga/pil_pal24_bottom.tga", 13, 7), // colour-mapped, bottom row first
+    };
+    if(tarnwick::b_IsPngSupportBuiltIn())
+        pictures.push_back(LoadPicture("png", "png/im_rgba16_interlaced.png", 13, 7));
+    const std::vector<Format> formats = Formats();
+
+    std::vector<HeaderRow> rows;
+    for(const Picture &picture : pictures) {
+        ASSERT_EQ(picture.pixels.size(), size_t(picture.n_width * picture.n_height)) << picture.path;
+        for(const Format &format : formats) {
+            for(bool b_packed : {false, true}) {
+                HeaderRow row{picture.label + "_" + format.p_label + (b_packed ? "_rle" : ""), &picture, &format,
+                              b_packed, format.items(picture)};
+                std::vector<std::string> switches = format.switches;
+                switches.insert(switches.end(), {"--stdint", "--static", "--name=" + row.name});
+                if(b_packed)
+                    switches.push_back("--rle");
+                ASSERT_TRUE(MakeHeader(picture, dir.File(row.name + ".h"), switches));
+                if(b_packed) {
+                    switches.back() = "--name=" + row.name + "_dec";
+                    switches.insert(switches.end(), {"--rle", "--rle-decoder"});
+                    ASSERT_TRUE(MakeHeader(picture, dir.File(row.name + "_dec.h"), switches));
+                }
+                rows.push_back(row);
+            }
+        }
+    }
+
+    std::string expected = "#include <stdint.h>\n", declarations;
+    for(const HeaderRow &row : rows) {
+        expected += "const uint32_t a_expected_" + row.name + "[] = {" + ItemList(row.expected) + "\n};\n" +
+                    "const unsigned long n_expected_" + row.name + " = " + std::to_string(row.expected.size()) +
+                    ";\n";
+        declarations += "extern const uint32_t a_expected_" + row.name + "[];\nextern const unsigned long n_expected_" +
+                        row.name + ";\n";
+    }
+    ASSERT_TRUE(test::WriteFileText(dir.File("expected.c"), expected));
+    ASSERT_TRUE(test::WriteFileText(dir.File("expected.h"), "#include <stdint.h>\n#ifdef __cplusplus\nextern \"C\" {\n"
+                                                            "#endif\n" + declarations +
+                                                            "#ifdef __cplusplus\n}\n#endif\n"));
+    ASSERT_TRUE(test::WriteFileText(dir.File("checks.h"), kChecks));
+    std::string main_source = "extern \"C\" {\n";
+    for(const char *p_file : {"a_c", "b_c", "a_cpp", "b_cpp"}) {
+        const std::string name = p_file, source = name.substr(0, name.find('_')) + "." + name.substr(name.find('_') + 1);
+        ASSERT_TRUE(test::WriteFileText(dir.File(source), FileSource(source, name.find("cpp") != std::string::npos, rows)));
+        main_source += "int check_" + name + "(void);\n";
+    }
+    main_source += "}\nint main()\n{\n\treturn check_a_c() + check_b_c() + check_a_cpp() + check_b_cpp() != 0;\n}\n";
+    ASSERT_TRUE(test::WriteFileText(dir.File("main.cpp"), main_source));
+
+    std::vector<std::string> link{TARNWICK_CXX, "-o", dir.File("check")};
+    for(const char *p_object : {"expected", "a_c", "b_c"}) {
+        const std::string object = p_object;
+        const std::string source = object == "expected" ? "expected.c" : object.substr(0, 1) + ".c";
+        const test::RunResult compiled = Compile(TARNWICK_CC, "-std=c11", dir, source, object + ".o");
+        ASSERT_EQ(compiled.n_exit_status, 0) << source << ":\n" << compiled.err;
+        link.push_back(dir.File(object + ".o"));
+    }
+    for(const char *p_object : {"a_cpp", "b_cpp", "main"}) {
+        const std::string object = p_object;
+        const std::string source = object == "main" ? "main.cpp" : object.substr(0, 1) + ".cpp";
+        const test::RunResult compiled = Compile(TARNWICK_CXX, "-std=c++17", dir, source, object + ".o");
+        ASSERT_EQ(compiled.n_exit_status, 0) << source << ":\n" << compiled.err;
+        link.push_back(dir.File(object + ".o"));
+    }
+    const test::RunResult linked = test::Run(link);
+    ASSERT_EQ(linked.n_exit_status, 0) << linked.err;
+    const test::RunResult run = test::Run({dir.File("check")});
+    EXPECT_EQ(run.n_exit_status, 0);
+    EXPECT_EQ(run.out, ExpectedLines(rows));
+}
+
+// The same inclusion without --static: C gives each const array external
+// linkage, so two C files define it twice; in C++ the unpacking function is
+// defined twice.
+TEST(ToolchainCompile, WithoutStaticTheSameInclusionDoesNotLink)
+{
+    test::TempDir dir;
+    const Picture picture = LoadPicture("alpha", "tga/pil_rgba32_top.tga", 13, 7);
+    ASSERT_TRUE(MakeHeader(picture, dir.File("c.h"), {"--stdint", "--name=pic"}));
+    ASSERT_TRUE(MakeHeader(picture, dir.File("cpp.h"), {"--stdint", "--name=pic", "--rle-decoder"}));
+    for(const char *p_language : {"c", "cpp"}) {
+        const std::string language = p_language;
+        const std::string compiler = language == "cpp" ? TARNWICK_CXX : TARNWICK_CC;
+        const std::string standard = language == "cpp" ? "-std=c++17" : "-std=c11";
+        const std::string include = "#include \"" + language + ".h\"\n";
+        ASSERT_TRUE(test::WriteFileText(dir.File("x." + language), include + "int main(void) { return (int)p_pic[0]; }\n"));
+        ASSERT_TRUE(test::WriteFileText(dir.File("y." + language), include + "int y(void) { return (int)p_pic[1]; }\n"));
+        for(const char *p_file : {"x", "y"}) {
+            const std::string file = p_file;
+            const test::RunResult compiled = Compile(compiler, standard, dir, file + "." + language, file + ".o");
+            ASSERT_EQ(compiled.n_exit_status, 0) << compiled.err;
+        }
+        const test::RunResult linked = test::Run({compiler, "-o", dir.File("twice"), dir.File("x.o"), dir.File("y.o")});
+        EXPECT_NE(linked.n_exit_status, 0) << language;
+        EXPECT_NE(linked.err.find(language == "c" ? "multiple definition of `p_pic'"
+                                                  : "multiple definition of `p_DecompressRLEImage"),
+                  std::string::npos)
+            << linked.err;
+    }
+}
+
+} // namespace
