@@ -1,5 +1,6 @@
 # tarnwick_add_image_header(<target> <image> [HEADER <path>] [RLE] [RLE_DECODER]
-#                           [GRAY | RGB565 | RGB565_SWAPPED | MONO [DITHER]])
+#                           [GRAY | RGB565 | RGB565_SWAPPED | MONO [DITHER]]
+#                           [STDINT] [STATIC] [ATTRIBUTE <text>] [NAME <name>] [LVGL])
 #
 # Turns <image> (a PNG, JPEG or TGA file; relative paths start at the current
 # source folder) into a C header at build time and makes <target> depend on
@@ -16,9 +17,22 @@
 #   RGB565_SWAPPED RGB565 with the two bytes exchanged (--rgb565-swapped)
 #   MONO           1 bit per pixel, rows padded to whole bytes (--mono)
 #   DITHER         with MONO: Floyd-Steinberg dithering (--dither)
+#   STDINT         items typed uint32_t, uint16_t, uint8_t from <stdint.h>
+#                  (--stdint)
+#   STATIC         static definitions, for a header included from several
+#                  files (--static)
+#   ATTRIBUTE t    the text t after each array's [] (--attribute=t), such as
+#                  PROGMEM
+#   NAME n         the name in the header's identifiers (--name=n): p_n,
+#                  n_n_width, ...; a C identifier. The default header is then
+#                  <binary folder>/tarnwick/<target>/n.h
+#   LVGL           an LVGL 9 image descriptor dsc_<name> (--lvgl)
 #
-# At most one of GRAY, RGB565, RGB565_SWAPPED and MONO, and DITHER only with
-# MONO; anything else stops the configuration with an error.
+# At most one of GRAY, RGB565, RGB565_SWAPPED and MONO, DITHER only with
+# MONO, and LVGL not with RLE or RLE_DECODER (LVGL's descriptor takes the
+# plain bytes); anything else stops the configuration with an error. A NAME
+# or ATTRIBUTE that Tarnwick refuses makes the build step fail with its
+# message.
 #
 # Tarnwick is run in the image's own folder and given the image's file name,
 # so the names in the header depend on that file name only: <name> is the file
@@ -27,14 +41,16 @@
 # and the constants are n_<name>_width and n_<name>_height.
 #
 # The header's folder goes on <target>'s include path. A 32-bit header declares
-# its pixels as "unsigned __int32", a type word of Microsoft's compilers; for
-# every other compiler the target gets the definition __int32=int.
+# its pixels as "unsigned __int32", a type word of Microsoft's compilers,
+# unless STDINT or LVGL is given; for every other compiler the target then
+# gets the definition __int32=int.
 #
 # The executable is the imported target Tarnwick::Tarnwick of the installed
 # package (inside Tarnwick's own build, an alias of the Tarnwick target).
 
 function(tarnwick_add_image_header target image)
-  cmake_parse_arguments(PARSE_ARGV 2 ARG "RLE;RLE_DECODER;GRAY;RGB565;RGB565_SWAPPED;MONO;DITHER" "HEADER" "")
+  cmake_parse_arguments(PARSE_ARGV 2 ARG "RLE;RLE_DECODER;GRAY;RGB565;RGB565_SWAPPED;MONO;DITHER;STDINT;STATIC;LVGL"
+                        "HEADER;ATTRIBUTE;NAME" "")
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "tarnwick_add_image_header: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
   endif()
@@ -54,6 +70,9 @@ function(tarnwick_add_image_header target image)
   string(TOLOWER "${image_name}" name)
   string(REGEX REPLACE "[^a-z0-9]+" "_" name "${name}")
   string(SUBSTRING "${name}" 0 255 name)
+  if(DEFINED ARG_NAME)
+    set(name "${ARG_NAME}")
+  endif()
 
   if(ARG_HEADER)
     get_filename_component(header_path "${ARG_HEADER}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
@@ -99,6 +118,22 @@ function(tarnwick_add_image_header target image)
     endif()
     list(APPEND switches --dither)
   endif()
+  if(ARG_LVGL AND (ARG_RLE OR ARG_RLE_DECODER))
+    message(FATAL_ERROR "tarnwick_add_image_header: LVGL does not go with RLE or RLE_DECODER "
+                        "(the descriptor takes the plain bytes)")
+  endif()
+  foreach(keyword STDINT STATIC LVGL)
+    if(ARG_${keyword})
+      string(TOLOWER "--${keyword}" switch)
+      list(APPEND switches ${switch})
+    endif()
+  endforeach()
+  foreach(keyword ATTRIBUTE NAME)
+    if(DEFINED ARG_${keyword})
+      string(TOLOWER "${keyword}" switch)
+      list(APPEND switches "--${switch}=${ARG_${keyword}}")
+    endif()
+  endforeach()
 
   file(MAKE_DIRECTORY "${header_dir}")
   add_custom_command(
@@ -111,7 +146,7 @@ function(tarnwick_add_image_header target image)
 
   target_sources("${target}" PRIVATE "${header_path}")
   target_include_directories("${target}" PRIVATE "${header_dir}")
-  if(NOT MSVC)
+  if(NOT MSVC AND NOT ARG_STDINT AND NOT ARG_LVGL)
     get_target_property(definitions "${target}" COMPILE_DEFINITIONS)
     if(NOT "__int32=int" IN_LIST definitions)
       target_compile_definitions("${target}" PRIVATE __int32=int)

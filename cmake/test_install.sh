@@ -176,8 +176,8 @@ helper_project() { # folder, then the arguments after the picture
 cmake_minimum_required(VERSION 3.16)
 project(HelperCheck LANGUAGES CXX)
 find_package(Tarnwick 1 REQUIRED)
-add_executable(viewer "$example/embed_example.cpp")
-tarnwick_add_image_header(viewer "$pictures/sample.tga" $* HEADER out.h)
+add_executable(viewer "${helper_source:-$example/embed_example.cpp}")
+tarnwick_add_image_header(viewer "$pictures/sample.tga" $* ${helper_header-HEADER out.h})
 EOF
   cmake -S "$folder" -B "$folder/build" -DCMAKE_PREFIX_PATH="$prefix" >"$folder/configure.log" 2>&1
 }
@@ -185,6 +185,32 @@ EOF
 grep -q 'at most one of GRAY' "$work/helper-two/configure.log" || fail "GRAY MONO: no message"
 ! helper_project "$work/helper-alone" RGB565 DITHER || fail "DITHER without MONO was accepted"
 grep -q 'DITHER works only with MONO' "$work/helper-alone/configure.log" || fail "DITHER alone: no message"
+
+step "the helper passes STDINT, STATIC, ATTRIBUTE, NAME and LVGL on"
+# No __int32 definition with STDINT: the header must build as it is, from two
+# files; NAME also names the default header.
+helper_source="$work/helper-toolchain.cpp"
+helper_header=""
+printf '#include "logo.h"\nint other();\nint main() { return n_logo_width == 64 && other() == 49 ? 0 : 1; }\n' >"$helper_source"
+printf '#include "logo.h"\nint other() { return int(n_logo_height) + int(sizeof(p_logo) > 0); }\n' >"$work/other.cpp"
+helper_project "$work/helper-toolchain" GRAY STDINT STATIC ATTRIBUTE '"__attribute__((aligned(4)))"' NAME logo ||
+  { cat "$work/helper-toolchain/configure.log"; fail "the toolchain keywords were refused"; }
+echo 'target_sources(viewer PRIVATE "'"$work"'/other.cpp")' >>"$work/helper-toolchain/CMakeLists.txt"
+cmake -S "$work/helper-toolchain" -B "$work/helper-toolchain/build" >/dev/null
+cmake --build "$work/helper-toolchain/build" >"$work/helper-toolchain/build.log" 2>&1 ||
+  { cat "$work/helper-toolchain/build.log"; fail "the toolchain keywords: build"; }
+"$work/helper-toolchain/build/viewer" || fail "the toolchain keywords: the program's sizes"
+generated="$work/helper-toolchain/build/tarnwick/viewer/logo.h"
+(cd "$pictures" && "$tarnwick" sample.tga "$work/direct.h" --gray --stdint --static \
+  --attribute="__attribute__((aligned(4)))" --name=logo) || fail "the toolchain switches, run directly"
+diff <(grep -v '_INCLUDED' "$generated") <(grep -v '_INCLUDED' "$work/direct.h") >/dev/null ||
+  fail "the helper's header differs from the one its switches make"
+grep -q '^static const uint8_t p_logo\[\] __attribute__((aligned(4))) = {$' "$generated" ||
+  fail "the helper's header does not declare its array as asked"
+helper_source=
+unset helper_header
+! helper_project "$work/helper-lvgl" LVGL RLE || fail "LVGL RLE was accepted"
+grep -q 'LVGL does not go with RLE or RLE_DECODER' "$work/helper-lvgl/configure.log" || fail "LVGL RLE: no message"
 
 # ---- the hand-written build ----------------------------------------------------
 step "building examples/embed with its Makefile (no CMake)"

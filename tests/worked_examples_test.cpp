@@ -94,4 +94,69 @@ TEST(WorkedExamples, TheProgramWritesThemAndTheDocumentsQuoteThemByteForByte)
     }
 }
 
+// The switches that shape the header's text, on the same 3 x 2 picture: the
+// excerpt starts where the switch makes a difference (its first line is
+// looked for in the header) and runs on from there.
+struct SwitchExample {
+    const char *p_switches;
+    const char *p_excerpt;
+    bool b_in_manual; // quoted by the manual page too (all are in the README)
+};
+const SwitchExample kSwitchExamples[] = {
+    {" --stdint",
+     "#include <stdint.h>\n\nconst uint32_t p_dots_tga[] = {\n"
+     "\t0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff, 0xff808080, 0x80ff8000\n};\n",
+     false},
+    {" --static --attribute=PROGMEM",
+     "static const unsigned __int32 p_dots_tga[] PROGMEM = {\n"
+     "\t0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff, 0xff808080, 0x80ff8000\n};\n\n"
+     "static const unsigned int n_dots_tga_width = 3;\nstatic const unsigned int n_dots_tga_height = 2;\n",
+     false},
+    {" --name=dots",
+     "const unsigned __int32 p_dots[] = {\n"
+     "\t0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff, 0xff808080, 0x80ff8000\n};\n\n"
+     "const unsigned int n_dots_width = 3;\nconst unsigned int n_dots_height = 2;\n",
+     false},
+    // L8: the gray values of --gray; stride 3, data_size 6.
+    {" --lvgl --gray",
+     "#if defined(LV_LVGL_H_INCLUDE_SIMPLE)\n#include \"lvgl.h\"\n#else\n#include \"lvgl/lvgl.h\"\n#endif\n\n"
+     "const uint8_t p_dots_tga[] = {\n\t0x4c, 0x95, 0x1d, 0xff, 0x80, 0x97\n};\n\n"
+     "const unsigned int n_dots_tga_width = 3;\nconst unsigned int n_dots_tga_height = 2;\n\n"
+     "#ifdef __cplusplus\nconst lv_image_dsc_t dsc_dots_tga = {\n#if LV_BIG_ENDIAN_SYSTEM\n"
+     "\t{0, 3, 2, 3, 0, LV_COLOR_FORMAT_L8, LV_IMAGE_HEADER_MAGIC},\n#else\n"
+     "\t{LV_IMAGE_HEADER_MAGIC, LV_COLOR_FORMAT_L8, 0, 3, 2, 3, 0},\n#endif\n\t6,\n"
+     "#if LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR < 1\n\tp_dots_tga\n"
+     "#elif LVGL_VERSION_MAJOR == 9 && LVGL_VERSION_MINOR < 3\n\tp_dots_tga, 0\n#else\n\tp_dots_tga, 0, 0\n#endif\n"
+     "};\n#else\nconst lv_image_dsc_t dsc_dots_tga = {\n\t.header = {\n\t\t.magic = LV_IMAGE_HEADER_MAGIC,\n"
+     "\t\t.cf = LV_COLOR_FORMAT_L8,\n\t\t.flags = 0,\n\t\t.w = 3,\n\t\t.h = 2,\n\t\t.stride = 3,\n\t},\n"
+     "\t.data_size = 6,\n\t.data = p_dots_tga,\n};\n#endif\n",
+     false},
+    // I1: black and white, blue, green, red, alpha each, then --mono's rows.
+    {" --lvgl --mono",
+     "const uint8_t p_dots_tga[] = {\n\t0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0x40, 0xc0\n};\n", true},
+};
+
+TEST(WorkedExamples, TheHeaderSwitchesOnTheSamePicture)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(test::WriteFileBytes(dir.File("dots.tga"), kDotsTga));
+    const std::string readme = test::ReadFileText(std::string(TARNWICK_SOURCE_DIR) + "/README.md");
+    const std::string manual = test::ReadFileText(std::string(TARNWICK_SOURCE_DIR) + "/doc/Tarnwick.1");
+    for(const SwitchExample &example : kSwitchExamples) {
+        ASSERT_EQ(test::Shell("cd '" + dir.path() + "' && '" TARNWICK_EXE "' dots.tga dots.h" + example.p_switches),
+                  0)
+            << example.p_switches;
+        const std::string header = test::ReadFileText(dir.File("dots.h"));
+        const std::string excerpt = example.p_excerpt;
+        const size_t n_start = header.find(excerpt.substr(0, excerpt.find('\n') + 1));
+        ASSERT_NE(n_start, std::string::npos) << example.p_switches;
+        EXPECT_EQ(header.substr(n_start, excerpt.size()), excerpt) << example.p_switches;
+        EXPECT_NE(readme.find(Indented(excerpt)), std::string::npos) << "README:" << example.p_switches;
+        if(example.b_in_manual) {
+            EXPECT_NE(manual.find("\n.RS\n" + excerpt + ".RE\n"), std::string::npos)
+                << "manual page:" << example.p_switches;
+        }
+    }
+}
+
 } // namespace
