@@ -5,7 +5,8 @@
 // pipe is read whole, so that every loader tried sees the same bytes),
 // converts the pixels into the items of the chosen output format
 // (image/output_format.h: gray, RGB565, 1-bit), calls the header writer
-// (header/header_writer.h: all of the header's text), and is the only layer
+// (header/header_writer.h: all of the header's text, shaped by --stdint,
+// --static, --attribute, --name and --lvgl), and is the only layer
 // that prints: progress lines on standard output (with --verbose), the usage
 // text, the warning and the errors on standard error. With --verbose a failed
 // load also names its cause.
