@@ -146,7 +146,7 @@ void ResizeRowsOnly(const SeparableResize &resize)
 // Output row n_output from its sums.
 void FinishOutputRow(const SeparableResize &resize, const int32_t *p_sums, int32_t n_output)
 {
-    FinishRow(p_sums, TargetRow(resize, n_output), n_TargetWidth(resize));
+    FinishRow(p_sums, resize.rows.n_bits, TargetRow(resize, n_output), n_TargetWidth(resize));
     Unpremultiply(TargetRow(resize, n_output), n_TargetWidth(resize));
 }
 

@@ -18,7 +18,8 @@
 //             where the sum puts it); rows alike. The pixels are copied as
 //             they are. These are the pixels Pillow's Image.resize picks with
 //             NEAREST.
-//   kBox, kBilinear, kLanczos  separable, with the weights of resize_taps.h:
+//   kBox, kBilinear, kLanczos  separable, with the weights of resize_taps.h
+//             (Pillow's, or within 1 of Pillow's result when shrinking a lot):
 //             each pixel premultiplied by its alpha (resize_kernels.h), a
 //             horizontal pass into rows of 8-bit channels (clamped), then a
 //             vertical pass over those rows, as Pillow does; an axis whose

@@ -25,18 +25,20 @@ inline size_t n_RowScratchBytes(int32_t n_in)
 
 // One row along the horizontal taps: taps.n_in source pixels, premultiplied
 // (n_Premultiplied), become taps.n_out pixels, each channel
-// clamp((2^21 + sum of weight * channel) >> 22, 0, 255). p_scratch holds
-// n_RowScratchBytes(taps.n_in) bytes.
+// clamp((2^(bits - 1) + sum of weight * channel) >> bits, 0, 255), bits being
+// taps.n_bits. p_scratch holds n_RowScratchBytes(taps.n_in) bytes.
 void ResampleRow(const uint32_t *p_source, const ResizeTaps &taps, void *p_scratch, uint32_t *p_out);
 
 // Vertical step: for each of the 4 * n_pixels channels,
-// acc += n_weight_a * channel of p_a + n_weight_b * channel of p_b.
-// p_acc[4 * i + c] is channel c of pixel i.
+// acc += n_weight_a * channel of p_a + n_weight_b * channel of p_b, the
+// weights being fixed-point weights of ResizeTaps. p_acc[4 * i + c]
+// is channel c of pixel i.
 void AccumulateRows(int32_t *p_acc, const uint32_t *p_a, int32_t n_weight_a, const uint32_t *p_b,
                     int32_t n_weight_b, size_t n_pixels);
 
-// The pixels of accumulated sums: each channel clamp((2^21 + acc) >> 22, 0, 255).
-void FinishRow(const int32_t *p_acc, uint32_t *p_out, size_t n_pixels);
+// The pixels of accumulated sums: each channel
+// clamp((2^(n_bits - 1) + acc) >> n_bits, 0, 255).
+void FinishRow(const int32_t *p_acc, int n_bits, uint32_t *p_out, size_t n_pixels);
 
 } // namespace tarnwick
 

@@ -12,15 +12,24 @@
 //   weight j = filter((first + j - centre + 0.5) * (1 / filter scale)) for
 //              the input pixels first + j before end, then divided by their
 //              sum (unless the sum is 0)
-//   fixed    = weight * 2^22 rounded half away from zero, as an int
+//   fixed    = weight * 2^bits rounded half away from zero, as an int
 //
 // with the kernels box(x) = 1 for -0.5 < x <= 0.5, else 0;
 // bilinear(x) = 1 - |x| for |x| < 1, else 0; Lanczos(x) = sinc(x) sinc(x / 3)
 // for -3 <= x < 3, else 0, where sinc(0) = 1 and sinc(x) = sin(pi x) / (pi x)
 // (sin of the C library, in double precision).
 //
-// A value resampled with these weights is (2^21 + sum of value * fixed) >> 22
-// (floor), clamped to 0..255.
+// A value resampled with these weights is
+// (2^(bits - 1) + sum of value * fixed) >> bits (floor), clamped to 0..255.
+//
+// bits is 22, as in Pillow, unless every weight of the axis fits in 16 bits
+// (-32768..32767) with at least 18 bits, which happens when shrinking by
+// about 8 or more (the largest weight is about 1 / scale): then it is the
+// most bits, up to 22, with which every weight fits in 16 bits. SSE2
+// multiplies 16-bit numbers: 16-bit weights take one multiplication, others
+// are split into two 16-bit halves (weight = high * 2^11 + low, low in
+// 0..2047) and take two; the sums are the same integers either way. With 22
+// bits the result is Pillow's, and with 18 to 21 within 1 of it.
 #ifndef TARNWICK_IMAGE_RESIZE_TAPS_H
 #define TARNWICK_IMAGE_RESIZE_TAPS_H
 
@@ -32,23 +41,28 @@ namespace tarnwick {
 // The separable filters; the nearest-pixel resize needs no weights.
 enum class ResizeKernel : uint8_t { kBox, kBilinear, kLanczos };
 
-// Fixed-point weights have this many fraction bits.
-constexpr int kWeightBits = 22;
+// Fixed-point weights have at most this many fraction bits: with more, a
+// sum of 8-bit values times weights could pass 2^31.
+constexpr int kMaxWeightBits = 22;
+// 16-bit weights are used only with at least this many.
+constexpr int kMin16BitWeightBits = 18;
 
 // The weights of one axis. Each output pixel's weights take n_stride entries
-// (its count rounded up to a multiple of 8, the same for all), those past
-// its count zero. For the SSE2 paths each weight is also split into a high
-// and a low 16-bit part: weight = high * 2^11 + low, low in 0..2047.
+// (the largest count rounded up to a multiple of 8), those past its count
+// zero.
 struct ResizeTaps {
     int32_t n_in;
     int32_t n_out;
     int32_t n_stride;
     int32_t n_max_count; // the largest count of any output pixel
+    int n_bits;          // fraction bits of the fixed-point weights
+    bool b_16bit;        // every weight fits in 16 bits
     int32_t *p_first;    // n_out first input pixels
     int32_t *p_count;    // n_out counts (first + count <= n_in)
     int32_t *p_weight;   // n_out * n_stride fixed-point weights
-    int16_t *p_high;     // n_out * n_stride
-    int16_t *p_low;      // n_out * n_stride
+    int16_t *p_weight16; // the same in 16 bits, when b_16bit
+    int16_t *p_high;     // the high halves, when not b_16bit
+    int16_t *p_low;      // the low halves, when not b_16bit
 };
 
 // The taps' tables may take at most this many bytes; a resize that would
