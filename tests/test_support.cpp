@@ -55,21 +55,6 @@ bool CopyFile(const std::string &from_path, const std::string &to_path)
     return !bytes.empty() && WriteFileBytes(to_path, bytes);
 }
 
-OpenBytesFile::OpenBytesFile(const Bytes &bytes) : m_p_file(std::tmpfile())
-{
-    if(m_p_file && ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_p_file) != bytes.size()) ||
-                    std::fseek(m_p_file, 0, SEEK_SET) != 0)) {
-        std::fclose(m_p_file);
-        m_p_file = nullptr;
-    }
-}
-
-OpenBytesFile::~OpenBytesFile()
-{
-    if(m_p_file)
-        std::fclose(m_p_file);
-}
-
 std::string Fixture(const std::string &name)
 {
     return std::string(TARNWICK_FIXTURES) + "/" + name;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "image.h"
+#include "image_input.h"
 
 namespace test {
 
@@ -41,19 +42,19 @@ bool FileExists(const std::string &path);
 // Copies a file (a committed picture into a temporary folder, say).
 bool CopyFile(const std::string &from_path, const std::string &to_path);
 
-// An anonymous temporary file (removed when closed) with the bytes written
-// and the position back at 0; closed with the object. get() is nullptr if the
-// file could not be made.
-class OpenBytesFile {
+// A reader's InputStream over its own copy of the bytes, as a loader reads a
+// picture that came from a pipe; position() is the bytes read so far.
+class BytesStream {
 public:
-    explicit OpenBytesFile(const Bytes &bytes);
-    ~OpenBytesFile();
-    OpenBytesFile(const OpenBytesFile &) = delete;
-    OpenBytesFile &operator=(const OpenBytesFile &) = delete;
-    FILE *get() const { return m_p_file; }
+    explicit BytesStream(const Bytes &bytes) : m_bytes(bytes), m_stream(tarnwick::MemoryStream(m_bytes.data(), m_bytes.size())) {}
+    BytesStream(const BytesStream &) = delete;
+    BytesStream &operator=(const BytesStream &) = delete;
+    tarnwick::InputStream &get() { return m_stream; }
+    uint64_t position() const { return m_stream.n_position; }
 
 private:
-    FILE *m_p_file;
+    Bytes m_bytes;
+    tarnwick::InputStream m_stream;
 };
 
 // Path of a committed fixture under tests/fixtures.
