@@ -33,8 +33,7 @@
 // axes (at most kMaxTapsBytes each), one row of scratch and either a ring of
 // horizontally resampled rows (as many as one output row draws on) and one
 // row of 32-bit sums, or a ring of rows of 32-bit sums (as many as one input
-// row adds to), whichever is smaller; a few MiB at most for any picture up to
-// 65535 pixels wide.
+// row adds to), whichever is smaller.
 #ifndef TARNWICK_IMAGE_RESIZE_H
 #define TARNWICK_IMAGE_RESIZE_H
 

@@ -65,10 +65,11 @@ struct ResizeTaps {
     int16_t *p_low;      // the low halves, when not b_16bit
 };
 
-// The taps' tables may take at most this many bytes; a resize that would
-// need more (only a picture hundreds of thousands of pixels long shrunk to a
-// few) is refused as too large.
-constexpr size_t kMaxTapsBytes = size_t(8) << 20;
+// The taps' tables may take at most this many bytes, counting 16 bytes a
+// weight while they are made: enough for 65535 outputs of Lanczos weights;
+// a resize that would need more (only a picture tens of thousands of pixels
+// long, resized to nearly as many or to a few) is refused as too large.
+constexpr size_t kMaxTapsBytes = size_t(12) << 20;
 
 // Fills taps for n_in input pixels becoming n_out (both at least 1). Returns
 // false, holding nothing, when the tables would exceed kMaxTapsBytes

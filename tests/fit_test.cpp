@@ -305,6 +305,13 @@ TEST(Fit, MalformedValuesAreRefusedBeforeAnythingIsWritten)
     EXPECT_EQ(outside.err, "error: '--crop=5x5+10+10': the rectangle does not lie inside the picture, which is 12 x 10 "
                            "pixels\n");
     EXPECT_FALSE(test::FileExists(dir.File("out.h")));
+    // Weight tables past their limit: a black PNG of 140000 x 1 pixels made
+    // 10 pixels wide needs runs of some 84000 weights for each.
+    const test::RunResult too_large =
+        test::RunTarnwick({test::Fixture("fit/wide_140000x1.png"), dir.File("out.h"), "--resize=10x1!"});
+    EXPECT_EQ(too_large.n_exit_status, kFailure);
+    EXPECT_EQ(too_large.err, "error: '--resize=10x1!': the resized picture would be too large\n");
+    EXPECT_FALSE(test::FileExists(dir.File("out.h")));
     // Near misses of the names are unknown switches, as before.
     const test::RunResult near = test::RunTarnwick(
         {test::Fixture("fit/sprite.png"), dir.File("out.h"), "--invert=1", "--Resize=10x10", "--resizes=1x1"});
