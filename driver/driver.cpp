@@ -47,7 +47,7 @@ const char kUsageText[] =
     "--crop=WxH+X+Y keeps the W x H rectangle whose top-left pixel is (X, Y)\n"
     "--rotate=90|180|270 rotates clockwise\n"
     "--flip=h|v mirrors left-right (h) or top-bottom (v)\n"
-    "--resize=WxH[!]|Wx|xH fits inside W x H keeping the aspect, stretches (!),\n"
+    "--resize=WxH[!]|Wx|xH fits inside W x H keeping the proportions, stretches (!),\n"
     "\tor fixes one side\n"
     "--filter=lanczos|box|bilinear|nearest chooses the resize filter (lanczos)\n"
     "--background=RRGGBB puts every pixel over this colour; all become opaque\n"

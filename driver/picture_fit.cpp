@@ -43,7 +43,7 @@ Image *FitPicture(Image *p_image, const PictureFit &fit, FitError &error)
         p_image = p_rotated;
     }
     FlipImage(*p_image, fit.flip);
-    // An empty picture (no pixels) has no aspect ratio and stays empty.
+    // An empty picture (no pixels) has no proportions and stays empty.
     if(fit.p_resize_switch && n_PixelCount(*p_image) > 0) {
         int32_t n_width = 0, n_height = 0;
         if(!ResizedSize(fit.resize, p_image->n_width, p_image->n_height, n_width, n_height))

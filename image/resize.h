@@ -2,9 +2,10 @@
 // the nearest-pixel filter or one of three separable filters.
 //
 // Geometry, in ImageMagick's words, for a W x H picture:
-//   kInside  "WxH"   the largest size inside W x H with the picture's aspect
-//                    ratio: the side that limits is exactly W (or H), the
-//                    other the aspect-exact size rounded half up, at least 1
+//   kInside  "WxH"   the largest size inside W x H with the picture's
+//                    proportions: the side that limits is exactly W (or H), the
+//                    other the exactly proportional size rounded half up,
+//                    at least 1
 //                    (enlarging as well as shrinking)
 //   kExact   "WxH!"  exactly W x H
 //   kWidth   "Wx"    width W, height H * W / old width rounded half up
