@@ -1,9 +1,11 @@
-// The conversion driver. It reads the command line, picks a loader by the
-// image path's extension (".tga" the TGA reader, ".jpg"/".jpeg" the JPEG
-// decoder, ".png" the PNG loader, anything else TGA, then JPEG, then PNG;
-// the table kLoaders), describes the picture once (image/image_input.h: a
-// pipe is read whole, so that every loader tried sees the same bytes),
-// converts the pixels into the items of the chosen output format
+// The conversion driver. It reads the command line (switches.h), picks a
+// loader by the image path's extension (".tga" the TGA reader, ".jpg"/".jpeg"
+// the JPEG decoder, ".png" the PNG loader, anything else TGA, then JPEG, then
+// PNG; the table kLoaders), describes the picture once
+// (image/image_input.h: a pipe is read whole, so that every loader tried sees
+// the same bytes), fits the picture to the display (picture_fit.h: crop,
+// rotate, flip, resize, background, invert), converts the pixels into the
+// items of the chosen output format
 // (image/output_format.h: gray, RGB565, 1-bit), calls the header writer
 // (header/header_writer.h: all of the header's text, shaped by --stdint,
 // --static, --attribute, --name and --lvgl), and is the only layer
@@ -15,12 +17,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "header_names.h"
 #include "header_writer.h"
 #include "image.h"
 #include "image_input.h"
 #include "jpeg_decoder.h"
 #include "output_format.h"
+#include "picture_fit.h"
 #include "png_loader.h"
 #include "tga_reader.h"
 
@@ -43,37 +45,23 @@ const char kUsageText[] =
     "--rgb565-swapped forces RGB565 with its two bytes swapped (red is 0x00f8)\n"
     "--mono forces 1 bit per pixel (set if gray >= 128), leftmost pixel in top bit\n"
     "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n"
+    "--crop=WxH+X+Y keeps the W x H rectangle whose top-left pixel is (X, Y)\n"
+    "--rotate=90|180|270 rotates clockwise\n"
+    "--flip=h|v mirrors left-right (h) or top-bottom (v)\n"
+    "--resize=WxH[!]|Wx|xH fits inside W x H keeping the proportions, stretches (!),\n"
+    "\tor fixes one side\n"
+    "--filter=lanczos|box|bilinear|nearest chooses the resize filter (lanczos)\n"
+    "--background=RRGGBB puts every pixel over this colour; all become opaque\n"
+    "--invert turns every colour channel c into 255 - c\n"
+    "--threshold=N sets the 1-bit cut of --mono, 0 to 255 (128)\n"
+    "--dither=floyd|atkinson|bayer dithers --mono; floyd also dithers RGB565\n"
+    "the picture is cropped, rotated, flipped, resized, put over the background\n"
+    "\tand inverted in this order, whatever the order of the switches\n"
     "--stdint declares the items uint32_t, uint16_t or uint8_t from <stdint.h>\n"
     "--static makes every definition static, for headers included more than once\n"
     "--attribute=TEXT writes TEXT after each array's [], e.g. PROGMEM\n"
     "--name=NAME names the array p_NAME and the constants n_NAME_... (a C identifier)\n"
     "--lvgl adds an LVGL 9 image descriptor dsc_NAME; the array becomes LVGL's bytes\n";
-
-// The switches that choose the output format; the last one given wins.
-struct FormatSwitch {
-    const char *p_name;
-    OutputFormat format;
-};
-const FormatSwitch kFormatSwitches[] = {
-    {"--gray", OutputFormat::kGray},
-    {"--rgb", OutputFormat::kRgb},
-    {"--rgb565", OutputFormat::kRgb565},
-    {"--rgb565-swapped", OutputFormat::kRgb565Swapped},
-    {"--mono", OutputFormat::kMono},
-};
-
-// Sets the format when the argument is one of the format switches; false
-// when it is none of them.
-bool ApplyFormatSwitch(const char *p_arg, OutputFormat &format)
-{
-    for(const FormatSwitch &entry : kFormatSwitches) {
-        if(!std::strcmp(p_arg, entry.p_name)) {
-            format = entry.format;
-            return true;
-        }
-    }
-    return false;
-}
 
 // The loaders, in the order the fallback tries them for a name without a
 // known extension, with the extensions that choose each (any letter case).
@@ -87,101 +75,6 @@ const Loader kLoaders[] = {
     {"JPEG", {".jpg", ".jpeg"}, LoadJpegImage},
     {"PNG", {".png"}, LoadPngImage},
 };
-
-// A switch with a value, "--name=value": the value when the argument is
-// that switch, else nullptr. The switch without "=" is an error, reported by
-// the caller through b_missing.
-const char *p_SwitchValue(const char *p_arg, const char *p_name, bool &b_missing)
-{
-    const size_t n_name = std::strlen(p_name);
-    if(std::strncmp(p_arg, p_name, n_name) != 0)
-        return nullptr;
-    b_missing = p_arg[n_name] == '\0';
-    return p_arg[n_name] == '=' ? p_arg + n_name + 1 : nullptr;
-}
-
-// The switches that shape the header's text and take a value: --name=NAME
-// and --attribute=TEXT. Returns false after printing the error when the value
-// is malformed or missing; sets b_matched when the argument is one of them.
-bool ApplyHeaderValueSwitch(const char *p_arg, HeaderOptions &header, bool &b_matched)
-{
-    bool b_missing = false;
-    const char *p_value;
-    b_matched = true;
-    if((p_value = p_SwitchValue(p_arg, "--name", b_missing))) {
-        if(!b_IsHeaderName(p_value)) {
-            std::fprintf(stderr,
-                         "error: '%s': the name must be a C identifier: ASCII letters, digits and '_', not starting "
-                         "with a digit, at most %d characters\n",
-                         p_arg, int(kMaxChosenNameChars));
-            return false;
-        }
-        header.p_name = p_value;
-    } else if(!b_missing && (p_value = p_SwitchValue(p_arg, "--attribute", b_missing))) {
-        if(!b_IsAttributeText(p_value)) {
-            std::fputs("error: '--attribute': the text must not hold a line break\n", stderr);
-            return false;
-        }
-        header.p_attribute = p_value;
-    } else if(!b_missing) {
-        b_matched = false;
-    }
-    if(b_missing) {
-        std::fprintf(stderr, "error: '%s': the switch needs a value: %s=value\n", p_arg, p_arg);
-        return false;
-    }
-    return true;
-}
-
-// The combinations that --lvgl cannot honour, refused before anything is
-// read; the packets it skips, with a warning.
-bool CheckLvglSwitches(ConversionOptions &options)
-{
-    if(!options.header.b_lvgl)
-        return true;
-    LvglFormat lvgl;
-    if(!b_LvglFormatOf(options.format, lvgl)) {
-        std::fprintf(stderr, "error: --lvgl: LVGL has no image format for the output format chosen\n");
-        return false;
-    }
-    if(options.header.b_rle)
-        std::fputs("warning: --rle is skipped with --lvgl\n", stderr);
-    if(options.header.b_rle_decoder)
-        std::fputs("warning: --rle-decoder is skipped with --lvgl\n", stderr);
-    options.header.b_rle = options.header.b_rle_decoder = false;
-    return true;
-}
-
-// Applies the switches that follow the two paths; warns about the others.
-// False, after printing the error, when a value is malformed or the switches
-// cannot go together: the run then ends before any file is read or written.
-bool ParseSwitches(int n_argc, const char *const *p_argv, ConversionOptions &options)
-{
-    options = ConversionOptions{false, OutputFormat::kRgb, false, PlainHeaderOptions()};
-    for(int i = 3; i < n_argc; ++i) {
-        const char *p_arg = p_argv[i];
-        bool b_matched = false;
-        if(!std::strcmp(p_arg, "--verbose"))
-            options.b_verbose = true;
-        else if(!std::strcmp(p_arg, "--rle"))
-            options.header.b_rle = true;
-        else if(!std::strcmp(p_arg, "--rle-decoder"))
-            options.header.b_rle_decoder = true;
-        else if(!std::strcmp(p_arg, "--dither"))
-            options.b_dither = true;
-        else if(!std::strcmp(p_arg, "--stdint"))
-            options.header.b_stdint = true;
-        else if(!std::strcmp(p_arg, "--static"))
-            options.header.b_static = true;
-        else if(!std::strcmp(p_arg, "--lvgl"))
-            options.header.b_lvgl = true;
-        else if(!ApplyHeaderValueSwitch(p_arg, options.header, b_matched))
-            return false;
-        else if(!b_matched && !ApplyFormatSwitch(p_arg, options.format))
-            std::fprintf(stderr, "warning: unknown parameter: '%s' (skipping)\n", p_arg);
-    }
-    return CheckLvglSwitches(options);
-}
 
 bool b_EqualsIgnoringAsciiCase(const char *p_text, const char *p_lower)
 {
@@ -283,6 +176,17 @@ Image *LoadImage(const char *p_path, const ConversionOptions &options, LoadFailu
     return p_image;
 }
 
+// A step of the fitting failed: the switch as typed and the cause; a crop
+// outside the picture also gives the picture's size.
+void PrintFitError(const FitError &error)
+{
+    if(error.failure == TransformFailure::kCropOutside)
+        std::fprintf(stderr, "error: '%s': %s, which is %d x %d pixels\n", error.p_switch,
+                     DescribeTransformFailure(error.failure), error.n_width, error.n_height);
+    else
+        std::fprintf(stderr, "error: '%s': %s\n", error.p_switch, DescribeTransformFailure(error.failure));
+}
+
 // With --lvgl, the picture's width, height and row bytes must fit LVGL's
 // 16-bit fields; false after printing the error when they do not.
 bool b_FitsLvglIfAsked(const Image &image, const ConversionOptions &options)
@@ -323,11 +227,22 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
             std::fprintf(stderr, "error: %s\n", DescribeLoadFailure(failure));
         return -1;
     }
+    FitError fit_error = {nullptr, TransformFailure::kNone, 0, 0};
+    p_image = FitPicture(p_image, options.fit, fit_error);
+    if(!p_image) {
+        PrintFitError(fit_error);
+        return -1;
+    }
     if(!b_FitsLvglIfAsked(*p_image, options)) {
         FreeImage(p_image);
         return -1;
     }
-    ConvertToOutputFormat(*p_image, options.format, options.b_dither);
+    if(!ConvertToOutputFormat(*p_image, options.format, options.dither, options.n_threshold)) {
+        FreeImage(p_image);
+        std::fprintf(stderr, "error: '%s': %s\n", options.p_dither_switch,
+                     DescribeTransformFailure(TransformFailure::kOutOfMemory));
+        return -1;
+    }
 
     PrintProgress(options, "writing image data ...");
     const bool b_written = WriteImageHeader(*p_image, options.format, options.header, p_image_path, p_header_path);

@@ -34,8 +34,8 @@ TEST(HeaderSwitches, MalformedValuesAreRefusedBeforeAnyFileIsTouched)
         // Refused even when a later value would do.
         {{"--name=2", "--name=ok"}, "error: '--name=2': the name must be a C identifier: ASCII letters, digits and "
                                     "'_', not starting with a digit, at most 255 characters\n"},
-        {{"--name"}, "error: '--name': the switch needs a value: --name=value\n"},
-        {{"--attribute"}, "error: '--attribute': the switch needs a value: --attribute=value\n"},
+        {{"--name"}, "error: '--name': the switch needs a value: name=value\n"},
+        {{"--attribute"}, "error: '--attribute': the switch needs a value: name=value\n"},
         {{"--attribute=PROGMEM\n#define X"}, "error: '--attribute': the text must not hold a line break\n"},
         {{"--attribute=a\r"}, "error: '--attribute': the text must not hold a line break\n"},
     };
