@@ -56,16 +56,16 @@ void WriteHeaderBench(benchmark::State &state, OutputFormat format, bool b_rle, 
     if(format != OutputFormat::kGray)
         ConvertToOutputFormat(image, format);
 
-    HeaderOptions options = PlainHeaderOptions();
+    HeaderOptions options = kPlainHeaderOptions;
     options.b_rle = b_rle;
     // The size of the text, from one write to tmpfs.
     struct stat info;
-    if(!WriteImageHeader(image, format, options, "photo.jpg", kTmpfsHeader) || stat(kTmpfsHeader, &info) != 0) {
+    if(!WriteImageHeader(image, format, kPlainItemLayout, options, "photo.jpg", kTmpfsHeader) || stat(kTmpfsHeader, &info) != 0) {
         state.SkipWithError("cannot write the header to /dev/shm");
         return;
     }
     for(auto _ : state) {
-        if(!WriteImageHeader(image, format, options, "photo.jpg", p_header_path)) {
+        if(!WriteImageHeader(image, format, kPlainItemLayout, options, "photo.jpg", p_header_path)) {
             state.SkipWithError("write failed");
             break;
         }

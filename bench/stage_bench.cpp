@@ -258,15 +258,15 @@ void WriteHeaderFile(benchmark::State &state, const StageInputs &inputs, bool b_
     if(!b_Decoded(state, photo))
         return;
     const std::string header_path = dir + "/stage_bench_photo.h";
-    HeaderOptions options = PlainHeaderOptions();
+    HeaderOptions options = kPlainHeaderOptions;
     options.b_rle = b_rle;
     for(auto _ : state) {
         state.PauseTiming();
         std::remove(header_path.c_str()); // every run creates a new file,
         sync();                           // with no writeback of the last one pending
         state.ResumeTiming();
-        if(!WriteImageHeader(*photo.p_image, b_gray ? OutputFormat::kGray : OutputFormat::kRgb, options, "photo.jpg",
-                             header_path.c_str())) {
+        if(!WriteImageHeader(*photo.p_image, b_gray ? OutputFormat::kGray : OutputFormat::kRgb, kPlainItemLayout,
+                             options, "photo.jpg", header_path.c_str())) {
             state.SkipWithError("cannot write the header");
             return;
         }

@@ -5,8 +5,9 @@
 // (image/image_input.h: a pipe is read whole, so that every loader tried sees
 // the same bytes), fits the picture to the display (picture_fit.h: crop,
 // rotate, flip, resize, background, invert), converts the pixels into the
-// items of the chosen output format
-// (image/output_format.h: gray, RGB565, 1-bit), calls the header writer
+// items of the chosen output format (image/output_format.h: gray, RGB565,
+// 1-bit, 24-bit, alpha, indexed; the palette of --indexed from
+// image/indexed_format.h), calls the header writer
 // (header/header_writer.h: all of the header's text, shaped by --stdint,
 // --static, --attribute, --name and --lvgl), and is the only layer
 // that prints: progress lines on standard output (with --verbose), the usage
@@ -61,7 +62,13 @@ const char kUsageText[] =
     "--static makes every definition static, for headers included more than once\n"
     "--attribute=TEXT writes TEXT after each array's [], e.g. PROGMEM\n"
     "--name=NAME names the array p_NAME and the constants n_NAME_... (a C identifier)\n"
-    "--lvgl adds an LVGL 9 image descriptor dsc_NAME; the array becomes LVGL's bytes\n";
+    "--lvgl adds an LVGL 9 image descriptor dsc_NAME; the array becomes LVGL's bytes\n"
+    "--rgb888 forces 3 bytes per pixel: red, green, blue\n"
+    "--bgr888 forces 3 bytes per pixel: blue, green, red (LVGL's RGB888)\n"
+    "--alpha8 forces 1 byte per pixel, its alpha\n"
+    "--indexed writes a palette and 1, 2, 4 or 8-bit indices (at most 256 colours)\n"
+    "--mono-lsb with --mono, leftmost pixel in bit 0 (XBM order)\n"
+    "--mono-pages with --mono, SSD1306 pages: bytes of 8 rows, top row in bit 0\n";
 
 // The loaders, in the order the fallback tries them for a name without a
 // known extension, with the extensions that choose each (any letter case).
@@ -189,12 +196,12 @@ void PrintFitError(const FitError &error)
 
 // With --lvgl, the picture's width, height and row bytes must fit LVGL's
 // 16-bit fields; false after printing the error when they do not.
-bool b_FitsLvglIfAsked(const Image &image, const ConversionOptions &options)
+bool b_FitsLvglIfAsked(const Image &image, OutputFormat format, const ItemLayout &layout)
 {
-    LvglFormat format;
-    if(!options.header.b_lvgl || !b_LvglFormatOf(options.format, format))
+    LvglFormat lvgl_format;
+    if(!layout.b_lvgl || !b_LvglFormatOf(format, layout, lvgl_format))
         return true;
-    const LvglImage lvgl = LvglImageOf(format, uint32_t(image.n_width), uint32_t(image.n_height));
+    const LvglImage lvgl = LvglImageOf(lvgl_format, uint32_t(image.n_width), uint32_t(image.n_height));
     if(b_FitsLvglHeader(lvgl))
         return true;
     std::fprintf(stderr,
@@ -203,6 +210,34 @@ bool b_FitsLvglIfAsked(const Image &image, const ConversionOptions &options)
                  int(image.n_width), int(image.n_height), static_cast<unsigned long long>(lvgl.n_stride),
                  int(kLvglLargestField));
     return false;
+}
+
+// The fitted picture's items: with --indexed its palette first (a picture of
+// more than 256 colours is refused), then the format's conversion in the
+// layout asked for. Releases the Image and returns nullptr, after printing
+// the error, when either fails.
+Image *ConvertPicture(Image *p_image, const ConversionOptions &options, Palette &palette, ItemLayout &layout)
+{
+    layout = {MonoLayoutOf(options), options.header.b_lvgl, nullptr};
+    if(options.format == OutputFormat::kIndexed) {
+        if(!BuildPalette(*p_image, palette)) {
+            std::fputs("error: more than 256 colours for --indexed\n", stderr);
+            FreeImage(p_image);
+            return nullptr;
+        }
+        layout.p_palette = &palette;
+    }
+    if(!b_FitsLvglIfAsked(*p_image, options.format, layout)) {
+        FreeImage(p_image);
+        return nullptr;
+    }
+    if(!ConvertToOutputFormat(*p_image, options.format, options.dither, options.n_threshold, layout)) {
+        std::fprintf(stderr, "error: '%s': %s\n", options.p_dither_switch,
+                     DescribeTransformFailure(TransformFailure::kOutOfMemory));
+        FreeImage(p_image);
+        return nullptr;
+    }
+    return p_image;
 }
 
 } // namespace
@@ -233,19 +268,15 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
         PrintFitError(fit_error);
         return -1;
     }
-    if(!b_FitsLvglIfAsked(*p_image, options)) {
-        FreeImage(p_image);
+    Palette palette;
+    ItemLayout layout;
+    p_image = ConvertPicture(p_image, options, palette, layout);
+    if(!p_image)
         return -1;
-    }
-    if(!ConvertToOutputFormat(*p_image, options.format, options.dither, options.n_threshold)) {
-        FreeImage(p_image);
-        std::fprintf(stderr, "error: '%s': %s\n", options.p_dither_switch,
-                     DescribeTransformFailure(TransformFailure::kOutOfMemory));
-        return -1;
-    }
 
     PrintProgress(options, "writing image data ...");
-    const bool b_written = WriteImageHeader(*p_image, options.format, options.header, p_image_path, p_header_path);
+    const bool b_written =
+        WriteImageHeader(*p_image, options.format, layout, options.header, p_image_path, p_header_path);
     FreeImage(p_image);
     if(!b_written) {
         std::fprintf(stderr, "\nerror: error writing header file '%s'\n", p_header_path);

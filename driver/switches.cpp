@@ -24,6 +24,8 @@ const PlainSwitch kPlainSwitches[] = {
     {"--stdint", [](ConversionOptions &options) { options.header.b_stdint = true; }},
     {"--static", [](ConversionOptions &options) { options.header.b_static = true; }},
     {"--lvgl", [](ConversionOptions &options) { options.header.b_lvgl = true; }},
+    {"--mono-lsb", [](ConversionOptions &options) { options.b_mono_lsb = true; }},
+    {"--mono-pages", [](ConversionOptions &options) { options.b_mono_pages = true; }},
 };
 
 // The switches that choose the output format; the last one given wins.
@@ -37,6 +39,10 @@ const FormatSwitch kFormatSwitches[] = {
     {"--rgb565", OutputFormat::kRgb565},
     {"--rgb565-swapped", OutputFormat::kRgb565Swapped},
     {"--mono", OutputFormat::kMono},
+    {"--rgb888", OutputFormat::kRgb888},
+    {"--bgr888", OutputFormat::kBgr888},
+    {"--alpha8", OutputFormat::kAlpha8},
+    {"--indexed", OutputFormat::kIndexed},
 };
 
 // Reads the decimal digits at p_text (no sign, at least one digit) as a
@@ -271,9 +277,18 @@ bool CheckLvglSwitches(ConversionOptions &options)
 {
     if(!options.header.b_lvgl)
         return true;
+    const ItemLayout layout = {MonoLayoutOf(options), true, nullptr};
     LvglFormat lvgl;
-    if(!b_LvglFormatOf(options.format, lvgl)) {
-        std::fprintf(stderr, "error: --lvgl: LVGL has no image format for the output format chosen\n");
+    if(!b_LvglFormatOf(options.format, layout, lvgl)) {
+        if(options.format == OutputFormat::kRgb888)
+            std::fputs("error: --lvgl does not take --rgb888: LVGL's RGB888 holds blue, green, red, which is "
+                       "--bgr888\n",
+                       stderr);
+        else
+            std::fprintf(stderr,
+                         "error: --lvgl does not take %s: LVGL's I1 is --mono's rows, leftmost pixel in the top "
+                         "bit\n",
+                         layout.mono == MonoLayout::kPages ? "--mono-pages" : "--mono-lsb");
         return false;
     }
     if(options.header.b_rle)
@@ -286,10 +301,18 @@ bool CheckLvglSwitches(ConversionOptions &options)
 
 } // namespace
 
+MonoLayout MonoLayoutOf(const ConversionOptions &options)
+{
+    if(options.format != OutputFormat::kMono)
+        return MonoLayout::kRowsMsbFirst;
+    return options.b_mono_pages ? MonoLayout::kPages
+                                : options.b_mono_lsb ? MonoLayout::kRowsLsbFirst : MonoLayout::kRowsMsbFirst;
+}
+
 bool ParseSwitches(int n_argc, const char *const *p_argv, ConversionOptions &options)
 {
-    options = ConversionOptions{false, OutputFormat::kRgb, Dither::kNone, nullptr, kDefaultThreshold, NoPictureFit(),
-                                PlainHeaderOptions()};
+    options = ConversionOptions{false, OutputFormat::kRgb, Dither::kNone, nullptr, kDefaultThreshold, false, false,
+                                NoPictureFit(), kPlainHeaderOptions};
     bool b_good = true;
     for(int i = 3; i < n_argc && b_good; ++i) {
         const char *p_arg = p_argv[i];

@@ -20,20 +20,28 @@ namespace tarnwick {
 
 struct ConversionOptions {
     bool b_verbose;
-    OutputFormat format;   // the last of --rgb, --gray, --rgb565, --rgb565-swapped, --mono
+    OutputFormat format;   // the last of --rgb, --gray, --rgb565, --rgb565-swapped, --mono, --rgb888,
+                           // --bgr888, --alpha8, --indexed
     Dither dither;         // --dither, --dither=floyd|atkinson|bayer
     const char *p_dither_switch; // as typed, for messages; nullptr without --dither
     uint8_t n_threshold;   // --threshold=N, else 128
+    bool b_mono_lsb;       // --mono-lsb: with --mono, the leftmost pixel in bit 0
+    bool b_mono_pages;     // --mono-pages: with --mono, SSD1306 pages (--mono-lsb then changes nothing)
     PictureFit fit;        // --crop, --rotate, --flip, --resize, --filter, --background, --invert
     HeaderOptions header;  // --rle, --rle-decoder, --stdint, --static, --lvgl, --attribute=TEXT, --name=NAME
 };
 
 // Reads the arguments from the fourth on (p_argv[3] ...) into options,
 // printing the warnings; false, after printing the error, when a value is
-// malformed or the switches cannot go together (--lvgl with a format LVGL
-// has no layout for). With --lvgl, --rle and --rle-decoder are cleared, each
+// malformed or the switches cannot go together (--lvgl with --rgb888, or with
+// --mono and --mono-lsb or --mono-pages: LVGL has no layout for them). With --lvgl, --rle and --rle-decoder are cleared, each
 // with "warning: --rle is skipped with --lvgl" and the like.
 bool ParseSwitches(int n_argc, const char *const *p_argv, ConversionOptions &options);
+
+// The 1-bit layout the switches ask for: with --mono, pages (--mono-pages),
+// rows with the leftmost pixel in bit 0 (--mono-lsb) or in bit 7; rows in
+// bit 7 for the other formats, which --mono-lsb and --mono-pages leave alone.
+MonoLayout MonoLayoutOf(const ConversionOptions &options);
 
 } // namespace tarnwick
 

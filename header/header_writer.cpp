@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "array_plan.h"
+#include "byte_layout.h"
 #include "header_file.h"
 #include "header_names.h"
 #include "item_writer.h"
@@ -41,75 +43,20 @@ bool WriteComment(FILE *p_file, const char *p_image_path)
     return !std::ferror(p_file);
 }
 
-ItemKind ItemKindOf(OutputFormat format)
+// The items of the picture's array, written through the item writer: the
+// prefix in front (LVGL's palette), then the picture's items, as elements or
+// bytes, plain or packed.
+bool WriteImageItems(ItemWriter &writer, const Image &image, const ArrayPlan &plan)
 {
-    switch(format) {
-    case OutputFormat::kRgb: return ItemKind::k32;
-    case OutputFormat::kRgb565:
-    case OutputFormat::kRgb565Swapped: return ItemKind::k16;
-    case OutputFormat::kGray:
-    case OutputFormat::kMono: return ItemKind::k8;
-    }
-    return ItemKind::k32;
-}
-
-// The type of the array's items and of the unpacking function's pointers.
-const char *p_ItemType(ItemKind kind, bool b_stdint)
-{
-    if(b_stdint)
-        return kind == ItemKind::k32 ? "uint32_t" : kind == ItemKind::k16 ? "uint16_t" : "uint8_t";
-    return kind == ItemKind::k32 ? "unsigned __int32" : kind == ItemKind::k16 ? "unsigned short" : "unsigned char";
-}
-
-// LVGL's I1 palette in front of the --mono bits: index 0 (a clear bit, a dark
-// pixel) black, index 1 white, each entry blue, green, red, alpha.
-const uint32_t kLvglMonoPalette[] = {0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, 0xff};
-
-// What one run writes, worked out before the file is opened.
-struct HeaderPlan {
-    ItemKind kind;           // of the array's items
-    const char *p_item_type;
-    const char *p_static;    // "static " or ""
-    const char *p_attribute; // " TEXT" or ""
-    bool b_rle;
-    bool b_rle_decoder;
-    bool b_lvgl;
-    LvglImage lvgl;
-    const uint32_t *p_prefix; // items in front of the picture's (LVGL's palette)
-    size_t n_prefix_items;
-};
-
-// False when the options cannot be honoured for this picture.
-bool PlanHeader(const Image &image, OutputFormat format, const HeaderOptions &options, HeaderPlan &plan)
-{
-    plan.kind = options.b_lvgl ? ItemKind::k8 : ItemKindOf(format);
-    plan.p_item_type = p_ItemType(plan.kind, options.b_stdint || options.b_lvgl);
-    plan.p_static = options.b_static ? "static " : "";
-    plan.p_attribute = options.p_attribute ? options.p_attribute : "";
-    plan.b_rle = options.b_rle && !options.b_lvgl;
-    plan.b_rle_decoder = options.b_rle_decoder && !options.b_lvgl;
-    plan.b_lvgl = options.b_lvgl;
-    plan.p_prefix = nullptr;
-    plan.n_prefix_items = 0;
-    if(!options.b_lvgl)
-        return true;
-    LvglFormat lvgl_format;
-    if(!b_LvglFormatOf(format, lvgl_format))
-        return false;
-    plan.lvgl = LvglImageOf(lvgl_format, uint32_t(image.n_width), uint32_t(image.n_height));
-    if(lvgl_format == LvglFormat::kI1) {
-        plan.p_prefix = kLvglMonoPalette;
-        plan.n_prefix_items = sizeof(kLvglMonoPalette) / sizeof(kLvglMonoPalette[0]);
-    }
-    return b_FitsLvglHeader(plan.lvgl);
-}
-
-bool WriteImageItems(ItemWriter &writer, const Image &image, OutputFormat format, const HeaderPlan &plan)
-{
-    const size_t n_items = size_t(n_ItemCount(image, format));
+    StartItemWriter(writer, writer.p_file, plan.kind);
+    const size_t n_items = size_t(plan.n_items);
     if(plan.n_prefix_items)
-        WriteItems(writer, plan.p_prefix, plan.n_prefix_items, n_items == 0);
-    if(plan.b_rle)
+        WriteItems(writer, plan.a_prefix, plan.n_prefix_items, n_items == 0);
+    if(plan.b_byte_items && plan.b_rle)
+        WriteRunLengthBytePackets(writer, p_Bytes(image), n_items);
+    else if(plan.b_byte_items)
+        WriteByteItems(writer, p_Bytes(image), n_items, true);
+    else if(plan.b_rle)
         WriteRunLengthPackets(writer, image.p_buffer, n_items);
     else
         WriteItems(writer, image.p_buffer, n_items, true);
@@ -117,39 +64,66 @@ bool WriteImageItems(ItemWriter &writer, const Image &image, OutputFormat format
     return !std::ferror(writer.p_file);
 }
 
-// "[static ]const TYPE p_NAME[][ ATTRIBUTE] = {" and the first tab.
-bool WriteArrayHead(FILE *p_file, const HeaderPlan &plan, const char *p_name)
+// "[static ]const TYPE p_NAME[SUFFIX][ ATTRIBUTE] = {" and the first tab.
+bool WriteArrayHead(FILE *p_file, const ArrayPlan &plan, const char *p_type, const char *p_name,
+                    const char *p_suffix)
 {
-    return std::fprintf(p_file, "%sconst %s p_%s[]%s%s = {\n\t", plan.p_static, plan.p_item_type, p_name,
+    return std::fprintf(p_file, "%sconst %s p_%s%s[]%s%s = {\n\t", plan.p_static, p_type, p_name, p_suffix,
                         *plan.p_attribute ? " " : "", plan.p_attribute) >= 0;
 }
 
-bool WriteSizes(FILE *p_file, const Image &image, OutputFormat format, const HeaderPlan &plan, const char *p_name)
+// "[static ]const unsigned int n_NAME_WHAT = VALUE;"
+bool WriteConstant(FILE *p_file, const ArrayPlan &plan, const char *p_name, const char *p_what, uint64_t n_value)
 {
-    const char *p_static = plan.p_static;
-    return std::fprintf(p_file, "%sconst unsigned int n_%s_width = %d;\n%sconst unsigned int n_%s_height = %d;\n",
-                        p_static, p_name, int(image.n_width), p_static, p_name, int(image.n_height)) >= 0 &&
-           (format != OutputFormat::kMono ||
-            std::fprintf(p_file, "%sconst unsigned int n_%s_row_bytes = %d;\n", p_static, p_name,
-                         int(n_MonoRowBytes(image.n_width))) >= 0);
+    return std::fprintf(p_file, "%sconst unsigned int n_%s_%s = %llu;\n", plan.p_static, p_name, p_what,
+                        static_cast<unsigned long long>(n_value)) >= 0;
+}
+
+// --indexed without --lvgl: the palette, 32-bit 0xAARRGGBB items (with
+// --stdint uint32_t), and its size, in front of the index array.
+bool WritePalette(ItemWriter &writer, FILE *p_file, const ArrayPlan &plan, bool b_stdint, const char *p_name)
+{
+    if(!plan.p_palette)
+        return true;
+    StartItemWriter(writer, p_file, ItemKind::k32);
+    const bool b_head = WriteArrayHead(p_file, plan, b_stdint ? "uint32_t" : "unsigned __int32", p_name, "_palette");
+    if(b_head) {
+        WriteItems(writer, plan.p_palette->a_colours, plan.p_palette->n_colours, true);
+        FlushItemChunk(writer);
+    }
+    return b_head && !std::ferror(p_file) && std::fputs("};\n\n", p_file) >= 0 &&
+           WriteConstant(p_file, plan, p_name, "palette_size", plan.p_palette->n_colours) &&
+           std::fputs("\n", p_file) >= 0;
+}
+
+// The width and height, then what the layout adds: the index bits, the row
+// bytes, the pages.
+bool WriteSizes(FILE *p_file, const Image &image, const ArrayPlan &plan, const char *p_name)
+{
+    return WriteConstant(p_file, plan, p_name, "width", uint32_t(image.n_width)) &&
+           WriteConstant(p_file, plan, p_name, "height", uint32_t(image.n_height)) &&
+           (!plan.n_index_bits || WriteConstant(p_file, plan, p_name, "bits", plan.n_index_bits)) &&
+           (!plan.n_row_bytes || WriteConstant(p_file, plan, p_name, "row_bytes", plan.n_row_bytes)) &&
+           (!plan.n_pages || WriteConstant(p_file, plan, p_name, "pages", plan.n_pages));
 }
 
 // Everything between opening and closing the file; false at the first write
 // that fails, with nothing written after it.
-bool WriteHeaderText(FILE *p_file, const Image &image, OutputFormat format, const HeaderPlan &plan,
-                     const HeaderOptions &options, const char *p_image_path, const char *p_guard, const char *p_name)
+bool WriteHeaderText(FILE *p_file, const Image &image, const ArrayPlan &plan, const HeaderOptions &options,
+                     const char *p_image_path, const char *p_guard, const char *p_name)
 {
-    ItemWriter writer;
+    ItemWriter writer; // for the palette, then for the picture's items
     StartItemWriter(writer, p_file, plan.kind);
 
     return WriteComment(p_file, p_image_path) &&
            std::fprintf(p_file, "#ifndef %s\n#define %s\n\n", p_guard, p_guard) >= 0 &&
            (!options.b_stdint || std::fputs("#include <stdint.h>\n\n", p_file) >= 0) &&
            (!plan.b_lvgl || WriteLvglIncludes(p_file)) &&
-           WriteArrayHead(p_file, plan, p_name) &&
-           WriteImageItems(writer, image, format, plan) &&
+           WritePalette(writer, p_file, plan, options.b_stdint, p_name) &&
+           WriteArrayHead(p_file, plan, plan.p_item_type, p_name, "") &&
+           WriteImageItems(writer, image, plan) &&
            std::fputs("};\n\n", p_file) >= 0 &&
-           WriteSizes(p_file, image, format, plan, p_name) &&
+           WriteSizes(p_file, image, plan, p_name) &&
            (!plan.b_lvgl || WriteLvglDescriptor(p_file, p_name, plan.lvgl, options.b_static)) &&
            (!plan.b_rle_decoder || std::fprintf(p_file, "\n%s%s", options.b_static ? "static inline " : "",
                                                 p_DecoderText(plan.kind, options.b_stdint)) >= 0) &&
@@ -158,31 +132,14 @@ bool WriteHeaderText(FILE *p_file, const Image &image, OutputFormat format, cons
 
 } // namespace
 
-HeaderOptions PlainHeaderOptions()
+bool WriteImageHeader(const Image &image, OutputFormat format, const ItemLayout &layout,
+                      const HeaderOptions &options, const char *p_image_path, const char *p_header_path)
 {
-    return HeaderOptions{false, false, false, false, false, nullptr, nullptr};
-}
-
-bool b_LvglFormatOf(OutputFormat format, LvglFormat &lvgl)
-{
-    switch(format) {
-    case OutputFormat::kGray: lvgl = LvglFormat::kL8; return true;
-    case OutputFormat::kMono: lvgl = LvglFormat::kI1; return true;
-    case OutputFormat::kRgb:
-    case OutputFormat::kRgb565:
-    case OutputFormat::kRgb565Swapped: return false;
-    }
-    return false;
-}
-
-bool WriteImageHeader(const Image &image, OutputFormat format, const HeaderOptions &options,
-                      const char *p_image_path, const char *p_header_path)
-{
-    HeaderPlan plan;
+    ArrayPlan plan;
     if(!p_image_path || !p_header_path || !b_ImageIsWritable(image) ||
        (options.p_name && !b_IsHeaderName(options.p_name)) ||
-       (options.p_attribute && !b_IsAttributeText(options.p_attribute)) || !PlanHeader(image, format, options, plan) ||
-       b_NamesTheImageFile(p_header_path, p_image_path))
+       (options.p_attribute && !b_IsAttributeText(options.p_attribute)) ||
+       !PlanArrays(image, format, layout, options, plan) || b_NamesTheImageFile(p_header_path, p_image_path))
         return false;
 
     HeaderFile header;
@@ -203,7 +160,7 @@ bool WriteImageHeader(const Image &image, OutputFormat format, const HeaderOptio
         BuildArrayName(p_image_path, a_name);
 
     const bool b_written =
-        WriteHeaderText(p_file, image, format, plan, options, p_image_path, a_guard, a_name) && std::fflush(p_file) == 0;
+        WriteHeaderText(p_file, image, plan, options, p_image_path, a_guard, a_name) && std::fflush(p_file) == 0;
     return CloseHeaderFile(header, p_header_path, b_written);
 }
 

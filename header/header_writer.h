@@ -1,58 +1,48 @@
 // Writes an Image as a C header: comment, include guard, the pixel array
-// (plain or run-length packed), width and height constants (and the row bytes
-// of 1-bit pixels), and optionally the source text of the unpacking function
-// p_DecompressRLEImage. Switches shape the text for a toolchain or a display
-// library: <stdint.h> types, static definitions, an attribute on the arrays,
-// a chosen name, an LVGL 9 image descriptor.
+// (plain or run-length packed; with --indexed a palette array in front),
+// width and height constants (and the row bytes, pages or index bits of the
+// layouts that have them), and optionally the source text of the unpacking
+// function p_DecompressRLEImage. Switches shape the text for a toolchain or a
+// display library (header_options.h): <stdint.h> types, static definitions,
+// an attribute on the arrays, a chosen name, an LVGL 9 image descriptor.
 #ifndef TARNWICK_HEADER_WRITER_H
 #define TARNWICK_HEADER_WRITER_H
 
+#include "array_plan.h"
+#include "header_options.h"
 #include "image.h"
 #include "lvgl_descriptor.h"
 #include "output_format.h"
 
 namespace tarnwick {
 
-// The switches that shape the header's text.
-struct HeaderOptions {
-    bool b_rle;              // --rle: the array as run-length packets
-    bool b_rle_decoder;      // --rle-decoder: append p_DecompressRLEImage
-    bool b_stdint;           // --stdint: #include <stdint.h>, items uint32_t, uint16_t, uint8_t
-    bool b_static;           // --static: "static" before every definition ("static inline" for the function)
-    bool b_lvgl;             // --lvgl: a byte array and an LVGL 9 descriptor; no packets, no function
-    const char *p_attribute; // --attribute=TEXT: written between "[]" and " = {"; nullptr or "" for none
-    const char *p_name;      // --name=NAME: replaces the name made from the image path; nullptr for that name
-};
-
-// None of the switches: today's header.
-HeaderOptions PlainHeaderOptions();
-
-// The LVGL colour format that holds the items of an output format; false
-// when LVGL has none for it.
-bool b_LvglFormatOf(OutputFormat format, LvglFormat &lvgl);
-
-// The image's pixel array must already hold the items of the format
-// (ConvertToOutputFormat): n_ItemCount(image, format) of them. The format
-// picks the array's type (unsigned __int32, short or char), the digits and
-// items per line, the packets' flag bit and the unpacking function's text;
-// kMono adds "const unsigned int n_<name>_row_bytes" after the height.
+// The image's pixel array must already hold the items of the format in the
+// layout (ConvertToOutputFormat with the same layout): n_ItemCount of them,
+// as elements or, when b_ItemsAreBytes, as bytes. The format picks the
+// array's type (unsigned __int32, short or char; with --stdint uint32_t,
+// uint16_t or uint8_t), the digits and items per line, the packets' flag bit
+// and the unpacking function's text. After the height, kMono declares
+// "n_<name>_row_bytes" (rows) or "n_<name>_pages" (pages), and kIndexed
+// "n_<name>_bits" and "n_<name>_row_bytes"; kIndexed's palette array
+// "p_<name>_palette" and its "n_<name>_palette_size" come before the index
+// array.
 //
-// With b_lvgl the array is "uint8_t" and holds the bytes of LVGL's layout of
-// the format (b_LvglFormatOf; I1 with its palette of black and white in
-// front), followed by the descriptor dsc_<name>; b_rle and b_rle_decoder are
-// then not used. A picture whose sizes do not fit LVGL's header
-// (b_FitsLvglHeader) is refused.
+// With options.b_lvgl (which the layout's b_lvgl must match) the array is
+// "uint8_t", holds LVGL's palette bytes in front of indexed and 1-bit data
+// (and there is no separate palette array), and is followed by the
+// descriptor dsc_<name>; b_rle and b_rle_decoder are then not used.
 //
 // True when the whole header was written, flushed and closed. Returns false,
 // before opening anything, when the header path names the image file itself
 // (the same path, a link, another path to it), so that the picture is never
 // overwritten, when a chosen name is not a C identifier (b_IsHeaderName) or
-// the attribute holds a line break (b_IsAttributeText), or when b_lvgl is set
-// and LVGL has no format for the picture or it does not fit. On any other
-// failure returns false and removes the partly written file if it is a
-// regular file that this call created or truncated. Prints nothing.
-bool WriteImageHeader(const Image &image, OutputFormat format, const HeaderOptions &options,
-                      const char *p_image_path, const char *p_header_path);
+// the attribute holds a line break (b_IsAttributeText), or when PlanArrays
+// refuses the switches for this picture (--lvgl without an LVGL format, or a
+// picture too large for LVGL's fields). On any other failure returns false
+// and removes what it wrote; the header path keeps the header it had (with
+// the exceptions of header_file.h). Prints nothing.
+bool WriteImageHeader(const Image &image, OutputFormat format, const ItemLayout &layout,
+                      const HeaderOptions &options, const char *p_image_path, const char *p_header_path);
 
 } // namespace tarnwick
 

@@ -1,11 +1,14 @@
 // The conversion of the pixels into the items of each output format, with
 // the threshold and the dithering of the 1-bit and RGB565 formats
-// (output_format.h).
+// (output_format.h). The layouts of 1-bit rows and pages, of indices and of
+// bytes are in mono_layout, indexed_format and byte_layout.
 #include "output_format.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+
+#include "byte_layout.h"
 
 namespace tarnwick {
 namespace {
@@ -175,29 +178,56 @@ void DiffuseError(Image &image, const DiffusionKernel &kernel, int32_t n_thresho
     }
 }
 
-// Packs the bits (one per element, 1 or 0) into bytes, one per element, row
-// by row: the leftmost pixel in bit 7, each row padded with zero bits to a
-// whole byte. In place: the byte at row y, position k lands at element
-// y * row bytes + k, never after the first of its eight bits, and each byte is
-// stored only after its bits are read.
-void PackBitRows(Image &image)
+// Each pixel over black, for the 24-bit formats.
+void CompositeOverBlack(Image &image)
 {
-    const size_t n_width = size_t(uint32_t(image.n_width));
-    const size_t n_height = size_t(uint32_t(image.n_height));
-    const size_t n_row_bytes = size_t(n_MonoRowBytes(image.n_width));
-    uint32_t *p_buffer = image.p_buffer;
-    for(size_t y = 0; y < n_height; ++y) {
-        const uint32_t *p_bits = p_buffer + y * n_width;
-        uint32_t *p_bytes = p_buffer + y * n_row_bytes;
-        for(size_t n_byte = 0; n_byte < n_row_bytes; ++n_byte) {
-            const size_t n_first = n_byte * 8;
-            const size_t n_count = n_width - n_first < 8 ? n_width - n_first : 8;
-            uint32_t n_value = 0;
-            for(size_t i = 0; i < n_count; ++i)
-                n_value |= p_bits[n_first + i] << (7 - i);
-            p_bytes[n_byte] = n_value;
-        }
+    const uint64_t n_pixels = n_PixelCount(image);
+    for(uint64_t i = 0; i < n_pixels; ++i)
+        image.p_buffer[i] = n_CompositedOverBlack(image.p_buffer[i]);
+}
+
+// Each pixel becomes its alpha.
+void ReduceToAlpha(Image &image)
+{
+    const uint64_t n_pixels = n_PixelCount(image);
+    for(uint64_t i = 0; i < n_pixels; ++i)
+        image.p_buffer[i] >>= 24;
+}
+
+// The gray values become bits, by the threshold or the dithering asked for.
+void DecideBits(Image &image, Dither dither, uint8_t n_threshold)
+{
+    switch(dither) {
+    case Dither::kNone: Threshold(image, n_threshold); return;
+    case Dither::kMonoFloyd:
+    case Dither::kFloyd: DiffuseError(image, kFloydKernel, n_threshold); return;
+    case Dither::kAtkinson: DiffuseError(image, kAtkinsonKernel, n_threshold); return;
+    case Dither::kBayer: BayerDither(image); return;
     }
+}
+
+// The formats whose items are bytes: how many bytes a pixel, and in which
+// order they come out of the 32-bit item; 0 for the other formats.
+struct ByteSpread {
+    uint32_t n_bytes;
+    ByteOrder order;
+};
+ByteSpread ByteSpreadOf(OutputFormat format, const ItemLayout &layout)
+{
+    switch(format) {
+    case OutputFormat::kRgb888: return {3, ByteOrder::kHighFirst};   // 0x..RRGGBB: R, G, B
+    case OutputFormat::kBgr888: return {3, ByteOrder::kLowFirst};    // B, G, R
+    case OutputFormat::kRgb: return {layout.b_lvgl ? 4u : 0u, ByteOrder::kLowFirst}; // B, G, R, A
+    // RGB565 low byte first; the swapped value low byte first is the
+    // unswapped value high byte first.
+    case OutputFormat::kRgb565:
+    case OutputFormat::kRgb565Swapped: return {layout.b_lvgl ? 2u : 0u, ByteOrder::kLowFirst};
+    case OutputFormat::kGray:
+    case OutputFormat::kMono:
+    case OutputFormat::kAlpha8:
+    case OutputFormat::kIndexed: return {0, ByteOrder::kLowFirst};
+    }
+    return {0, ByteOrder::kLowFirst};
 }
 
 } // namespace
@@ -209,7 +239,11 @@ const uint8_t kBayerMatrix[8][8] = {
     {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21},
 };
 
-bool ConvertToOutputFormat(Image &image, OutputFormat format, Dither dither, uint8_t n_threshold)
+namespace {
+
+// The items of the format, each in one element.
+bool ConvertToElements(Image &image, OutputFormat format, Dither dither, uint8_t n_threshold,
+                       const ItemLayout &layout)
 {
     switch(format) {
     case OutputFormat::kRgb:
@@ -225,17 +259,56 @@ bool ConvertToOutputFormat(Image &image, OutputFormat format, Dither dither, uin
         return true;
     case OutputFormat::kMono:
         ReduceToCompositedGray(image);
-        switch(dither) {
-        case Dither::kNone: Threshold(image, n_threshold); break;
-        case Dither::kMonoFloyd:
-        case Dither::kFloyd: DiffuseError(image, kFloydKernel, n_threshold); break;
-        case Dither::kAtkinson: DiffuseError(image, kAtkinsonKernel, n_threshold); break;
-        case Dither::kBayer: BayerDither(image); break;
-        }
-        PackBitRows(image);
+        DecideBits(image, dither, n_threshold);
+        PackMonoBits(image, layout.mono);
+        return true;
+    case OutputFormat::kRgb888:
+    case OutputFormat::kBgr888:
+        CompositeOverBlack(image);
+        return true;
+    case OutputFormat::kAlpha8:
+        ReduceToAlpha(image);
+        return true;
+    case OutputFormat::kIndexed:
+        if(!layout.p_palette)
+            return false;
+        ConvertToIndices(image, *layout.p_palette);
         return true;
     }
     return true;
+}
+
+} // namespace
+
+bool ConvertToOutputFormat(Image &image, OutputFormat format, Dither dither, uint8_t n_threshold,
+                           const ItemLayout &layout)
+{
+    if(!ConvertToElements(image, format, dither, n_threshold, layout))
+        return false;
+    const ByteSpread spread = ByteSpreadOf(format, layout);
+    if(spread.n_bytes)
+        SpreadItemsIntoBytes(image, spread.n_bytes, spread.order);
+    return true;
+}
+
+bool b_ItemsAreBytes(OutputFormat format, const ItemLayout &layout)
+{
+    return ByteSpreadOf(format, layout).n_bytes != 0;
+}
+
+uint32_t n_IndexBitsOf(const ItemLayout &layout)
+{
+    return layout.p_palette ? n_IndexBits(*layout.p_palette) : 1;
+}
+
+uint64_t n_ItemCount(const Image &image, OutputFormat format, const ItemLayout &layout)
+{
+    if(format == OutputFormat::kMono)
+        return n_MonoByteCount(image.n_width, image.n_height, layout.mono);
+    if(format == OutputFormat::kIndexed)
+        return n_IndexRowBytes(image.n_width, n_IndexBitsOf(layout)) * uint64_t(uint32_t(image.n_height));
+    const uint32_t n_bytes = ByteSpreadOf(format, layout).n_bytes;
+    return n_PixelCount(image) * (n_bytes ? n_bytes : 1);
 }
 
 } // namespace tarnwick

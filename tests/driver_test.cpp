@@ -44,7 +44,13 @@ const char kUsage[] =
     "--static makes every definition static, for headers included more than once\n"
     "--attribute=TEXT writes TEXT after each array's [], e.g. PROGMEM\n"
     "--name=NAME names the array p_NAME and the constants n_NAME_... (a C identifier)\n"
-    "--lvgl adds an LVGL 9 image descriptor dsc_NAME; the array becomes LVGL's bytes\n";
+    "--lvgl adds an LVGL 9 image descriptor dsc_NAME; the array becomes LVGL's bytes\n"
+    "--rgb888 forces 3 bytes per pixel: red, green, blue\n"
+    "--bgr888 forces 3 bytes per pixel: blue, green, red (LVGL's RGB888)\n"
+    "--alpha8 forces 1 byte per pixel, its alpha\n"
+    "--indexed writes a palette and 1, 2, 4 or 8-bit indices (at most 256 colours)\n"
+    "--mono-lsb with --mono, leftmost pixel in bit 0 (XBM order)\n"
+    "--mono-pages with --mono, SSD1306 pages: bytes of 8 rows, top row in bit 0\n";
 
 const int kFailure = 255; // the program's -1 as the shell sees it
 

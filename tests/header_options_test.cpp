@@ -54,7 +54,7 @@ TEST(HeaderOptions, EachSwitchChangesOnlyItsOwnPartOfTheHeader)
     for(const KindCase &c : kCases) {
         const int n_width = 3, n_height = 2;
         for(int n_packing = 0; n_packing < 4; ++n_packing) {
-            HeaderOptions plain = PlainHeaderOptions();
+            HeaderOptions plain = kPlainHeaderOptions;
             plain.b_rle = n_packing & 1;
             plain.b_rle_decoder = n_packing & 2;
             const std::string label = std::string(c.p_plain_type) + " " + std::to_string(n_packing);
@@ -93,7 +93,7 @@ TEST(HeaderOptions, EachSwitchChangesOnlyItsOwnPartOfTheHeader)
 // --name=dot" on the 3 x 1 dot, byte for byte.
 TEST(HeaderOptions, AllFourTogether)
 {
-    HeaderOptions options = PlainHeaderOptions();
+    HeaderOptions options = kPlainHeaderOptions;
     options.b_stdint = options.b_static = true;
     options.p_attribute = "PROGMEM";
     options.p_name = "dot";
@@ -122,10 +122,10 @@ TEST(HeaderOptions, NamesMustBeCIdentifiersAndAttributesOneLine)
 
     // The writer refuses them too, before creating the file.
     test::TempDir dir;
-    HeaderOptions options = PlainHeaderOptions();
+    HeaderOptions options = kPlainHeaderOptions;
     options.p_name = "1x";
     EXPECT_FALSE(test::WriteHeader({1}, 1, 1, OutputFormat::kRgb, options, "a.tga", dir.File("a.h")));
-    options = PlainHeaderOptions();
+    options = kPlainHeaderOptions;
     options.p_attribute = "A\n#define B";
     EXPECT_FALSE(test::WriteHeader({1}, 1, 1, OutputFormat::kRgb, options, "a.tga", dir.File("a.h")));
     EXPECT_FALSE(test::FileExists(dir.File("a.h")));

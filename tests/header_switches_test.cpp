@@ -88,4 +88,100 @@ TEST(HeaderSwitches, LvglSkipsThePacketsWithAWarning)
     EXPECT_NE(packed_header.find("LV_COLOR_FORMAT_L8"), std::string::npos);
 }
 
+// An uncompressed 32-bit TGA, top row first, of the given pixels
+// (0xAARRGGBB).
+test::Bytes Tga32(int n_width, int n_height, const std::vector<uint32_t> &pixels)
+{
+    test::Bytes bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(n_width), uint8_t(n_width >> 8),
+                         uint8_t(n_height), uint8_t(n_height >> 8), 32, 0x28};
+    for(uint32_t n_pixel : pixels)
+        bytes.insert(bytes.end(), {uint8_t(n_pixel), uint8_t(n_pixel >> 8), uint8_t(n_pixel >> 16),
+                                   uint8_t(n_pixel >> 24)});
+    return bytes;
+}
+
+// 256 colours make a palette of 8-bit indices; one more is refused with its
+// cause, with or without --verbose, and no header is written.
+TEST(HeaderSwitches, IndexedRefusesMoreThan256Colours)
+{
+    test::TempDir dir;
+    std::vector<uint32_t> pixels;
+    for(uint32_t i = 0; i < 257; ++i)
+        pixels.push_back(0xff000000u | i * 0x010101u | (i == 256 ? 0x00ff0000u : 0));
+    ASSERT_TRUE(test::WriteFileBytes(dir.File("c257.tga"), Tga32(257, 1, pixels)));
+    pixels.back() = pixels.front();
+    ASSERT_TRUE(test::WriteFileBytes(dir.File("c256.tga"), Tga32(257, 1, pixels)));
+
+    const test::RunResult fits = test::RunTarnwick({dir.File("c256.tga"), dir.File("256.h"), "--indexed"});
+    EXPECT_EQ(fits.n_exit_status, 0) << fits.err;
+    EXPECT_NE(test::ReadFileText(dir.File("256.h")).find("_palette_size = 256;\n"), std::string::npos);
+    for(bool b_verbose : {false, true}) {
+        std::vector<std::string> args{dir.File("c257.tga"), dir.File("257.h"), "--indexed"};
+        if(b_verbose)
+            args.push_back("--verbose");
+        const test::RunResult run = test::RunTarnwick(args);
+        EXPECT_EQ(run.n_exit_status, kFailure);
+        EXPECT_EQ(run.err, "error: more than 256 colours for --indexed\n");
+        EXPECT_EQ(run.out, b_verbose ? "loading image in TGA format ...\n" : "");
+        EXPECT_FALSE(test::FileExists(dir.File("257.h")));
+    }
+}
+
+// The layouts LVGL has no format for are refused before anything is read;
+// --mono-lsb and --mono-pages change only --mono, where --mono-pages wins.
+TEST(HeaderSwitches, OneBitLayoutsAndWhatLvglRefuses)
+{
+    test::TempDir dir;
+    const struct {
+        std::vector<std::string> switches;
+        std::string error;
+    } kRefused[] = {
+        {{"--lvgl", "--rgb888"}, "error: --lvgl does not take --rgb888: LVGL's RGB888 holds blue, green, red, which "
+                                 "is --bgr888\n"},
+        {{"--mono-pages", "--mono", "--lvgl"}, "error: --lvgl does not take --mono-pages: LVGL's I1 is --mono's rows, "
+                                               "leftmost pixel in the top bit\n"},
+        {{"--lvgl", "--mono", "--mono-lsb"}, "error: --lvgl does not take --mono-lsb: LVGL's I1 is --mono's rows, "
+                                             "leftmost pixel in the top bit\n"},
+    };
+    for(const auto &c : kRefused) {
+        std::vector<std::string> args{dir.File("missing.tga"), dir.File("out.h")};
+        args.insert(args.end(), c.switches.begin(), c.switches.end());
+        const test::RunResult run = test::RunTarnwick(args);
+        EXPECT_EQ(run.n_exit_status, kFailure);
+        EXPECT_EQ(run.err, c.error);
+        EXPECT_FALSE(test::FileExists(dir.File("out.h")));
+    }
+
+    const std::string picture = test::Fixture("tga/pil_rgb24_top.tga"); // light and dark pixels
+    auto header = [&](std::vector<std::string> switches) {
+        switches.insert(switches.begin(), {picture, dir.File("out.h")});
+        const test::RunResult run = test::RunTarnwick(switches);
+        EXPECT_EQ(run.n_exit_status, 0) << run.err;
+        return test::ReadFileText(dir.File("out.h"));
+    };
+    EXPECT_EQ(header({"--gray", "--mono-lsb", "--mono-pages", "--lvgl"}), header({"--gray", "--lvgl"}));
+    EXPECT_EQ(header({"--mono-lsb", "--rgb565"}), header({"--rgb565"}));
+    EXPECT_EQ(header({"--mono-pages", "--mono", "--mono-lsb"}), header({"--mono", "--mono-pages"}));
+    EXPECT_NE(header({"--mono", "--mono-lsb"}), header({"--mono"}));
+}
+
+// The fitted picture's row bytes must fit LVGL's 16-bit stride: 16384 pixels
+// of ARGB8888 make 65536 bytes; the same picture in L8 makes 16384.
+TEST(HeaderSwitches, LvglRefusesAPictureTooLargeForItsHeader)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(test::WriteFileBytes(dir.File("wide.tga"), Tga32(16384, 1, std::vector<uint32_t>(16384, 0xff102030))));
+    const test::RunResult run = test::RunTarnwick({dir.File("wide.tga"), dir.File("wide.h"), "--lvgl"});
+    EXPECT_EQ(run.n_exit_status, kFailure);
+    EXPECT_EQ(run.err, "error: the picture is too large for LVGL: 16384 x 1 pixels with rows of 65536 bytes; LVGL's "
+                       "image header holds at most 65535 for each\n");
+    EXPECT_FALSE(test::FileExists(dir.File("wide.h")));
+    EXPECT_EQ(test::RunTarnwick({dir.File("wide.tga"), dir.File("wide.h"), "--lvgl", "--gray"}).n_exit_status, 0);
+    // After fitting: the same picture resized to 16383 pixels fits.
+    EXPECT_EQ(test::RunTarnwick({dir.File("wide.tga"), dir.File("fit.h"), "--lvgl", "--resize=16383x1!",
+                                 "--filter=nearest"})
+                  .n_exit_status,
+              0);
+}
+
 } // namespace

@@ -38,13 +38,15 @@ bool WriteHeader(const Pixels &pixels, int n_width, int n_height, OutputFormat f
     image.n_width = n_width;
     image.n_height = n_height;
     image.p_buffer = copy.empty() ? nullptr : copy.data();
-    return WriteImageHeader(image, format, options, image_path.c_str(), header_path.c_str());
+    ItemLayout layout = kPlainItemLayout;
+    layout.b_lvgl = options.b_lvgl;
+    return WriteImageHeader(image, format, layout, options, image_path.c_str(), header_path.c_str());
 }
 
 bool WriteHeader(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
                  const std::string &image_path, const std::string &header_path)
 {
-    HeaderOptions options = PlainHeaderOptions();
+    HeaderOptions options = kPlainHeaderOptions;
     options.b_rle = switches.b_rle;
     options.b_rle_decoder = switches.b_rle_decoder;
     return WriteHeader(pixels, n_width, n_height, switches.b_gray ? OutputFormat::kGray : OutputFormat::kRgb, options,
@@ -68,7 +70,7 @@ std::string HeaderText(const Pixels &pixels, int n_width, int n_height, OutputFo
 std::string HeaderText(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
                        const std::string &image_path, const std::string &header_path)
 {
-    HeaderOptions options = PlainHeaderOptions();
+    HeaderOptions options = kPlainHeaderOptions;
     options.b_rle = switches.b_rle;
     options.b_rle_decoder = switches.b_rle_decoder;
     return HeaderText(pixels, n_width, n_height, switches.b_gray ? OutputFormat::kGray : OutputFormat::kRgb, options,

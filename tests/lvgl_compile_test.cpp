@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,28 +23,60 @@ namespace {
 
 using namespace reference;
 
-// One row of the table: the switches (with --lvgl), the colour format's name
-// and its value in LVGL 9, the bytes of one row, and all the bytes.
+// What LVGL reads of a picture in one colour format: the format's value in
+// LVGL 9, its bits per pixel, and all the data's bytes.
+struct LvglData {
+    int n_format_value;
+    int n_bits_per_pixel;
+    Items bytes;
+};
+
+// One row of the table: the switches (with --lvgl) and the data LVGL reads.
 struct LvglRow {
     const char *p_label;
     std::vector<std::string> switches;
-    const char *p_format;
-    int n_format_value;
-    int n_bits_per_pixel;
-    std::function<Items(const Picture &)> bytes;
+    std::function<LvglData(const Picture &)> data;
     bool b_needs_9_3; // RGB565_SWAPPED
 };
+
+// The palette as LVGL reads it: each entry blue, green, red, alpha, padded
+// with zero bytes to 2 to the bits per index entries; then the indices.
+Items WithPalette(const Items &palette, int n_bits, const Items &indices)
+{
+    Items bytes = Bytes(palette, 4, true);
+    bytes.resize(size_t(4 << n_bits), 0);
+    bytes.insert(bytes.end(), indices.begin(), indices.end());
+    return bytes;
+}
 
 std::vector<LvglRow> Rows()
 {
     return {
-        {"l8", {"--gray"}, "LV_COLOR_FORMAT_L8", 0x06, 8, [](const Picture &p) { return EachPixel(p, Gray); }, false},
-        // The palette black, white as blue, green, red, alpha; then the rows.
-        {"i1", {"--mono"}, "LV_COLOR_FORMAT_I1", 0x07, 1, [](const Picture &p) {
-             Items bytes = {0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, 0xff};
-             const Items rows = RowsMsbFirst(MonoBits(p, false), p.n_width, p.n_height);
-             bytes.insert(bytes.end(), rows.begin(), rows.end());
-             return bytes;
+        {"argb8888", {}, [](const Picture &p) { return LvglData{0x10, 32, Bytes(p.pixels, 4, true)}; }, false},
+        {"rgb565", {"--rgb565"}, [](const Picture &p) {
+             return LvglData{0x12, 16, Bytes(EachPixel(p, [](uint32_t n) { return Rgb565(OverBlack(n)); }), 2, true)};
+         }, false},
+        {"swapped", {"--rgb565-swapped"}, [](const Picture &p) {
+             return LvglData{0x1B, 16, Bytes(EachPixel(p, [](uint32_t n) { return Rgb565(OverBlack(n)); }), 2, false)};
+         }, true},
+        {"rgb888", {"--bgr888"}, [](const Picture &p) {
+             return LvglData{0x0F, 24, Bytes(EachPixel(p, OverBlack), 3, true)};
+         }, false},
+        {"l8", {"--gray"}, [](const Picture &p) { return LvglData{0x06, 8, EachPixel(p, Gray)}; }, false},
+        {"a8", {"--alpha8"}, [](const Picture &p) {
+             return LvglData{0x0E, 8, EachPixel(p, [](uint32_t n) { return n >> 24; })};
+         }, false},
+        // Black and white in front of --mono's rows.
+        {"i1", {"--mono"}, [](const Picture &p) {
+             return LvglData{0x07, 1, WithPalette({0xff000000, 0xffffffff}, 1,
+                                                  RowsMsbFirst(MonoBits(p, false), p.n_width, p.n_height))};
+         }, false},
+        // I1, I2, I4 or I8 after the palette's size.
+        {"indexed", {"--indexed"}, [](const Picture &p) {
+             const Items palette = PaletteOf(p);
+             const int n_bits = IndexBits(palette.size());
+             return LvglData{n_bits == 1 ? 0x07 : n_bits == 2 ? 0x08 : n_bits == 4 ? 0x09 : 0x0A, n_bits,
+                             WithPalette(palette, n_bits, PackedIndices(p, palette, n_bits))};
          }, false},
     };
 }
@@ -73,9 +106,10 @@ std::string ProgramSource(const std::vector<std::string> &labels)
 // The line the program must print for a descriptor.
 std::string ExpectedLine(const std::string &label, const LvglRow &row, const Picture &picture)
 {
-    const Items bytes = row.bytes(picture);
-    const int n_stride = (picture.n_width * row.n_bits_per_pixel + 7) / 8;
-    std::string line = label + " 25 " + std::to_string(row.n_format_value) + " 0 " + std::to_string(picture.n_width) +
+    const LvglData data = row.data(picture);
+    const Items &bytes = data.bytes;
+    const int n_stride = (picture.n_width * data.n_bits_per_pixel + 7) / 8;
+    std::string line = label + " 25 " + std::to_string(data.n_format_value) + " 0 " + std::to_string(picture.n_width) +
                        " " + std::to_string(picture.n_height) + " " + std::to_string(n_stride) + " " +
                        std::to_string(bytes.size()) + " 1";
     for(uint32_t n_byte : bytes) {
@@ -89,10 +123,13 @@ std::string ExpectedLine(const std::string &label, const LvglRow &row, const Pic
 TEST(LvglCompile, EveryLvglFormatCompilesAsCAndCppAndHoldsLvglsBytes)
 {
     test::TempDir dir;
+    // Their palettes take 8 and 4 bits an index; with PNG also 1 and 2.
     std::vector<Picture> pictures = {LoadPicture("alpha", "tga/pil_rgba32_top.tga", 13, 7),
                                      LoadPicture("palette", "tga/pil_pal24_bottom.tga", 13, 7)};
-    if(tarnwick::b_IsPngSupportBuiltIn())
-        pictures.push_back(LoadPicture("pal4", "png/pil_pal4.png", 13, 7));
+    if(tarnwick::b_IsPngSupportBuiltIn()) {
+        pictures.push_back(LoadPicture("pal1", "png/pil_pal1.png", 13, 7));
+        pictures.push_back(LoadPicture("pal2", "png/pil_pal2_trns.png", 13, 7));
+    }
     const std::vector<LvglRow> rows = Rows();
 
     // Every row on every picture; a second copy of the first picture's

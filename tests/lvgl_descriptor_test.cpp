@@ -65,7 +65,7 @@ TEST(LvglDescriptor, WidthHeightAndStrideMustFitSixteenBits)
 // is created.
 TEST(LvglDescriptor, TheHeaderAroundTheDescriptor)
 {
-    HeaderOptions options = PlainHeaderOptions();
+    HeaderOptions options = kPlainHeaderOptions;
     options.b_lvgl = options.b_rle = options.b_rle_decoder = true;
     const test::Pixels gray(20, 0x33);
     const std::string text = test::HeaderText(gray, 5, 4, OutputFormat::kGray, options, "g.png", "g.h");

@@ -23,35 +23,73 @@ namespace {
 
 using namespace reference;
 
+// The constants a layout declares after the height, with their values.
+using Constants = std::vector<std::pair<std::string, uint64_t>>;
+
 // One row of the table: a format or layout, the switches that ask for it,
-// the bytes of one item, and its items.
+// the bytes of one item, its items, and its constants; with --indexed a
+// palette array too.
 struct Format {
     const char *p_label;
     std::vector<std::string> switches;
     int n_item_bytes;
     std::function<Items(const Picture &)> items;
-    bool b_row_bytes; // the header declares n_<name>_row_bytes
+    std::function<Constants(const Picture &)> constants;
+    bool b_palette; // p_<name>_palette and n_<name>_palette_size
 };
+
+Constants NoConstants(const Picture &)
+{
+    return {};
+}
+
+Constants RowBytes(const Picture &p)
+{
+    return {{"row_bytes", (p.n_width + 7) / 8}};
+}
+
+Items IndexedItems(const Picture &p)
+{
+    const Items palette = PaletteOf(p);
+    return PackedIndices(p, palette, IndexBits(palette.size()));
+}
 
 std::vector<Format> Formats()
 {
     return {
-        {"rgb", {}, 4, [](const Picture &p) { return p.pixels; }, false},
-        {"gray", {"--gray"}, 1, [](const Picture &p) { return EachPixel(p, Gray); }, false},
+        {"rgb", {}, 4, [](const Picture &p) { return p.pixels; }, NoConstants, false},
+        {"gray", {"--gray"}, 1, [](const Picture &p) { return EachPixel(p, Gray); }, NoConstants, false},
         {"rgb565", {"--rgb565"}, 2, [](const Picture &p) {
              return EachPixel(p, [](uint32_t n_pixel) { return Rgb565(OverBlack(n_pixel)); });
-         }, false},
+         }, NoConstants, false},
         {"swapped", {"--rgb565-swapped"}, 2, [](const Picture &p) {
              return EachPixel(p, [](uint32_t n_pixel) {
                  const uint32_t n_value = Rgb565(OverBlack(n_pixel));
                  return (n_value & 0xff) << 8 | n_value >> 8;
              });
-         }, false},
+         }, NoConstants, false},
         {"mono", {"--mono"}, 1, [](const Picture &p) {
              return RowsMsbFirst(MonoBits(p, false), p.n_width, p.n_height);
-         }, true},
+         }, RowBytes, false},
         {"dither", {"--mono", "--dither"}, 1, [](const Picture &p) {
              return RowsMsbFirst(MonoBits(p, true), p.n_width, p.n_height);
+         }, RowBytes, false},
+        {"lsb", {"--mono", "--mono-lsb"}, 1, [](const Picture &p) {
+             return RowsLsbFirst(MonoBits(p, false), p.n_width, p.n_height);
+         }, RowBytes, false},
+        {"pages", {"--mono", "--dither", "--mono-pages"}, 1, [](const Picture &p) {
+             return Pages(MonoBits(p, true), p.n_width, p.n_height);
+         }, [](const Picture &p) { return Constants{{"pages", (p.n_height + 7) / 8}}; }, false},
+        {"rgb888", {"--rgb888"}, 1, [](const Picture &p) { return Bytes(EachPixel(p, OverBlack), 3, false); },
+         NoConstants, false},
+        {"bgr888", {"--bgr888"}, 1, [](const Picture &p) { return Bytes(EachPixel(p, OverBlack), 3, true); },
+         NoConstants, false},
+        {"alpha8", {"--alpha8"}, 1, [](const Picture &p) {
+             return EachPixel(p, [](uint32_t n_pixel) { return n_pixel >> 24; });
+         }, NoConstants, false},
+        {"indexed", {"--indexed"}, 1, IndexedItems, [](const Picture &p) {
+             const int n_bits = IndexBits(PaletteOf(p).size());
+             return Constants{{"bits", n_bits}, {"row_bytes", (p.n_width * n_bits + 7) / 8}};
          }, true},
     };
 }
@@ -172,9 +210,15 @@ std::string FileSource(const std::string &file, bool b_cpp, const std::vector<He
                   ", " + expected + ");\n";
         source += "\t\tn_bad += n_" + row.name + "_width != " + std::to_string(row.p_picture->n_width) + " || n_" +
                   row.name + "_height != " + std::to_string(row.p_picture->n_height) + ";\n";
-        if(row.p_format->b_row_bytes)
-            source += "\t\tn_bad += n_" + row.name + "_row_bytes != " +
-                      std::to_string((row.p_picture->n_width + 7) / 8) + ";\n";
+        for(const auto &constant : row.p_format->constants(*row.p_picture))
+            source += "\t\tn_bad += n_" + row.name + "_" + constant.first + " != " + std::to_string(constant.second) +
+                      ";\n";
+        if(row.p_format->b_palette) {
+            const std::string palette = array + "_palette";
+            source += "\t\tCHECK_ITEM_SIZE(" + palette + ", 4);\n\t\tn_bad += CompareItems(\"" + file + "\", \"" +
+                      row.name + "_palette\", " + palette + ", n_" + row.name + "_palette_size, 4, a_expected_" +
+                      row.name + "_palette, n_expected_" + row.name + "_palette);\n";
+        }
         if(b_cpp) {
             const std::string type = n == "1" ? "uint8_t" : n == "2" ? "uint16_t" : "uint32_t";
             source += "\t\tstatic_assert(std::is_same<std::decay<decltype(" + array + "[0])>::type, " + type +
@@ -199,6 +243,9 @@ std::string ExpectedLines(const std::vector<HeaderRow> &rows)
     for(const char *p_file : {"a.c", "b.c", "a.cpp", "b.cpp"}) {
         for(const HeaderRow &row : rows) {
             lines += std::string(p_file) + " " + row.name + " " + std::to_string(row.expected.size()) + " 0\n";
+            if(row.p_format->b_palette)
+                lines += std::string(p_file) + " " + row.name + "_palette " +
+                         std::to_string(PaletteOf(*row.p_picture).size()) + " 0\n";
             if(row.b_packed && std::string(p_file).find("cpp") != std::string::npos)
                 lines += std::string(p_file) + " " + row.name + "_dec " + std::to_string(row.expected.size()) + " 0\n";
         }
@@ -233,8 +280,11 @@ TEST(ToolchainCompile, EveryFormatLinksFromTwoCAndTwoCppFilesAndHoldsItsItems)
         LoadPicture("rle", "tga/im_rgba32_rle.tga", 13, 7),        // run-length coded, alpha from 0
         LoadPicture("palette", "tga/pil_pal24_bottom.tga", 13, 7), // colour-mapped, bottom row first
     };
-    if(tarnwick::b_IsPngSupportBuiltIn())
+    if(tarnwick::b_IsPngSupportBuiltIn()) {
         pictures.push_back(LoadPicture("png", "png/im_rgba16_interlaced.png", 13, 7));
+        pictures.push_back(LoadPicture("pal1", "png/pil_pal1.png", 13, 7)); // 2 colours: 1-bit indices
+        pictures.push_back(LoadPicture("pal4", "png/pil_pal4.png", 13, 7)); // 4-bit indices
+    }
     const std::vector<Format> formats = Formats();
 
     std::vector<HeaderRow> rows;
@@ -260,12 +310,16 @@ TEST(ToolchainCompile, EveryFormatLinksFromTwoCAndTwoCppFilesAndHoldsItsItems)
     }
 
     std::string expected = "#include <stdint.h>\n", declarations;
+    auto add_expected = [&](const std::string &name, const Items &items) {
+        expected += "const uint32_t a_expected_" + name + "[] = {" + ItemList(items) + "\n};\n" +
+                    "const unsigned long n_expected_" + name + " = " + std::to_string(items.size()) + ";\n";
+        declarations +=
+            "extern const uint32_t a_expected_" + name + "[];\nextern const unsigned long n_expected_" + name + ";\n";
+    };
     for(const HeaderRow &row : rows) {
-        expected += "const uint32_t a_expected_" + row.name + "[] = {" + ItemList(row.expected) + "\n};\n" +
-                    "const unsigned long n_expected_" + row.name + " = " + std::to_string(row.expected.size()) +
-                    ";\n";
-        declarations += "extern const uint32_t a_expected_" + row.name + "[];\nextern const unsigned long n_expected_" +
-                        row.name + ";\n";
+        add_expected(row.name, row.expected);
+        if(row.p_format->b_palette)
+            add_expected(row.name + "_palette", PaletteOf(*row.p_picture));
     }
     ASSERT_TRUE(test::WriteFileText(dir.File("expected.c"), expected));
     ASSERT_TRUE(test::WriteFileText(dir.File("expected.h"), "#include <stdint.h>\n#ifdef __cplusplus\nextern \"C\" {\n"
