@@ -1,5 +1,6 @@
 # tarnwick_add_image_header(<target> <image> [HEADER <path>] [RLE] [RLE_DECODER]
-#                           [GRAY | RGB565 | RGB565_SWAPPED | MONO [DITHER]]
+#                           [GRAY | RGB565 | RGB565_SWAPPED | MONO [DITHER] [MONO_LSB] [MONO_PAGES]
+#                            | RGB888 | BGR888 | ALPHA8 | INDEXED]
 #                           [DITHER_MODE floyd|atkinson|bayer] [THRESHOLD <n>]
 #                           [CROP <WxH+X+Y>] [ROTATE 90|180|270] [FLIP h|v]
 #                           [RESIZE <geometry> [FILTER lanczos|box|bilinear|nearest]]
@@ -21,6 +22,14 @@
 #   RGB565_SWAPPED RGB565 with the two bytes exchanged (--rgb565-swapped)
 #   MONO           1 bit per pixel, rows padded to whole bytes (--mono)
 #   DITHER         with MONO: Floyd-Steinberg dithering (--dither)
+#   MONO_LSB       with MONO: the leftmost pixel in bit 0, XBM order
+#                  (--mono-lsb)
+#   MONO_PAGES     with MONO: SSD1306 pages of 8 rows (--mono-pages)
+#   RGB888         three bytes a pixel, red, green, blue (--rgb888)
+#   BGR888         three bytes a pixel, blue, green, red (--bgr888)
+#   ALPHA8         one byte a pixel, its alpha (--alpha8)
+#   INDEXED        a palette and packed indices, at most 256 colours
+#                  (--indexed)
 #   DITHER_MODE m  --dither=m: floyd (with MONO, RGB565 or RGB565_SWAPPED),
 #                  atkinson or bayer (with MONO)
 #   THRESHOLD n    with MONO: the 1-bit cut, 0 to 255 (--threshold=n)
@@ -42,11 +51,12 @@
 #                  <binary folder>/tarnwick/<target>/n.h
 #   LVGL           an LVGL 9 image descriptor dsc_<name> (--lvgl)
 #
-# At most one of GRAY, RGB565, RGB565_SWAPPED and MONO; DITHER and THRESHOLD
-# only with MONO; DITHER_MODE only with a format it changes, and not with
+# At most one of GRAY, RGB565, RGB565_SWAPPED, MONO, RGB888, BGR888, ALPHA8
+# and INDEXED; DITHER, THRESHOLD, MONO_LSB and MONO_PAGES only with MONO; DITHER_MODE only with a format it changes, and not with
 # DITHER; FILTER only with RESIZE; ROTATE, FLIP, FILTER and DITHER_MODE only
 # with the words above; LVGL not with RLE or RLE_DECODER (LVGL's descriptor
-# takes the plain bytes). Anything else stops the configuration with an
+# takes the plain bytes), nor with RGB888, MONO_LSB or MONO_PAGES (LVGL has
+# no format for them). Anything else stops the configuration with an
 # error; a malformed CROP, RESIZE, BACKGROUND, THRESHOLD, NAME or ATTRIBUTE
 # value makes the build step fail with Tarnwick's message.
 #
@@ -65,7 +75,8 @@
 # package (inside Tarnwick's own build, an alias of the Tarnwick target).
 
 function(tarnwick_add_image_header target image)
-  cmake_parse_arguments(PARSE_ARGV 2 ARG "RLE;RLE_DECODER;GRAY;RGB565;RGB565_SWAPPED;MONO;DITHER;INVERT;STDINT;STATIC;LVGL"
+  cmake_parse_arguments(PARSE_ARGV 2 ARG
+                        "RLE;RLE_DECODER;GRAY;RGB565;RGB565_SWAPPED;MONO;RGB888;BGR888;ALPHA8;INDEXED;MONO_LSB;MONO_PAGES;DITHER;INVERT;STDINT;STATIC;LVGL"
                         "HEADER;DITHER_MODE;THRESHOLD;CROP;ROTATE;FLIP;RESIZE;FILTER;BACKGROUND;ATTRIBUTE;NAME" "")
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "tarnwick_add_image_header: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
@@ -115,7 +126,7 @@ function(tarnwick_add_image_header target image)
   endif()
   # The format: at most one of the four, each with its switch.
   set(formats)
-  foreach(format GRAY RGB565 RGB565_SWAPPED MONO)
+  foreach(format GRAY RGB565 RGB565_SWAPPED MONO RGB888 BGR888 ALPHA8 INDEXED)
     if(ARG_${format})
       list(APPEND formats ${format})
       string(TOLOWER "--${format}" switch)
@@ -125,8 +136,24 @@ function(tarnwick_add_image_header target image)
   endforeach()
   list(LENGTH formats format_count)
   if(format_count GREATER 1)
-    message(FATAL_ERROR "tarnwick_add_image_header: give at most one of GRAY, RGB565, RGB565_SWAPPED and MONO "
-                        "(got ${formats})")
+    message(FATAL_ERROR "tarnwick_add_image_header: give at most one of GRAY, RGB565, RGB565_SWAPPED, MONO, "
+                        "RGB888, BGR888, ALPHA8 and INDEXED (got ${formats})")
+  endif()
+  foreach(layout MONO_LSB MONO_PAGES)
+    if(ARG_${layout})
+      if(NOT ARG_MONO)
+        message(FATAL_ERROR "tarnwick_add_image_header: ${layout} works only with MONO")
+      endif()
+      if(ARG_LVGL)
+        message(FATAL_ERROR "tarnwick_add_image_header: LVGL has no format for ${layout} (LVGL's I1 is MONO's rows)")
+      endif()
+      string(TOLOWER "--${layout}" switch)
+      string(REPLACE "_" "-" switch "${switch}")
+      list(APPEND switches ${switch})
+    endif()
+  endforeach()
+  if(ARG_LVGL AND ARG_RGB888)
+    message(FATAL_ERROR "tarnwick_add_image_header: LVGL has no format for RGB888 (LVGL's RGB888 is BGR888)")
   endif()
   if(ARG_DITHER)
     if(NOT ARG_MONO)

@@ -235,6 +235,22 @@ unset helper_header
 ! helper_project "$work/helper-lvgl" LVGL RLE || fail "LVGL RLE was accepted"
 grep -q 'LVGL does not go with RLE or RLE_DECODER' "$work/helper-lvgl/configure.log" || fail "LVGL RLE: no message"
 
+step "the helper passes the new formats and 1-bit layouts on, and refuses MONO_LSB without MONO"
+helper_source="$work/helper-pages.cpp"
+printf '#include "out.h"\nint main() { return sizeof(p_sample_tga) == 64 * 6 ? 0 : 1; }\n' >"$helper_source"
+helper_project "$work/helper-pages" MONO MONO_PAGES ||
+  { cat "$work/helper-pages/configure.log"; fail "MONO MONO_PAGES was refused"; }
+cmake --build "$work/helper-pages/build" >"$work/helper-pages/build.log" 2>&1 ||
+  { cat "$work/helper-pages/build.log"; fail "MONO MONO_PAGES: build"; }
+grep -q '^const unsigned int n_sample_tga_pages = 6;$' "$work/helper-pages/build/out.h" ||
+  fail "MONO MONO_PAGES: the header does not declare the 6 pages of 48 rows"
+"$work/helper-pages/build/viewer" || fail "MONO MONO_PAGES: not 64 bytes a page"
+helper_source=
+! helper_project "$work/helper-lsb" RGB565 MONO_LSB || fail "MONO_LSB without MONO was accepted"
+grep -q 'MONO_LSB works only with MONO' "$work/helper-lsb/configure.log" || fail "MONO_LSB alone: no message"
+! helper_project "$work/helper-lvgl888" RGB888 LVGL || fail "RGB888 LVGL was accepted"
+grep -q 'LVGL has no format for RGB888' "$work/helper-lvgl888/configure.log" || fail "RGB888 LVGL: no message"
+
 # ---- the hand-written build ----------------------------------------------------
 step "building examples/embed with its Makefile (no CMake)"
 make -C "$example" TARNWICK="$tarnwick" CXXFLAGS="-O2 -Wall -Wextra -Werror" >"$work/make.log" 2>&1 ||

@@ -25,9 +25,9 @@ const char *p_FuzzImageExtension(uint8_t n_choice)
 int n_FuzzConversionArguments(uint8_t n_choice, uint8_t n_format_choice, const char *p_image_path,
                               const char *p_header_path, const char *p_argv[kMaxFuzzArguments])
 {
-    // Each format alone, --dither where it counts and where it does not, and
-    // a later format switch overriding an earlier one.
-    static const char *const kFormatSwitches[8][3] = {
+    // Each format alone, --dither where it counts and where it does not, a
+    // later format switch overriding an earlier one, and the 1-bit layouts.
+    static const char *const kFormatSwitches[16][3] = {
         {},
         {"--rgb565"},
         {"--rgb565-swapped"},
@@ -36,6 +36,14 @@ int n_FuzzConversionArguments(uint8_t n_choice, uint8_t n_format_choice, const c
         {"--dither"},
         {"--mono", "--rgb"},
         {"--rgb565", "--dither", "--mono"},
+        {"--rgb888"},
+        {"--bgr888"},
+        {"--alpha8"},
+        {"--indexed"},
+        {"--mono", "--mono-lsb"},
+        {"--mono", "--mono-pages", "--dither=atkinson"},
+        {"--indexed", "--gray"},
+        {"--mono-pages", "--rgb565"},
     };
     int n_argc = 0;
     p_argv[n_argc++] = "Tarnwick";
@@ -64,8 +72,13 @@ int n_FuzzConversionArguments(uint8_t n_choice, uint8_t n_format_choice, const c
         {"--background=808080", "--invert", "--dither=atkinson", "--threshold=60"},
         {"--rotate=180", "--dither=bayer", "--resize=3x200!"},
     };
-    for(const char *p_switch : kFormatSwitches[n_format_choice & 7])
+    for(const char *p_switch : kFormatSwitches[(n_format_choice & 7) | (n_format_choice >> 3 & 8)])
         if(p_switch)
+            p_argv[n_argc++] = p_switch;
+    // Bit 7: LVGL's layouts (and its refusals), with the other header
+    // switches.
+    if(n_format_choice & 0x80)
+        for(const char *p_switch : {"--lvgl", "--static", "--stdint"})
             p_argv[n_argc++] = p_switch;
     for(const char *p_switch : kFitSwitches[(n_format_choice >> 3) & 7])
         if(p_switch)

@@ -125,8 +125,9 @@ TEST(WorkedExamples, TheProgramWritesThemAndTheDocumentsQuoteThemByteForByte)
     }
 }
 
-// The switches that shape the header's text, on the same 3 x 2 picture: the
-// excerpt starts where the switch makes a difference (its first line is
+// The switches that shape the header's text, and the formats and layouts
+// added with them, on the same 3 x 2 picture: the excerpt starts where the
+// switch makes a difference (its first line is
 // looked for in the header) and runs on from there.
 struct SwitchExample {
     const char *p_switches;
@@ -165,6 +166,45 @@ const SwitchExample kSwitchExamples[] = {
     // I1: black and white, blue, green, red, alpha each, then --mono's rows.
     {" --lvgl --mono",
      "const uint8_t p_dots_tga[] = {\n\t0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0x40, 0xc0\n};\n", true},
+    // ARGB8888: each pixel blue, green, red, alpha; the orange keeps its alpha.
+    {" --lvgl",
+     "const uint8_t p_dots_tga[] = {\n"
+     "\t0x00, 0x00, 0xff, 0xff, 0x00, 0xff, 0x00, 0xff, 0xff, 0x00, 0x00, 0xff, 0xff, 0xff,\n"
+     "\t0xff, 0xff, 0x80, 0x80, 0x80, 0xff, 0x00, 0x80, 0xff, 0x80\n};\n",
+     false},
+    // RGB565 low byte first: 0xf800 is 00 f8; the orange over black 0x8200.
+    {" --lvgl --rgb565",
+     "const uint8_t p_dots_tga[] = {\n\t0x00, 0xf8, 0xe0, 0x07, 0x1f, 0x00, 0xff, 0xff, 0x10, 0x84, 0x00, 0x82\n};\n",
+     false},
+    // The bits 010 and 110 of --mono from bit 0 up.
+    {" --mono --mono-lsb", "const unsigned char p_dots_tga[] = {\n\t0x02, 0x03\n};\n", false},
+    // One page: the columns, top row in bit 0, are 0 1, 1 1 and 0 0.
+    {" --mono --mono-pages",
+     "const unsigned char p_dots_tga[] = {\n\t0x02, 0x03, 0x00\n};\n\n"
+     "const unsigned int n_dots_tga_width = 3;\nconst unsigned int n_dots_tga_height = 2;\n"
+     "const unsigned int n_dots_tga_pages = 1;\n",
+     false},
+    // Over black: red, green, blue, white, gray 0x80, orange 128, 64, 0.
+    {" --rgb888",
+     "const unsigned char p_dots_tga[] = {\n"
+     "\t0xff, 0x00, 0x00, 0x00, 0xff, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, 0x80, 0x80,\n"
+     "\t0x80, 0x80, 0x40, 0x00\n};\n",
+     false},
+    {" --bgr888",
+     "const unsigned char p_dots_tga[] = {\n"
+     "\t0x00, 0x00, 0xff, 0x00, 0xff, 0x00, 0xff, 0x00, 0x00, 0xff, 0xff, 0xff, 0x80, 0x80,\n"
+     "\t0x80, 0x00, 0x40, 0x80\n};\n",
+     false},
+    {" --alpha8", "const unsigned char p_dots_tga[] = {\n\t0xff, 0xff, 0xff, 0xff, 0xff, 0x80\n};\n", false},
+    // Six colours: 4 bits an index; the rows 0 1 2 and 3 4 5, two bytes each.
+    {" --indexed",
+     "const unsigned __int32 p_dots_tga_palette[] = {\n"
+     "\t0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff, 0xff808080, 0x80ff8000\n};\n\n"
+     "const unsigned int n_dots_tga_palette_size = 6;\n\n"
+     "const unsigned char p_dots_tga[] = {\n\t0x01, 0x20, 0x34, 0x50\n};\n\n"
+     "const unsigned int n_dots_tga_width = 3;\nconst unsigned int n_dots_tga_height = 2;\n"
+     "const unsigned int n_dots_tga_bits = 4;\nconst unsigned int n_dots_tga_row_bytes = 2;\n",
+     false},
 };
 
 TEST(WorkedExamples, TheHeaderSwitchesOnTheSamePicture)
