@@ -122,11 +122,13 @@ inline uint32_t n_PixelOf(int n_y, const ChromaTerms &terms)
     return kOpaque | uint32_t(n_red) << 16 | uint32_t(n_green) << 8 | uint32_t(n_blue);
 }
 
-// The usual frame: Y at full resolution, then Cb and Cr sampled alike. Each pixel is YccToPixel of its Y sample and of the Cb and
-// Cr samples that cover it, which is what the collecting word gives; here the
-// chroma terms of each Cb, Cr pair are looked up once per image row for the
-// n_h_upsample pixels they cover, and the word is never built.
-bool b_IsUsualYccFrame(const FrameComponent *p_components)
+// The frame that nearly every encoder writes: Y at full resolution, and Cb
+// and Cr upsampled alike (4:4:4, 4:2:2, 4:2:0, 4:4:0, 4:1:1). Each pixel is
+// YccToPixel of its Y sample and of the Cb and Cr samples that cover it,
+// which is what the collecting word gives; here the chroma terms of each Cb,
+// Cr pair are looked up once per image row for the n_h_upsample pixels they
+// cover, and the word is never built.
+bool b_HasFullLumaAndMatchingChroma(const FrameComponent *p_components)
 {
     const FrameComponent &luma = p_components[0], &cb = p_components[1], &cr = p_components[2];
     return luma.n_h_upsample == 1 && luma.n_v_upsample == 1 &&
@@ -134,7 +136,7 @@ bool b_IsUsualYccFrame(const FrameComponent *p_components)
 }
 
 template <int kRepeat>
-void ConvertUsualRow(uint32_t *p_row, int n_width, const int8_t *p_luma, const int8_t *p_cb, const int8_t *p_cr,
+void ConvertMatchingChromaRow(uint32_t *p_row, int n_width, const int8_t *p_luma, const int8_t *p_cb, const int8_t *p_cr,
                      const YccTables &tables)
 {
     int x = 0;
@@ -250,13 +252,13 @@ void ConvertRowSpan(uint32_t *p_row, const int8_t *p_luma, int x0, int n_groups,
     }
 }
 
-// The usual frame with one or two pixels to a chroma sample, sixteen pixels
-// at a time: the chroma terms of each chroma row are worked out once, eight
-// at a time, for all the n_v_upsample image rows that share it. The pixels
-// past the last whole group of sixteen are converted one by one, with the
-// tables.
+// A frame of full-resolution luma and matching chroma, with one or two
+// pixels to a chroma sample, sixteen pixels at a time: the chroma terms of
+// each chroma row are worked out once, eight at a time, for all the
+// n_v_upsample image rows that share it. The pixels past the last whole
+// group of sixteen are converted one by one, with the tables.
 template <int kRepeat>
-void AssembleUsualYccImageSse2(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+void AssembleMatchingChromaImageSse2(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
                                const uint16_t *n_plane_widths, const YccTables &tables)
 {
     const int n_width = image.n_width;
@@ -288,17 +290,17 @@ void AssembleUsualYccImageSse2(Image &image, const FrameComponent *p_components,
 }
 #endif
 
-void AssembleUsualYccImage(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+void AssembleMatchingChromaImage(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
                            const uint16_t *n_plane_widths, const YccTables &tables)
 {
     const int n_hs = p_components[1].n_h_upsample, n_vs = p_components[1].n_v_upsample;
 #if TARNWICK_SIMD_SSE2
     if(n_hs == 1) {
-        AssembleUsualYccImageSse2<1>(image, p_components, p_planes, n_plane_widths, tables);
+        AssembleMatchingChromaImageSse2<1>(image, p_components, p_planes, n_plane_widths, tables);
         return;
     }
     if(n_hs == 2) {
-        AssembleUsualYccImageSse2<2>(image, p_components, p_planes, n_plane_widths, tables);
+        AssembleMatchingChromaImageSse2<2>(image, p_components, p_planes, n_plane_widths, tables);
         return;
     }
 #endif
@@ -308,9 +310,9 @@ void AssembleUsualYccImage(Image &image, const FrameComponent *p_components, int
         const int8_t *p_cb = p_planes[1] + size_t(y / n_vs) * n_plane_widths[1];
         const int8_t *p_cr = p_planes[2] + size_t(y / n_vs) * n_plane_widths[2];
         if(n_hs == 1)
-            ConvertUsualRow<1>(p_row, image.n_width, p_luma, p_cb, p_cr, tables);
+            ConvertMatchingChromaRow<1>(p_row, image.n_width, p_luma, p_cb, p_cr, tables);
         else if(n_hs == 2)
-            ConvertUsualRow<2>(p_row, image.n_width, p_luma, p_cb, p_cr, tables);
+            ConvertMatchingChromaRow<2>(p_row, image.n_width, p_luma, p_cb, p_cr, tables);
         else
             for(int x = 0; x < image.n_width; ++x)
                 p_row[x] = n_PixelOf(LevelShift(p_luma[x]), LookUpChromaTerms(tables, LevelShift(p_cb[x / n_hs]),
@@ -330,8 +332,8 @@ void AssembleColorImage(Image &image, const FrameComponent *p_components,
 {
     YccTables tables;
     BuildYccTables(tables);
-    if(b_IsUsualYccFrame(p_components)) {
-        AssembleUsualYccImage(image, p_components, p_planes, n_plane_widths, tables);
+    if(b_HasFullLumaAndMatchingChroma(p_components)) {
+        AssembleMatchingChromaImage(image, p_components, p_planes, n_plane_widths, tables);
         return;
     }
     const int n_width = image.n_width;

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "image.h"
-#include "jpeg_decoder.h"
+#include "jpeg_frame.h"
 
 namespace tarnwick {
 
