@@ -814,7 +814,7 @@ Bytes RandomScanBytes(uint32_t n_seed, size_t n_ff_pair_at)
 // the same state after every MCU, so that restart marker searches (one after
 // every 37th MCU here) start from the same byte; when the data breaks, both
 // must fail at the same MCU.
-TEST_F(ScanTest, BitWindowReadsExactlyWhatTheBitAtATimeReferenceReads)
+TEST_F(ScanTest, BitReaderWindowReadsExactlyWhatTheBitAtATimeReferenceReads)
 {
     struct Case {
         uint32_t n_seed;

@@ -692,17 +692,36 @@ TEST(BrokenStreams, FramesTheImageCannotBeMadeOf)
     ExpectPlanesReleased(*p_decoder);
 }
 
-TEST(BrokenStreams, EveryTruncationOfARealFileFails)
+// Every prefix of real files, sequential and progressive, fails as cut short
+// (as no JPEG at all while it lacks the start-of-image marker) and leaves no
+// plane behind; with an end-of-image marker appended it fails or yields an
+// image of the declared size. Neither reads or writes outside its tables and
+// planes (sanitizer build).
+TEST(BrokenStreams, EveryPrefixOfARealFileFailsCleanly)
 {
-    const Bytes file = FixtureBytes("cjpeg_q100.jpg");
-    std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
-    ASSERT_TRUE(Decode(*p_decoder, file));
-    for(size_t n_size = 0; n_size < file.size(); ++n_size) {
-        EXPECT_FALSE(Decode(*p_decoder, Bytes(file.begin(), file.begin() + n_size))) << n_size << " bytes";
-        // Two bytes make the start-of-image marker; after it, the file ends early.
-        EXPECT_EQ(p_decoder->failure, n_size < 2 ? LoadFailure::kNotJpeg : LoadFailure::kTruncated)
-            << n_size << " bytes";
-        ExpectPlanesReleased(*p_decoder);
+    for(const char *p_name : {"cjpeg_q100.jpg", "jpeg/cjpeg_420_17x9.jpg", "jpeg/cjpeg_420_scans_restart.jpg",
+                              "jpeg/magick_422_17x9_comment.jpg", "jpeg/cjpeg_prog_420_17x9.jpg",
+                              "jpeg/cjpeg_prog_gray_approximation_restart.jpg"}) {
+        SCOPED_TRACE(p_name);
+        const Bytes file = FixtureBytes(p_name);
+        std::unique_ptr<JpegDecoder> p_decoder = p_GarbageDecoder();
+        const ImagePtr p_whole = Decode(*p_decoder, file);
+        ASSERT_TRUE(p_whole);
+        for(size_t n_size = 0; n_size < file.size(); ++n_size) {
+            Bytes prefix(file.begin(), file.begin() + long(n_size));
+            EXPECT_FALSE(Decode(*p_decoder, prefix)) << n_size << " bytes";
+            // Two bytes make the start-of-image marker; after it, the file ends early.
+            EXPECT_EQ(p_decoder->failure, n_size < 2 ? LoadFailure::kNotJpeg : LoadFailure::kTruncated)
+                << n_size << " bytes";
+            ExpectPlanesReleased(*p_decoder);
+            prefix.insert(prefix.end(), kEoi.begin(), kEoi.end());
+            const ImagePtr p_image = Decode(*p_decoder, prefix);
+            if(p_image) {
+                EXPECT_EQ(p_image->n_width, p_whole->n_width) << n_size << " bytes and an end of image";
+                EXPECT_EQ(p_image->n_height, p_whole->n_height) << n_size << " bytes and an end of image";
+            }
+            ExpectPlanesReleased(*p_decoder);
+        }
     }
 }
 
