@@ -19,6 +19,8 @@
 // allocated zero-filled.
 #include "jpeg_color.h"
 
+#include <cstddef>
+
 #include "simd.h"
 
 namespace tarnwick {

@@ -37,6 +37,7 @@
 // size above 16, or running out of input, which stops the scan at once.
 #include "jpeg_progressive.h"
 
+#include <cstddef>
 #include <cstdint>
 
 #include "jpeg_bits.h"
