@@ -3,6 +3,7 @@
 // and unpacked again.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 
 #include "header_text.h"
@@ -72,6 +73,16 @@ struct LimitCase {
     Pixels literal_headers;
 };
 
+const char *KindName(ItemKind kind)
+{
+    return kind == ItemKind::k8 ? "k8" : kind == ItemKind::k16 ? "k16" : "k32";
+}
+
+void PrintTo(const LimitCase &c, std::ostream *p_out)
+{
+    *p_out << KindName(c.kind);
+}
+
 class CountLimit : public ::testing::TestWithParam<LimitCase> {};
 
 // A count stops at the largest the kind's header holds: 127 for 8-bit items
@@ -109,9 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LimitCase{ItemKind::k8, 0x80, Repeated(516, 0xff, {0x87}), Repeated(258, 0x7f, {0x03, 0x83})},
                       LimitCase{ItemKind::k16, 0x8000, {0xffff, 0xffff, 0x8005}, {0x7fff, 0x0002, 0x8003}},
                       LimitCase{ItemKind::k32, 0x80000000u, {0x80010003}, {0x00008001, 0x80000003}}),
-    [](const ::testing::TestParamInfo<LimitCase> &info) {
-        return std::string(info.param.kind == ItemKind::k8 ? "k8" : info.param.kind == ItemKind::k16 ? "k16" : "k32");
-    });
+    [](const ::testing::TestParamInfo<LimitCase> &info) { return std::string(KindName(info.param.kind)); });
 
 // ---- Random arrays -------------------------------------------------------------
 
