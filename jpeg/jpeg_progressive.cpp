@@ -262,8 +262,15 @@ bool DecodeAcBlocks(JpegFrame &frame, ProgressiveState &state, const ScanHeader 
     uint64_t &n_nonzero_positions = state.n_nonzero_positions[n_index];
     const uint64_t n_band = n_BandMask(header.n_spectral_start, header.n_spectral_end);
     const int n_bit = 1 << header.n_bit_low;
-    // One block per MCU: the MCU's position is the block's.
+    // One block per MCU: the MCU's position is the block's. Its block in the
+    // store follows the previous one, except at the start of a row.
+    const int32_t n_blocks_across = header.n_mcus_per_row;
     McuPosition position = McuPositionOf(header, n_first);
+    int16_t *p_block = p_BlockOf(frame, state, n_index, position.n_column, position.n_row);
+    const auto step = [&] {
+        StepMcu(n_blocks_across, position);
+        p_block = position.n_column ? p_block + 64 : p_BlockOf(frame, state, n_index, 0, position.n_row);
+    };
     for(int32_t n_block = n_first; n_block < n_stop;) {
         if(n_eob_run > 0) {
             const int32_t n_run_end = n_stop - n_block < n_eob_run ? n_stop : n_block + n_eob_run;
@@ -271,30 +278,29 @@ bool DecodeAcBlocks(JpegFrame &frame, ProgressiveState &state, const ScanHeader 
             if(b_first || !(n_nonzero_positions & n_band)) {
                 // Nothing to do in these blocks: their band stays as it is.
                 n_block = n_run_end;
-                if(n_block < n_stop)
+                if(n_block < n_stop) {
                     position = McuPositionOf(header, n_block);
+                    p_block = p_BlockOf(frame, state, n_index, position.n_column, position.n_row);
+                }
                 continue;
             }
             // A refinement: the blocks' non-zero coefficients take their
             // correction bits.
-            for(; n_block < n_run_end; ++n_block, StepMcu(header, position)) {
-                int16_t *p_block = p_BlockOf(frame, state, n_index, position.n_column, position.n_row);
+            for(; n_block < n_run_end; ++n_block, step())
                 if(b_AnyNonzero(p_block, header.n_spectral_start, header.n_spectral_end))
                     CorrectNonzeroCoefficients(window, input, p_block, header.n_spectral_start,
                                                header.n_spectral_end, n_bit);
-            }
             if(window.b_input_ended)
                 return false;
             continue;
         }
-        int16_t *p_block = p_BlockOf(frame, state, n_index, position.n_column, position.n_row);
         const bool b_decoded =
             b_first ? DecodeAcFirstBlock(window, input, header, p_block, n_eob_run, n_nonzero_positions)
                     : DecodeAcRefineBlock(window, input, header, p_block, n_eob_run, n_nonzero_positions);
         if(!b_decoded || window.b_input_ended)
             return false;
         ++n_block;
-        StepMcu(header, position);
+        step();
     }
     return true;
 }

@@ -84,10 +84,11 @@ inline McuPosition McuPositionOf(const ScanHeader &header, int32_t n_mcu)
     return McuPosition{n_mcu % header.n_mcus_per_row, n_mcu / header.n_mcus_per_row};
 }
 
-// The next MCU in raster order, without a division.
-inline void StepMcu(const ScanHeader &header, McuPosition &position)
+// The next MCU in raster order, without a division, in a grid of
+// n_mcus_per_row MCUs a row (the scan header's).
+inline void StepMcu(int32_t n_mcus_per_row, McuPosition &position)
 {
-    if(++position.n_column == header.n_mcus_per_row) {
+    if(++position.n_column == n_mcus_per_row) {
         position.n_column = 0;
         ++position.n_row;
     }
