@@ -8,7 +8,9 @@
 // clearing the rest of the word), component 1 is ORed into bits 8-15 (Cb),
 // and component 2, taken as Cr, turns each collected word into its final
 // 0xFFRRGGBB pixel. In an RGB frame the three components go straight into
-// the red, green and blue lanes.
+// the red, green and blue lanes. In a CMYK or YCCK frame the first three
+// components are collected in bits 0-7, 8-15 and 16-23, and the fourth, K,
+// turns the word into its pixel.
 //
 // The assemblers expect what the frame header guarantees: a plane allocated
 // for each component, upsampling factors of at least 1, and planes
@@ -387,6 +389,75 @@ void AssembleRgbImage(Image &image, const FrameComponent *p_components, int8_t *
             }
         }
     }
+}
+
+namespace {
+
+// An ink value and black as Adobe stores them (inverted): ink * black / 255,
+// rounded to nearest (255 is odd, so there is no tie).
+inline uint32_t n_InkTimesBlack(uint32_t n_ink, uint32_t n_black)
+{
+    return (n_ink * n_black + 127) / 255;
+}
+
+// Four components row by row: the first three collected into bits 0-7, 8-15
+// and 16-23 of each pixel, then pixel = to_pixel(collected word, K sample).
+template <typename ToPixel>
+void AssembleFourComponents(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+                            const uint16_t *n_plane_widths, ToPixel to_pixel)
+{
+    const int n_width = image.n_width;
+    for(int y = 0; y < image.n_height; ++y) {
+        uint32_t *p_row = image.p_buffer + size_t(y) * size_t(n_width);
+        for(int j = 0; j < 4; ++j) {
+            const FrameComponent &component = p_components[j];
+            const int n_shift = 8 * j;
+            const int8_t *p_plane_row = p_planes[j] + size_t(y / component.n_v_upsample) * n_plane_widths[j];
+            if(j == 0) {
+                WalkRow(p_row, n_width, p_plane_row, component.n_h_upsample,
+                        [](uint32_t &n_pixel, uint8_t n_sample) { n_pixel = n_sample; });
+            } else if(j < 3) {
+                WalkRow(p_row, n_width, p_plane_row, component.n_h_upsample,
+                        [n_shift](uint32_t &n_pixel, uint8_t n_sample) { n_pixel |= uint32_t(n_sample) << n_shift; });
+            } else {
+                WalkRow(p_row, n_width, p_plane_row, component.n_h_upsample,
+                        [&to_pixel](uint32_t &n_pixel, uint8_t n_black) { n_pixel = to_pixel(n_pixel, n_black); });
+            }
+        }
+    }
+}
+
+// The pixel of stored C, M, Y (bits 0-7, 8-15, 16-23 of the word) and K.
+inline uint32_t n_CmykPixel(uint32_t n_word, uint32_t n_black)
+{
+    return kOpaque | n_InkTimesBlack(n_word & 0xFF, n_black) << 16 |
+           n_InkTimesBlack(n_word >> 8 & 0xFF, n_black) << 8 | n_InkTimesBlack(n_word >> 16 & 0xFF, n_black);
+}
+
+} // namespace
+
+void AssembleCmykImage(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+                       const uint16_t *n_plane_widths)
+{
+    AssembleFourComponents(image, p_components, p_planes, n_plane_widths, n_CmykPixel);
+}
+
+void AssembleYcckImage(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+                       const uint16_t *n_plane_widths)
+{
+    YccTables tables;
+    BuildYccTables(tables);
+    AssembleFourComponents(image, p_components, p_planes, n_plane_widths,
+                           [&tables](uint32_t n_word, uint8_t n_black) {
+                               // R, G, B in bits 16-23, 8-15, 0-7; the stored C, M, Y are
+                               // 255 minus each, in the order of the collected word.
+                               const uint32_t n_rgb = YccToPixel(tables, uint8_t(n_word), uint8_t(n_word >> 8),
+                                                                 uint8_t(n_word >> 16));
+                               const uint32_t n_stored_cmy =
+                                   (255 - (n_rgb >> 16 & 0xFF)) | (255 - (n_rgb >> 8 & 0xFF)) << 8 |
+                                   (255 - (n_rgb & 0xFF)) << 16;
+                               return n_CmykPixel(n_stored_cmy, n_black);
+                           });
 }
 
 void AssembleGrayImage(Image &image, const int8_t *p_plane, uint16_t n_plane_width)

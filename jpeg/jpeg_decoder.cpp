@@ -155,22 +155,35 @@ bool b_EveryDcComplete(const JpegFrame &frame)
     return frame.n_dc_complete_bits == (1u << frame.n_components) - 1;
 }
 
-// What the three samples of a colour frame stand for.
-enum class FrameColors { kYcc, kRgb, kUnknown };
+// What the samples of a frame stand for.
+enum class FrameColors { kGray, kYcc, kRgb, kCmyk, kYcck, kUnknown };
 
-// As libjpeg-turbo reads them: a JFIF file is YCbCr, whatever an Adobe segment
-// says; otherwise an Adobe segment's transform decides (0 RGB, 1 YCbCr; any
-// other is not a transform of three components); without either, IDs 'R',
-// 'G', 'B' in that order mean RGB and anything else YCbCr.
+// As libjpeg-turbo reads three components: a JFIF file is YCbCr, whatever an
+// Adobe segment says; otherwise an Adobe segment's transform decides (0 RGB,
+// 1 YCbCr; any other is not a transform of three components); without
+// either, IDs 'R', 'G', 'B' in that order mean RGB and anything else YCbCr.
+// Four components are what Adobe's transform says (0 CMYK, 2 YCCK; any other
+// is not a transform of four components), and CMYK without an Adobe segment,
+// as Adobe's applications and libjpeg read them, a JFIF segment or not.
 FrameColors ColorsOfFrame(const JpegDecoder &decoder)
 {
+    const JpegFrame &frame = decoder.frame;
+    if(frame.n_components == 1)
+        return FrameColors::kGray;
+    if(frame.n_components == 4) {
+        if(!decoder.b_adobe_seen)
+            return FrameColors::kCmyk;
+        return decoder.n_adobe_transform == 0   ? FrameColors::kCmyk
+               : decoder.n_adobe_transform == 2 ? FrameColors::kYcck
+                                                : FrameColors::kUnknown;
+    }
     if(decoder.b_jfif_seen)
         return FrameColors::kYcc;
     if(decoder.b_adobe_seen)
         return decoder.n_adobe_transform == 0   ? FrameColors::kRgb
                : decoder.n_adobe_transform == 1 ? FrameColors::kYcc
                                                 : FrameColors::kUnknown;
-    const FrameComponent *p_components = decoder.frame.components;
+    const FrameComponent *p_components = frame.components;
     if(p_components[0].n_id == 'R' && p_components[1].n_id == 'G' && p_components[2].n_id == 'B')
         return FrameColors::kRgb;
     return FrameColors::kYcc;
@@ -185,9 +198,10 @@ Image *AssembleImage(JpegDecoder &decoder)
         FailDecode(decoder, LoadFailure::kCorruptData);
         return nullptr;
     }
-    const FrameColors colors = frame.n_components == 3 ? ColorsOfFrame(decoder) : FrameColors::kYcc;
+    const FrameColors colors = ColorsOfFrame(decoder);
     if(colors == FrameColors::kUnknown) {
-        FailDecode(decoder, LoadFailure::kJpegColorTransform);
+        FailDecode(decoder, frame.n_components == 4 ? LoadFailure::kFourComponentJpeg
+                                                    : LoadFailure::kJpegColorTransform);
         return nullptr;
     }
     // A progressive frame's coefficients become samples first, and their
@@ -204,12 +218,13 @@ Image *AssembleImage(JpegDecoder &decoder)
     p_image->n_bpp = frame.n_precision;
     p_image->b_grayscale = frame.n_components == 1;
     p_image->b_alpha = 0;
-    if(frame.n_components == 1)
-        AssembleGrayImage(*p_image, frame.p_planes[0], frame.n_plane_widths[0]);
-    else if(colors == FrameColors::kRgb)
-        AssembleRgbImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths);
-    else
-        AssembleColorImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths);
+    switch(colors) {
+    case FrameColors::kGray: AssembleGrayImage(*p_image, frame.p_planes[0], frame.n_plane_widths[0]); break;
+    case FrameColors::kRgb: AssembleRgbImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
+    case FrameColors::kCmyk: AssembleCmykImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
+    case FrameColors::kYcck: AssembleYcckImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
+    default: AssembleColorImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
+    }
     return p_image;
 }
 
@@ -486,14 +501,12 @@ bool ParseFrameHeader(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &inpu
         return false;
     if(n_components < 1 || n_components > kMaxComponents)
         return false;
-    // What the file is, before what it declares: a 12-bit or CMYK file is
-    // refused for being one, whatever its size.
+    // What the file is, before what it declares: a 12-bit or two-component
+    // file is refused for being one, whatever its size.
     if(n_precision != 8)
         return FailDecode(decoder, LoadFailure::kJpegPrecision);
     if(n_components == 2)
         return FailDecode(decoder, LoadFailure::kTwoComponentJpeg);
-    if(n_components == 4)
-        return FailDecode(decoder, LoadFailure::kFourComponentJpeg);
     // A height of 0 leaves the height to a DNL segment after the first scan.
     if(n_height == 0)
         return FailDecode(decoder, LoadFailure::kUnsupportedJpeg);

@@ -65,10 +65,10 @@ struct JpegFrame {
     // being read and once the planes are released. Only a frame header that
     // was read whole, passed every limit above and got all its planes (and,
     // for a progressive frame, its coefficient store) sets it, and then it
-    // guarantees: n_components is 1 or 3; components[0 .. n_components - 1]
-    // have distinct n_id (any byte), sampling factors 1..15, upsample factors
-    // 1..15 and n_quant_table 0..3; for each position i below n_components,
-    // p_planes[i] is a zero-filled plane of n_plane_widths[i] x
+    // guarantees: n_components is 1, 3 or 4; components[0 .. n_components -
+    // 1] have distinct n_id (any byte), sampling factors 1..15, upsample
+    // factors 1..15 and n_quant_table 0..3; for each position i below
+    // n_components, p_planes[i] is a zero-filled plane of n_plane_widths[i] x
     // n_plane_heights[i] bytes (multiples of 8); the frame is 0..32767
     // samples each way and n_mcu_count = n_mcus_per_row x MCU rows. So a scan
     // or the end-of-image marker must fail while it is 0. Tables are another

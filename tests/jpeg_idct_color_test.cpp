@@ -405,6 +405,40 @@ TEST(AssembleColorImage, HorizontalOnlyAndVerticalOnlySubsampling)
     }
 }
 
+// Four pixels of stored (inverted) C, M, Y, K, worked by hand: each channel
+// is ink x K / 255 rounded to nearest (128 / 255 = 0.502 gives 1, 127 / 255
+// = 0.498 gives 0). Read as YCCK, Y, Cb, Cr become R, G, B by the YCbCr
+// tables and the inks are 255 - R, 255 - G, 255 - B: Y 255, Cb 0, Cr 128
+// give R 255, G 299 -> 255, B 255 - 226 = 29, inks 0, 0, 226; Y 1, Cb 1,
+// Cr 1 give R 1 - 178 -> 0, G 1 + 43 + 90 = 134, B 1 - 225 -> 0, inks 255,
+// 121, 255, and 121 x 128 / 255 = 60.7 gives 61; Y 1, Cb 0, Cr 0 give G
+// 1 + 44 + 91 = 136, inks 255, 119, 255, and 119 x 127 / 255 = 59.3 gives
+// 59. K, sampled 1 x 1 under the others' 1 x 2, covers both image rows.
+TEST(AssembleCmykImage, ChannelsAreInkTimesBlackRoundedToNearest)
+{
+    const uint8_t samples[4][4] = {{255, 255, 1, 1}, {0, 128, 1, 0}, {128, 128, 1, 0}, {255, 128, 128, 127}};
+    const uint32_t expected_cmyk[4] = {0xFFFF0080u, 0xFF804040u, 0xFF010101u, 0xFF000000u};
+    const uint32_t expected_ycck[4] = {0xFF0000E2u, 0xFF000000u, 0xFF803D80u, 0xFF7F3B7Fu};
+    TestPlanes planes;
+    for(int n_position = 1; n_position <= 4; ++n_position)
+        planes.Add(n_position, 8, 8);
+    for(int j = 0; j < 4; ++j)
+        for(int x = 0; x < 4; ++x) {
+            planes.At(j + 1, x, 0) = int8_t(samples[j][x] - 128);
+            planes.At(j + 1, x, 1) = int8_t(j < 3 ? samples[j][x] - 128 : -128); // K row 1 is not read
+        }
+    const FrameComponent components[4] = {Component(1, 1, 2, 1, 2), Component(2, 1, 2, 1, 2),
+                                          Component(3, 1, 2, 1, 2), Component(4, 1, 1, 1, 2)};
+    TestImage cmyk(4, 2), ycck(4, 2);
+    AssembleCmykImage(cmyk.image, components, planes.p_planes, planes.n_widths);
+    AssembleYcckImage(ycck.image, components, planes.p_planes, planes.n_widths);
+    for(int y = 0; y < 2; ++y)
+        for(int x = 0; x < 4; ++x) {
+            EXPECT_EQ(cmyk.At(x, y), expected_cmyk[x]) << x << "," << y;
+            EXPECT_EQ(ycck.At(x, y), expected_ycck[x]) << x << "," << y;
+        }
+}
+
 TEST(AssembleGrayImage, ReplicatesTheSampleIntoThreeChannelsAndSkipsPadding)
 {
     TestPlanes planes;
