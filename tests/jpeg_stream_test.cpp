@@ -680,25 +680,6 @@ TEST(BrokenStreams, FramesTheImageCannotBeMadeOf)
                         Join({kSoi, Dqt8(0), Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}}), FlatScan({1, 2}, 2), kEoi})));
     EXPECT_EQ(p_decoder->failure, LoadFailure::kTwoComponentJpeg);
     ExpectPlanesReleased(*p_decoder);
-    // Four flat components are CMYK (no Adobe segment) or YCCK (transform 2)
-    // of stored values 128, 128, 128, 128 and 127, 127, 127, 128: every
-    // channel 128 x 128 / 255 = 64.25 or 127 x 128 / 255 = 63.75, both 64.
-    // An Adobe transform of three components fails at the end of the image.
-    const Bytes four = Join({Dqt8(0), Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}, {4, 0x11, 0}}),
-                             FlatScan({1, 2, 3, 4}, 4), kEoi});
-    const auto adobe = [](uint8_t n_transform) {
-        return Segment(0xFFEE, {'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, n_transform});
-    };
-    for(const Bytes &file : {Join({kSoi, four}), Join({kSoi, adobe(0), four}), Join({kSoi, adobe(2), four})}) {
-        ImagePtr p_image = Decode(*p_decoder, file);
-        ASSERT_TRUE(p_image);
-        EXPECT_EQ(p_image->b_grayscale, 0);
-        for(uint64_t i = 0; i < n_PixelCount(*p_image); ++i)
-            ASSERT_EQ(p_image->p_buffer[i], 0xFF404040u) << "pixel " << i;
-    }
-    EXPECT_FALSE(Decode(*p_decoder, Join({kSoi, adobe(1), four})));
-    EXPECT_EQ(p_decoder->failure, LoadFailure::kFourComponentJpeg);
-    ExpectPlanesReleased(*p_decoder);
 
     // A scan before any frame header.
     const Bytes file = FixtureBytes("cjpeg_q100.jpg");
