@@ -472,4 +472,25 @@ void AssembleGrayImage(Image &image, const int8_t *p_plane, uint16_t n_plane_wid
     }
 }
 
+void AssembleRows(Image &image, FrameColors colors, const JpegFrame &frame, int32_t n_first_row, int32_t n_end_row)
+{
+    // The band as an image of its own, and each plane from the band's first
+    // plane row.
+    Image band = image;
+    band.n_height = n_end_row - n_first_row;
+    band.p_buffer = image.p_buffer + size_t(n_first_row) * size_t(image.n_width);
+    int8_t *p_planes[kMaxComponents];
+    for(int i = 0; i < frame.n_components; ++i)
+        p_planes[i] = frame.p_planes[i] +
+                      size_t(n_first_row / frame.components[i].n_v_upsample) * frame.n_plane_widths[i];
+    switch(colors) {
+    case FrameColors::kGray: AssembleGrayImage(band, p_planes[0], frame.n_plane_widths[0]); break;
+    case FrameColors::kRgb: AssembleRgbImage(band, frame.components, p_planes, frame.n_plane_widths); break;
+    case FrameColors::kCmyk: AssembleCmykImage(band, frame.components, p_planes, frame.n_plane_widths); break;
+    case FrameColors::kYcck: AssembleYcckImage(band, frame.components, p_planes, frame.n_plane_widths); break;
+    case FrameColors::kYcc: AssembleColorImage(band, frame.components, p_planes, frame.n_plane_widths); break;
+    case FrameColors::kUnknown: break;
+    }
+}
+
 } // namespace tarnwick

@@ -47,6 +47,16 @@ void AssembleYcckImage(Image &image, const FrameComponent *p_components,
                        int8_t *const *p_planes, const uint16_t *n_plane_widths);
 void AssembleGrayImage(Image &image, const int8_t *p_plane, uint16_t n_plane_width);
 
+// What the samples of a frame stand for.
+enum class FrameColors : uint8_t { kGray, kYcc, kRgb, kCmyk, kYcck, kUnknown };
+
+// Fills rows n_first_row .. n_end_row - 1 of the image from the frame's
+// planes with the assembly of those colours (not kUnknown). n_first_row is a
+// multiple of 8 * n_v_max, so that every plane's rows for the band start on
+// a whole plane row: the rows come out as the whole image's assembly gives
+// them.
+void AssembleRows(Image &image, FrameColors colors, const JpegFrame &frame, int32_t n_first_row, int32_t n_end_row);
+
 } // namespace tarnwick
 
 #endif // TARNWICK_JPEG_COLOR_H

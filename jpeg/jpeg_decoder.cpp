@@ -137,6 +137,8 @@ void BeginDecode(JpegDecoder &decoder)
     decoder.b_restart = 0;
     decoder.b_jfif_seen = 0;
     decoder.b_adobe_seen = 0;
+    decoder.p_streamed_image = nullptr;
+    decoder.n_streamed_rows = 0;
     ClearCoefficients(decoder.progressive);
     for(int i = 0; i < 4; ++i) {
         decoder.frame.p_planes[i] = nullptr;
@@ -154,9 +156,6 @@ bool b_EveryDcComplete(const JpegFrame &frame)
 {
     return frame.n_dc_complete_bits == (1u << frame.n_components) - 1;
 }
-
-// What the samples of a frame stand for.
-enum class FrameColors { kGray, kYcc, kRgb, kCmyk, kYcck, kUnknown };
 
 // As libjpeg-turbo reads three components: a JFIF file is YCbCr, whatever an
 // Adobe segment says; otherwise an Adobe segment's transform decides (0 RGB,
@@ -189,8 +188,23 @@ FrameColors ColorsOfFrame(const JpegDecoder &decoder)
     return FrameColors::kYcc;
 }
 
+// The Image of the frame's size, its descriptive fields set; nullptr when it
+// cannot be allocated.
+Image *AllocateFrameImage(const JpegFrame &frame)
+{
+    Image *p_image = AllocateImage(frame.n_width, frame.n_height);
+    if(p_image) {
+        p_image->n_bpp = frame.n_precision;
+        p_image->b_grayscale = frame.n_components == 1;
+        p_image->b_alpha = 0;
+    }
+    return p_image;
+}
+
 // The new Image at the end-of-image marker, or nullptr with the cause. The
-// planes stay with the decoder.
+// planes stay with the decoder. Rows already handed over stand when they are
+// all there and were assembled with the frame's colours as they are now;
+// otherwise they are withdrawn and the whole picture assembled.
 Image *AssembleImage(JpegDecoder &decoder)
 {
     JpegFrame &frame = decoder.frame;
@@ -204,28 +218,84 @@ Image *AssembleImage(JpegDecoder &decoder)
                                                     : LoadFailure::kJpegColorTransform);
         return nullptr;
     }
+    if(decoder.p_streamed_image) {
+        Image *p_image = decoder.p_streamed_image;
+        decoder.p_streamed_image = nullptr;
+        if(decoder.n_streamed_rows == frame.n_height && decoder.n_streamed_colors == uint8_t(colors))
+            return p_image;
+        if(decoder.n_streamed_rows)
+            WithdrawRows(decoder.p_row_sink);
+        decoder.n_streamed_rows = 0;
+        AssembleRows(*p_image, colors, frame, 0, frame.n_height);
+        return p_image;
+    }
     // A progressive frame's coefficients become samples first, and their
     // store goes before the pixel array comes: the two are never held at once.
     if(frame.b_progressive) {
         TransformCoefficients(frame, decoder.progressive);
         ReleaseCoefficients(decoder.progressive);
     }
-    Image *p_image = AllocateImage(frame.n_width, frame.n_height);
+    Image *p_image = AllocateFrameImage(frame);
     if(!p_image) {
         FailDecode(decoder, LoadFailure::kOutOfMemory);
         return nullptr;
     }
-    p_image->n_bpp = frame.n_precision;
-    p_image->b_grayscale = frame.n_components == 1;
-    p_image->b_alpha = 0;
-    switch(colors) {
-    case FrameColors::kGray: AssembleGrayImage(*p_image, frame.p_planes[0], frame.n_plane_widths[0]); break;
-    case FrameColors::kRgb: AssembleRgbImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
-    case FrameColors::kCmyk: AssembleCmykImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
-    case FrameColors::kYcck: AssembleYcckImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
-    default: AssembleColorImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
-    }
+    AssembleRows(*p_image, colors, frame, 0, frame.n_height);
     return p_image;
+}
+
+// The streaming scan's listener: after n_mcu_rows_done MCU rows, the whole
+// bands of rows they complete (or every row, at the last) are assembled and
+// handed over. False when the Image cannot be allocated.
+bool OnMcuRowsDone(void *p_context, int32_t n_mcu_rows_done)
+{
+    JpegDecoder &decoder = *static_cast<JpegDecoder *>(p_context);
+    const JpegFrame &frame = decoder.frame;
+    const int32_t n_band_rows = 8 * frame.n_v_max;
+    int32_t n_final_rows = n_mcu_rows_done * decoder.n_rows_per_mcu_row;
+    if(n_final_rows >= frame.n_height)
+        n_final_rows = frame.n_height;
+    else
+        n_final_rows -= n_final_rows % n_band_rows;
+    if(n_final_rows <= decoder.n_streamed_rows)
+        return true;
+    if(!decoder.p_streamed_image) {
+        decoder.p_streamed_image = AllocateFrameImage(frame);
+        if(!decoder.p_streamed_image)
+            return FailDecode(decoder, LoadFailure::kOutOfMemory);
+    }
+    AssembleRows(*decoder.p_streamed_image, FrameColors(decoder.n_streamed_colors), frame, decoder.n_streamed_rows,
+                 n_final_rows);
+    decoder.n_streamed_rows = n_final_rows;
+    HandOverRows(decoder.p_row_sink, *decoder.p_streamed_image, n_final_rows);
+    return true;
+}
+
+// Sets up handing rows over during a sequential scan, when there is a sink,
+// the frame's colours are known, and every component is complete once the
+// scan is: rows handed over before are withdrawn first. Returns the
+// listener for DecodeSequentialScan, or nullptr.
+const McuRowListener *p_StartStreaming(JpegDecoder &decoder, const ScanHeader &header, McuRowListener &listener)
+{
+    JpegFrame &frame = decoder.frame;
+    if(decoder.n_streamed_rows) {
+        WithdrawRows(decoder.p_row_sink);
+        decoder.n_streamed_rows = 0;
+    }
+    uint8_t n_scan_bits = 0;
+    for(int j = 0; j < header.n_scan_components; ++j)
+        n_scan_bits |= uint8_t(1u << header.scan_components[j].n_index);
+    const FrameColors colors = ColorsOfFrame(decoder);
+    if(!decoder.p_row_sink || colors == FrameColors::kUnknown ||
+       (frame.n_dc_complete_bits | n_scan_bits) != (1u << frame.n_components) - 1)
+        return nullptr;
+    decoder.n_streamed_colors = uint8_t(colors);
+    // An MCU row of an interleaved scan covers 8 * n_v_max pixel rows; one of
+    // a scan of one component, a row of its blocks.
+    decoder.n_rows_per_mcu_row =
+        header.n_scan_components > 1 ? 8 * frame.n_v_max : 8 * header.scan_components[0].p_component->n_v_upsample;
+    listener = McuRowListener{OnMcuRowsDone, &decoder};
+    return &listener;
 }
 
 // The segment length and the body size it announces. A length below 2 does
@@ -312,11 +382,12 @@ bool ReadFrameComponent(InputBuffer &input, JpegFrame &frame, int n_index)
 
 } // namespace
 
-Image *JpegDecoder::Decode(InputStream &stream)
+Image *JpegDecoder::Decode(InputStream &stream, const RowSink *p_sink)
 {
     InputBuffer input;
     AttachInputBuffer(input, stream);
     BeginDecode(*this);
+    p_row_sink = p_sink;
 
     bool b_start_seen = false;
     uint16_t n_marker;
@@ -328,6 +399,8 @@ Image *JpegDecoder::Decode(InputStream &stream)
         if(n_marker == kEndOfImage) {
             Image *p_image = AssembleImage(*this);
             ReleaseFrame(*this);
+            FreeImage(p_streamed_image); // (nullptr once it is the result)
+            p_streamed_image = nullptr;
             return p_image;
         }
         const MarkerHandler p_handler = p_MarkerHandlerOf(n_marker);
@@ -335,6 +408,8 @@ Image *JpegDecoder::Decode(InputStream &stream)
             break;
     }
     ReleaseFrame(*this);
+    FreeImage(p_streamed_image);
+    p_streamed_image = nullptr;
     if(failure == LoadFailure::kNone)
         failure = !b_start_seen   ? LoadFailure::kNotJpeg
                   : input.b_ended ? LoadFailure::kTruncated
@@ -350,7 +425,7 @@ Image *LoadJpegImage(const ImageInput &input, LoadFailure *p_failure)
         return nullptr;
     }
     JpegDecoder decoder;
-    Image *p_image = decoder.Decode(stream);
+    Image *p_image = decoder.Decode(stream, input.p_row_sink);
     CloseInputStream(stream);
     *p_failure = decoder.failure;
     return p_image;
@@ -562,9 +637,11 @@ bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
     const uint16_t n_restart_interval = decoder.b_restart ? decoder.n_restart_interval : 0;
     if(header.n_scan_components == 0)
         return PassOverEmptyScan(frame, n_restart_interval, header.n_mcu_count, input);
-    return frame.b_progressive
-               ? DecodeProgressiveScan(frame, decoder.progressive, header, n_restart_interval, input)
-               : DecodeSequentialScan(frame, header, n_restart_interval, input);
+    if(frame.b_progressive)
+        return DecodeProgressiveScan(frame, decoder.progressive, header, n_restart_interval, input);
+    McuRowListener listener;
+    return DecodeSequentialScan(frame, header, n_restart_interval, input,
+                                p_StartStreaming(decoder, header, listener));
 }
 
 } // namespace tarnwick

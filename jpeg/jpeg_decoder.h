@@ -22,6 +22,7 @@
 #include "jpeg_frame.h"
 #include "jpeg_huffman.h"
 #include "jpeg_progressive.h"
+#include "row_sink.h"
 
 namespace tarnwick {
 
@@ -53,6 +54,19 @@ struct JpegDecoder {
     uint8_t b_adobe_seen;
     uint8_t n_adobe_transform;
 
+    // Rows handed over before the end of the image (row_sink.h): when a
+    // sink is given, a sequential scan after which every component is
+    // complete assembles its rows band by band (8 * n_v_max rows) as its MCU
+    // rows are decoded, into p_streamed_image (allocated at the first band),
+    // and hands them over. A later scan, or colours that a later segment
+    // changes, withdraw them; the end of the image then assembles the
+    // picture anew. p_streamed_image is what Decode returns, or is freed.
+    const RowSink *p_row_sink;
+    Image *p_streamed_image;
+    int32_t n_streamed_rows;     // rows assembled and handed over
+    uint8_t n_streamed_colors;   // the FrameColors they were assembled with
+    int32_t n_rows_per_mcu_row;  // pixel rows an MCU row of the streaming scan completes
+
     // Why the decode failed; kNone until it does. A handler that refuses its
     // segment for a reason of its own (a frame kind, a size, an allocation)
     // sets it; any other failure becomes kNotJpeg before a start-of-image
@@ -62,10 +76,11 @@ struct JpegDecoder {
     LoadFailure failure;
 
     // Decodes the open file (read forward, never rewound or closed) into a
-    // new Image, or returns nullptr with the cause in failure. Needs no prior
+    // new Image, or returns nullptr with the cause in failure, handing rows
+    // over to p_sink (may be nullptr) as they are final. Needs no prior
     // initialisation; every plane and the coefficient store are released
     // before it returns.
-    Image *Decode(InputStream &stream);
+    Image *Decode(InputStream &stream, const RowSink *p_sink = nullptr);
 };
 
 // Opens the picture, decodes it with a fresh JpegDecoder and closes it;

@@ -169,16 +169,20 @@ bool DecodeMcu(JpegFrame &frame, const ScanHeader &header, const NaturalFactors 
 }
 
 bool DecodeSequentialScan(JpegFrame &frame, const ScanHeader &header, uint16_t n_restart_interval,
-                          InputBuffer &input)
+                          InputBuffer &input, const McuRowListener *p_listener)
 {
     CoefficientBlock block = ZeroBlock();
     const NaturalFactors factors = NaturalFactorsOf(header);
     const bool b_decoded = DecodeByRestartIntervals(
         frame, header, n_restart_interval, input,
         [&](int32_t n_first, int32_t n_stop, BitReaderWindow &window) {
-            for(int32_t n_mcu = n_first; n_mcu < n_stop; ++n_mcu)
+            for(int32_t n_mcu = n_first; n_mcu < n_stop; ++n_mcu) {
                 if(!DecodeMcu(frame, header, factors, n_mcu, window, input, block))
                     return false;
+                if(p_listener && (n_mcu + 1) % header.n_mcus_per_row == 0 &&
+                   !p_listener->p_RowsDone(p_listener->p_context, (n_mcu + 1) / header.n_mcus_per_row))
+                    return false;
+            }
             return true;
         },
         [] {});

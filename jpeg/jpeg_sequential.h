@@ -42,11 +42,19 @@ CoefficientBlock ZeroBlock();
 bool DecodeMcu(JpegFrame &frame, const ScanHeader &header, const NaturalFactors &factors, int32_t n_mcu,
                BitReaderWindow &window, InputBuffer &input, CoefficientBlock &block);
 
+// Told after each row of the scan's MCU grid is decoded, with the number of
+// MCU rows done; returning false stops the scan as a failure.
+struct McuRowListener {
+    bool (*p_RowsDone)(void *p_context, int32_t n_mcu_rows_done);
+    void *p_context;
+};
+
 // Decodes every MCU of a sequential scan with a restart marker after every
 // n_restart_interval MCUs (0: none), and marks the DC coefficients of its
-// components complete; false on corrupt data or when the input ended.
+// components complete; false on corrupt data or when the input ended. The
+// listener, when given, hears of every MCU row.
 bool DecodeSequentialScan(JpegFrame &frame, const ScanHeader &header, uint16_t n_restart_interval,
-                          InputBuffer &input);
+                          InputBuffer &input, const McuRowListener *p_listener);
 
 } // namespace tarnwick
 

@@ -37,6 +37,16 @@ class JpegFile : public ::testing::TestWithParam<const char *> {};
 TEST_P(JpegFile, MatchesLibjpegWithinTruncationDifferences)
 {
     const std::string base = test::Fixture("jpeg/") + GetParam();
+    // Rows handed over while the file decodes are its final rows; a
+    // sequential file hands over every row during its last scan.
+    const int32_t n_rows = test::RowsHandedOverByLoader(LoadJpegImage, base + ".jpg");
+    if(std::string(GetParam()).find("prog") == std::string::npos) {
+        const ImagePtr p_image = test::DecodeJpegFile(base + ".jpg");
+        ASSERT_TRUE(p_image);
+        EXPECT_EQ(n_rows, p_image->n_height);
+    } else {
+        EXPECT_EQ(n_rows, 0);
+    }
     for(const char *p_extension : {".pgm", ".ppm"})
         if(test::FileExists(base + p_extension)) {
             ExpectCloseToReference(base + ".jpg", base + p_extension);

@@ -749,4 +749,36 @@ TEST(BrokenStreams, HandlersFailWhenTheirSegmentIsCutShort)
     }
 }
 
+// A scan that follows the one after which every component was complete
+// changes rows already handed over: they are withdrawn and handed over
+// again, and every row handed over is final.
+TEST(RowHandOver, ALaterScanWithdrawsTheRowsAndHandsThemOverAgain)
+{
+    const Bytes file = FixtureBytes("jpeg/cjpeg_444.jpg");
+    size_t n_scan = 0;
+    for(size_t i = 2; i + 1 < file.size() && !n_scan; ++i)
+        if(file[i] == 0xFF && file[i + 1] == 0xDA)
+            n_scan = i;
+    ASSERT_NE(n_scan, 0u);
+    const size_t n_end = file.size() - 2; // the end-of-image marker
+    // The scan once more: its DC differences add to the predictors the first
+    // left, so the picture changes.
+    const Bytes twice = Join({Bytes(file.begin(), file.begin() + n_end), Bytes(file.begin() + n_scan, file.begin() + n_end),
+                              kEoi});
+    test::RowRecorder recorder;
+    const ImagePtr p_plain = test::DecodeJpegBytes(twice);
+    ASSERT_TRUE(p_plain);
+    test::BytesStream stream(twice);
+    std::unique_ptr<JpegDecoder> p_decoder(new JpegDecoder);
+    const ImagePtr p_streamed(p_decoder->Decode(stream.get(), recorder.sink()));
+    ASSERT_TRUE(p_streamed);
+    EXPECT_EQ(recorder.n_withdrawals, 1);
+    EXPECT_EQ(recorder.n_rows, p_streamed->n_height);
+    EXPECT_TRUE(recorder.HandedOverRowsAreFinal(*p_streamed));
+    EXPECT_TRUE(std::equal(p_plain->p_buffer, p_plain->p_buffer + n_PixelCount(*p_plain), p_streamed->p_buffer));
+    const ImagePtr p_once = test::DecodeJpegBytes(file);
+    EXPECT_FALSE(std::equal(p_once->p_buffer, p_once->p_buffer + n_PixelCount(*p_once), p_plain->p_buffer))
+        << "the second scan changed nothing: the case proves nothing";
+}
+
 } // namespace
