@@ -29,6 +29,11 @@ struct ImageInput {
     const char *p_path;     // the picture's path, opened by each reader when p_bytes is nullptr
     const uint8_t *p_bytes; // the whole picture in memory, or nullptr for a regular file
     uint64_t n_size;        // the picture's bytes: the regular file's size, or the bytes in memory
+    // The frame of an animation to read, 0 the first (--frame=N). The GIF
+    // loader reads any frame, the WebP loader only the first; loaders of
+    // formats that hold one picture ignore it. OpenImageInput and
+    // BytesInput leave it 0.
+    uint32_t n_frame = 0;
 };
 
 // Describes the picture at p_path. A regular file needs nothing more; any
