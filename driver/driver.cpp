@@ -1,6 +1,7 @@
 // The conversion driver. It reads the command line, picks a loader by the
 // image path's extension (".tga" the TGA reader, ".jpg"/".jpeg" the JPEG
-// decoder, ".png" the PNG loader, anything else TGA, then JPEG, then PNG),
+// decoder, ".png" the PNG loader, ".gif" the GIF loader, ".webp" the WebP
+// loader, anything else TGA, then JPEG, PNG, GIF and WebP),
 // converts the pixels into the items of the chosen output format
 // (image/output_format.h: gray, RGB565, 1-bit), calls the header writer
 // (header/header_writer.h: all of the header's text), and is the only layer
@@ -9,9 +10,11 @@
 // load also names its cause.
 #include "driver.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "gif_loader.h"
 #include "header_writer.h"
 #include "image.h"
 #include "image_input.h"
@@ -19,6 +22,7 @@
 #include "output_format.h"
 #include "png_loader.h"
 #include "tga_reader.h"
+#include "webp_loader.h"
 
 namespace tarnwick {
 namespace {
@@ -38,7 +42,8 @@ const char kUsageText[] =
     "--rgb565 forces 16-bit RGB565 colors (red is 0xf800)\n"
     "--rgb565-swapped forces RGB565 with its two bytes swapped (red is 0x00f8)\n"
     "--mono forces 1 bit per pixel (set if gray >= 128), leftmost pixel in top bit\n"
-    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n";
+    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n"
+    "--frame=N reads frame N of an animated GIF (0 is the first)\n";
 
 // The switches that choose the output format; the last one given wins.
 struct FormatSwitch {
@@ -77,12 +82,36 @@ const Loader kLoaders[] = {
     {"TGA", {".tga"}, LoadTgaImage},
     {"JPEG", {".jpg", ".jpeg"}, LoadJpegImage},
     {"PNG", {".png"}, LoadPngImage},
+    {"GIF", {".gif"}, LoadGifImage},
+    {"WebP", {".webp"}, LoadWebpImage},
 };
 
-// Applies the switches that follow the two paths; warns about the others.
-ConversionOptions ParseSwitches(int n_argc, const char *const *p_argv)
+// "--frame=N": the frame of an animation to read.
+const char kFrameSwitch[] = "--frame=";
+
+// The N of "--frame=N": decimal digits only, at most 2^32 - 1. False when it
+// is anything else (empty, a sign, a space, another character).
+bool ParseFrameNumber(const char *p_digits, uint32_t &n_frame)
 {
-    ConversionOptions options = {false, OutputFormat::kRgb, false, false, false};
+    uint64_t n_value = 0;
+    if(!*p_digits)
+        return false;
+    for(; *p_digits; ++p_digits) {
+        if(*p_digits < '0' || *p_digits > '9')
+            return false;
+        n_value = n_value * 10 + uint64_t(*p_digits - '0');
+        if(n_value > UINT32_MAX)
+            return false;
+    }
+    n_frame = uint32_t(n_value);
+    return true;
+}
+
+// Applies the switches that follow the two paths; warns about the others.
+// False, after the error message, for a switch with a value that is not one.
+bool ParseSwitches(int n_argc, const char *const *p_argv, ConversionOptions &options)
+{
+    options = {false, OutputFormat::kRgb, false, false, false, 0};
     for(int i = 3; i < n_argc; ++i) {
         const char *p_arg = p_argv[i];
         if(!std::strcmp(p_arg, "--verbose"))
@@ -93,10 +122,15 @@ ConversionOptions ParseSwitches(int n_argc, const char *const *p_argv)
             options.b_rle_decoder = true;
         else if(!std::strcmp(p_arg, "--dither"))
             options.b_dither = true;
-        else if(!ApplyFormatSwitch(p_arg, options.format))
+        else if(!std::strncmp(p_arg, kFrameSwitch, sizeof(kFrameSwitch) - 1)) {
+            if(!ParseFrameNumber(p_arg + sizeof(kFrameSwitch) - 1, options.n_frame)) {
+                std::fprintf(stderr, "error: invalid frame number: '%s'\n", p_arg);
+                return false;
+            }
+        } else if(!ApplyFormatSwitch(p_arg, options.format))
             std::fprintf(stderr, "warning: unknown parameter: '%s' (skipping)\n", p_arg);
     }
-    return options;
+    return true;
 }
 
 bool b_EqualsIgnoringAsciiCase(const char *p_text, const char *p_lower)
@@ -146,8 +180,8 @@ void PrintLoaderProgress(const ConversionOptions &options, const char *p_verb, c
 // signature, so the TGA reader's cause stands when no other reader found one.
 bool b_FoundSignature(LoadFailure failure)
 {
-    return failure != LoadFailure::kNotJpeg && failure != LoadFailure::kNotPng &&
-           failure != LoadFailure::kCannotOpen;
+    return failure != LoadFailure::kNotJpeg && failure != LoadFailure::kNotPng && failure != LoadFailure::kNotGif &&
+           failure != LoadFailure::kNotWebp && failure != LoadFailure::kCannotOpen;
 }
 
 // One loader on the picture that OpenImageInput described; when that could
@@ -192,6 +226,7 @@ Image *LoadImage(const char *p_path, const ConversionOptions &options, LoadFailu
     ImageInput input;
     failure = LoadFailure::kNone;
     const bool b_input_open = OpenImageInput(p_path, input, failure);
+    input.n_frame = options.n_frame;
     Image *p_image = p_chosen ? TryLoader(*p_chosen, input, b_input_open, failure)
                               : LoadByFallback(input, b_input_open, options, failure);
     if(b_input_open)
@@ -209,7 +244,9 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
     }
     const char *p_image_path = p_argv[1];
     const char *p_header_path = p_argv[2];
-    const ConversionOptions options = ParseSwitches(n_argc, p_argv);
+    ConversionOptions options;
+    if(!ParseSwitches(n_argc, p_argv, options))
+        return -1;
 
     LoadFailure failure = LoadFailure::kNone;
     Image *p_image = LoadImage(p_image_path, options, failure);

@@ -3,6 +3,8 @@
 #ifndef TARNWICK_DRIVER_H
 #define TARNWICK_DRIVER_H
 
+#include <cstdint>
+
 #include "output_format.h"
 
 namespace tarnwick {
@@ -13,6 +15,7 @@ struct ConversionOptions {
     bool b_dither;       // --dither: error diffusion for --mono
     bool b_rle;
     bool b_rle_decoder;
+    uint32_t n_frame;    // --frame=N: the frame of an animation to read, 0 the first
 };
 
 // Runs one conversion as the program's entry point does: returns 0 after a

@@ -27,7 +27,8 @@ const char kUsage[] =
     "--rgb565 forces 16-bit RGB565 colors (red is 0xf800)\n"
     "--rgb565-swapped forces RGB565 with its two bytes swapped (red is 0x00f8)\n"
     "--mono forces 1 bit per pixel (set if gray >= 128), leftmost pixel in top bit\n"
-    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n";
+    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n"
+    "--frame=N reads frame N of an animated GIF (0 is the first)\n";
 
 const int kFailure = 255; // the program's -1 as the shell sees it
 
