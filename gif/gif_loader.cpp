@@ -32,7 +32,11 @@
 // file, and neither can a screen that large, which a file's first frame
 // normally covers: both are refused (kTooLarge). The work of a load is then
 // in proportion to the file: every frame drawn or skipped has its pixels in
-// the file, and a frame's disposal touches only its own rectangle.
+// the file, and a frame's disposal touches only its own rectangle. giflib
+// clears its whole table of 4096 codes at every clear code; an LZW minimum
+// code size below 2, which the format does not allow (1-bit pictures use
+// 2), would let a byte of data hold 8 clear codes, and is refused
+// (kCorruptData): with codes of 3 bits or more a byte holds fewer than 3.
 #include <gif_lib.h>
 
 #include <cstdlib>
@@ -45,6 +49,7 @@ namespace tarnwick {
 namespace {
 
 constexpr uint64_t kMaxPixelsPerFileByte = 2731;
+constexpr uint8_t kMinLzwCodeSize = 2;
 // A frame row holds at most 65535 indices (the descriptor's 16-bit width).
 constexpr size_t kMaxRowBytes = 65535;
 // The graphics control extension's label and the length of its data.
@@ -65,8 +70,11 @@ struct GifDecode {
     GifDisposal disposal = GifDisposal::kKeep;
     int n_transparent_index = -1;
     GifFrame frame{};
-    // Set by the input callback, read to name giflib's failures.
+    // Set by the input callback: whether the input ended, read to name
+    // giflib's failures, and the last byte given, which after an image
+    // descriptor is the frame's LZW minimum code size.
     bool b_input_ended = false;
+    uint8_t n_last_byte = 0;
     LoadFailure failure = LoadFailure::kNone;
 };
 
@@ -99,7 +107,10 @@ int ReadForGiflib(GifFileType *p_gif, GifByteType *p_dest, int n_bytes)
     const size_t n_wanted = size_t(n_bytes - n_given);
     const size_t n_read = n_ReadInput(decode.stream, p_dest + n_given, n_wanted);
     decode.b_input_ended |= n_read < n_wanted;
-    return n_given + int(n_read);
+    n_given += int(n_read);
+    if(n_given > 0)
+        decode.n_last_byte = p_dest[n_given - 1];
+    return n_given;
 }
 
 bool StartGiflib(GifDecode &decode)
@@ -211,6 +222,9 @@ bool ReadFrame(GifDecode &decode)
     if(DGifGetImageDesc(decode.p_gif) == GIF_ERROR)
         return FailInGiflib(decode);
     ForgetSavedImages(decode.p_gif);
+    // giflib has just read the LZW minimum code size.
+    if(decode.n_last_byte < kMinLzwCodeSize)
+        return Fail(decode, LoadFailure::kCorruptData);
     if(!DescribeFrame(decode))
         return false;
     if(!decode.canvas.p_image && !StartScreen(decode))

@@ -241,6 +241,17 @@ TEST_F(GifTest, RefusesDamagedFiles)
     Frame wide_codes = pixel;
     wide_codes.n_min_code_size = 9;
     EXPECT_EQ(Refusal(GifFile(1, 1, kRedGreenBlueWhite, {wide_codes})), LoadFailure::kCorruptData) << "code size 9";
+    // Minimum code sizes 0 and 1, which the format does not allow, would let
+    // a byte hold up to 8 clear codes, each of which costs giflib 4096 steps.
+    for(uint8_t n_code_size : {0, 1}) {
+        Frame narrow_codes = {0, 0, 2, 1, {0, 1}};
+        narrow_codes.n_min_code_size = n_code_size;
+        EXPECT_EQ(Refusal(GifFile(2, 1, kRedGreenBlueWhite, {narrow_codes})), LoadFailure::kCorruptData)
+            << "code size " << int(n_code_size);
+    }
+    Frame two_bit = {0, 0, 2, 1, {0, 3}};
+    two_bit.n_min_code_size = 2;
+    EXPECT_EQ(Refusal(GifFile(2, 1, kRedGreenBlueWhite, {two_bit})), LoadFailure::kNone) << "code size 2";
     Bytes unknown_record = GifFile(1, 1, kRedGreenBlueWhite, {pixel});
     unknown_record.insert(unknown_record.end() - 1, 0x99);
     EXPECT_EQ(Refusal(unknown_record, 1), LoadFailure::kCorruptData) << "record 0x99";
