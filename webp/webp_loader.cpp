@@ -99,15 +99,20 @@ bool ReadWholeFile(WebpDecode &decode, const ImageInput &input)
     return true;
 }
 
-// Allocates the Image (all transparent black when b_clear) after checking
-// its size against the Image's limit and the file's size.
+// Holds the picture's (or the canvas's) declared size against the Image's
+// limit and the file's size.
+bool CheckDeclaredSize(WebpDecode &decode, const WebPBitstreamFeatures &features)
+{
+    if(features.width <= 0 || features.height <= 0)
+        return Fail(decode, LoadFailure::kCorruptData);
+    return (b_IsAllowedImageSize(features.width, features.height) &&
+            uint64_t(features.width) * uint64_t(features.height) <= kMaxPixelsPerFileByte * decode.n_file_bytes) ||
+           Fail(decode, LoadFailure::kTooLarge);
+}
+
+// Allocates the Image, all transparent black when b_clear.
 bool AllocatePicture(WebpDecode &decode, int n_width, int n_height, bool b_clear)
 {
-    if(n_width <= 0 || n_height <= 0)
-        return Fail(decode, LoadFailure::kCorruptData);
-    if(!b_IsAllowedImageSize(n_width, n_height) ||
-       uint64_t(n_width) * uint64_t(n_height) > kMaxPixelsPerFileByte * decode.n_file_bytes)
-        return Fail(decode, LoadFailure::kTooLarge);
     decode.p_image = AllocateImage(n_width, n_height);
     if(!decode.p_image)
         return Fail(decode, LoadFailure::kOutOfMemory);
@@ -177,6 +182,8 @@ bool DecodePicture(WebpDecode &decode)
     const VP8StatusCode status = WebPGetFeatures(decode.p_file, decode.n_file_bytes, &features);
     if(status != VP8_STATUS_OK)
         return FailWithStatus(decode, status);
+    if(!CheckDeclaredSize(decode, features))
+        return false;
     if(features.has_animation)
         return DecodeFirstFrame(decode, features);
     if(!AllocatePicture(decode, features.width, features.height, false))
