@@ -1,10 +1,11 @@
 # tarnwick_add_image_header(<target> <image> [HEADER <path>] [RLE] [RLE_DECODER]
-#                           [GRAY | RGB565 | RGB565_SWAPPED | MONO [DITHER]])
+#                           [GRAY | RGB565 | RGB565_SWAPPED | MONO [DITHER]]
+#                           [FRAME <n>])
 #
-# Turns <image> (a PNG, JPEG or TGA file; relative paths start at the current
-# source folder) into a C header at build time and makes <target> depend on
-# it. The header is made again whenever the image or the Tarnwick executable
-# changes.
+# Turns <image> (a PNG, JPEG, TGA, GIF or WebP file; relative paths start at
+# the current source folder) into a C header at build time and makes <target>
+# depend on it. The header is made again whenever the image or the Tarnwick
+# executable changes.
 #
 #   HEADER <path>  where to write the header; relative paths start at the
 #                  current binary folder. Default:
@@ -16,9 +17,12 @@
 #   RGB565_SWAPPED RGB565 with the two bytes exchanged (--rgb565-swapped)
 #   MONO           1 bit per pixel, rows padded to whole bytes (--mono)
 #   DITHER         with MONO: Floyd-Steinberg dithering (--dither)
+#   FRAME <n>      frame n of an animated GIF, 0 the first (--frame=<n>);
+#                  other formats ignore it
 #
-# At most one of GRAY, RGB565, RGB565_SWAPPED and MONO, and DITHER only with
-# MONO; anything else stops the configuration with an error.
+# At most one of GRAY, RGB565, RGB565_SWAPPED and MONO, DITHER only with
+# MONO, and FRAME only with a whole number; anything else stops the
+# configuration with an error.
 #
 # Tarnwick is run in the image's own folder and given the image's file name,
 # so the names in the header depend on that file name only: <name> is the file
@@ -34,7 +38,7 @@
 # package (inside Tarnwick's own build, an alias of the Tarnwick target).
 
 function(tarnwick_add_image_header target image)
-  cmake_parse_arguments(PARSE_ARGV 2 ARG "RLE;RLE_DECODER;GRAY;RGB565;RGB565_SWAPPED;MONO;DITHER" "HEADER" "")
+  cmake_parse_arguments(PARSE_ARGV 2 ARG "RLE;RLE_DECODER;GRAY;RGB565;RGB565_SWAPPED;MONO;DITHER" "HEADER;FRAME" "")
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "tarnwick_add_image_header: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
   endif()
@@ -98,6 +102,12 @@ function(tarnwick_add_image_header target image)
       message(FATAL_ERROR "tarnwick_add_image_header: DITHER works only with MONO")
     endif()
     list(APPEND switches --dither)
+  endif()
+  if(DEFINED ARG_FRAME OR "FRAME" IN_LIST ARG_KEYWORDS_MISSING_VALUES)
+    if(NOT ARG_FRAME MATCHES "^[0-9]+$")
+      message(FATAL_ERROR "tarnwick_add_image_header: FRAME takes a frame number, 0 the first (got '${ARG_FRAME}')")
+    endif()
+    list(APPEND switches --frame=${ARG_FRAME})
   endif()
 
   file(MAKE_DIRECTORY "${header_dir}")
