@@ -126,6 +126,17 @@ TEST_F(WebpTest, RefusesPicturesTooLargeForTheFile)
 
 TEST_F(WebpTest, RefusesDamagedFiles)
 {
+    // RIFF sizes of 0 to 3 leave out the form type, which is there: from a
+    // file (read into a block of the declared size) and from memory.
+    test::TempDir dir;
+    for(uint8_t n_riff_size : {0, 3}) {
+        const Bytes header = {'R', 'I', 'F', 'F', n_riff_size, 0, 0, 0, 'W', 'E', 'B', 'P', 0, 0, 0, 0};
+        ASSERT_TRUE(test::WriteFileBytes(dir.File("short.webp"), header));
+        EXPECT_EQ(ImagePtr(LoadImageAtPath(LoadWebpImage, dir.File("short.webp").c_str(), &failure)), nullptr);
+        EXPECT_EQ(failure, LoadFailure::kCorruptData) << "RIFF size " << int(n_riff_size);
+        EXPECT_EQ(Refusal(header), LoadFailure::kCorruptData) << "RIFF size " << int(n_riff_size);
+    }
+
     const Bytes lossy = test::ReadFileBytes(test::Fixture("webp/cwebp_lossy_q50.webp"));
     ASSERT_EQ(std::string(lossy.begin() + 12, lossy.begin() + 16), "VP8 ");
     Bytes damaged = lossy;

@@ -79,6 +79,8 @@ bool FailWithStatus(WebpDecode &decode, VP8StatusCode status)
 bool ReadWholeFile(WebpDecode &decode, const ImageInput &input)
 {
     const uint64_t n_bytes = n_WebpFileBytes(decode.a_header);
+    if(n_bytes < kWebpHeaderBytes) // a RIFF size that leaves out the form type
+        return Fail(decode, LoadFailure::kCorruptData);
     if(n_bytes > decode.stream.n_size)
         return Fail(decode, LoadFailure::kTruncated);
     if(uint64_t(size_t(n_bytes)) != n_bytes) // a 32-bit machine
