@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "memory_block.h"
+
 namespace tarnwick {
 namespace {
 
@@ -64,7 +66,12 @@ bool StartGifCanvas(GifCanvas &canvas, int32_t n_width, int32_t n_height)
     canvas.p_image = AllocateImage(n_width, n_height);
     if(!canvas.p_image)
         return false;
-    std::memset(canvas.p_image->p_buffer, 0, size_t(n_PixelCount(*canvas.p_image)) * 4);
+    // A mapped block's fresh pages read as zero (memory_block.h); only a
+    // block from the heap is cleared, so that the pages of a large screen
+    // that no frame reaches are never touched.
+    const size_t n_bytes = size_t(n_PixelCount(*canvas.p_image)) * 4;
+    if(!b_IsMappedBlock(n_bytes))
+        std::memset(canvas.p_image->p_buffer, 0, n_bytes);
     return true;
 }
 

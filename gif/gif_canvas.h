@@ -47,8 +47,9 @@ struct GifCanvas {
     size_t n_saved_capacity = 0; // pixels p_saved can hold
 };
 
-// Allocates the screen, all transparent black. False (holding nothing) when
-// the pixel array cannot be allocated.
+// Allocates the screen, all transparent black (a large one in fresh pages
+// that read as zero, touched only where frames draw). False (holding
+// nothing) when the pixel array cannot be allocated.
 bool StartGifCanvas(GifCanvas &canvas, int32_t n_width, int32_t n_height);
 
 // Applies the last frame's disposal method, then, when this frame's is

@@ -203,6 +203,32 @@ TEST_F(GifTest, LateFrameOfALongAnimation)
     EXPECT_EQ(Refusal(file, 1000), LoadFailure::kNoSuchFrame);
 }
 
+// Pixels no frame reaches are transparent black on any screen: a small
+// screen's pixel array comes from the heap and is cleared, one of 2 MiB or
+// more is mapped in fresh pages, which read as zero.
+TEST_F(GifTest, ScreenIsTransparentWhereNoFrameDraws)
+{
+    for(uint16_t n_side : {16, 1024}) {
+        Bytes file = GifFile(n_side, n_side, kRedGreenBlueWhite, {{3, 5, 2, 1, {0, 3}}});
+        // A comment makes the file large enough to declare the screen.
+        Bytes comment = {0x21, 0xFE};
+        for(int n_block = 0; n_block < 2; ++n_block) {
+            comment.push_back(255);
+            comment.insert(comment.end(), 255, 'x');
+        }
+        comment.push_back(0);
+        file.insert(file.end() - 1, comment.begin(), comment.end());
+        const std::vector<uint32_t> pixels = Pixels(file);
+        ASSERT_EQ(pixels.size(), size_t(n_side) * n_side) << DescribeLoadFailure(failure);
+        for(size_t i = 0; i < pixels.size(); ++i) {
+            const uint32_t n_expected = i == size_t(5) * n_side + 3   ? kRed
+                                        : i == size_t(5) * n_side + 4 ? kWhite
+                                                                      : kTransparent;
+            ASSERT_EQ(pixels[i], n_expected) << n_side << " x " << n_side << ", pixel " << i;
+        }
+    }
+}
+
 // ---------------------------------------------------------------- refusals
 
 TEST(GifFiles, RefuseWhatIsNoGifFile)

@@ -41,6 +41,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "memory_block.h"
 #include "platform.h"
 #include "webp_file.h"
 #include "webp_loader.h"
@@ -119,8 +120,10 @@ bool AllocatePicture(WebpDecode &decode, int n_width, int n_height, bool b_clear
     if(!decode.p_image)
         return Fail(decode, LoadFailure::kOutOfMemory);
     decode.p_image->n_bpp = 8;
-    if(b_clear)
-        std::memset(decode.p_image->p_buffer, 0, size_t(n_PixelCount(*decode.p_image)) * 4);
+    // A mapped block's fresh pages read as zero (memory_block.h).
+    const size_t n_bytes = size_t(n_PixelCount(*decode.p_image)) * 4;
+    if(b_clear && !b_IsMappedBlock(n_bytes))
+        std::memset(decode.p_image->p_buffer, 0, n_bytes);
     return true;
 }
 
