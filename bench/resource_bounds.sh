@@ -194,6 +194,14 @@ frame = gif_frame(0, 0, 1, 1, [4, 0, 5])
 room = 1024 - len(gif(65535, 65535, frame)) - 3  # the comment's introducer and terminator
 comment = b'\x21\xfe' + b''.join(bytes([n]) + bytes(n - 1) for n in (255, 255, 255, room - 765)) + b'\0'
 write('gif-65535x65535-screen-1k.gif', gif(65535, 65535, frame + comment))
+# 16384 x 16384 (1 GiB of pixels), which a file of 96 KB could hold: a
+# comment pads the file to 100 KB, and the frame's LZW data ends after its
+# first row. The screen's pages that no row reaches are never touched.
+row = gif_frame(0, 0, 16384, 16384, [4, 0] * 16384)
+room = 100 * 1024 - len(gif(16384, 16384, row)) - 3
+sizes = [255] * (room // 256) + ([room % 256] if room % 256 else [])
+comment = b'\x21\xfe' + b''.join(bytes([n]) + b'p' * n for n in sizes) + b'\0'
+write('gif-16384x16384-padded-100k-one-row.gif', gif(16384, 16384, comment + row[:-1] + b'\0'))
 # A 1 x 1 frame whose pixel comes after 32 KB of clear codes (87,381 of
 # them): giflib clears its table of 4096 codes for each.
 write('gif-1x1-32k-of-clear-codes.gif', gif(1, 1, gif_frame(0, 0, 1, 1, [4] * (32768 * 8 // 3) + [0, 5])))
@@ -272,6 +280,7 @@ for input in "$work"/*.jpg "$work"/*.tga "$work"/*.png "$work"/*.gif "$work"/*.w
   case $name in
     gif-10000-frames-frame-9999.gif) expect_status=0 switches=--frame=9999 ;;
     gif-1x1-32k-of-clear-codes.gif) expect_status=0 ;;
+    gif-16384x16384-padded-100k-one-row.gif) cause="the file's data is corrupt" ;;
     gif-* | webp-*) cause="the declared picture is too large" ;;
   esac
   measure "$name" "$input" "$size" "$limit_seconds" "$limit_rss" "$cause"
