@@ -3,12 +3,12 @@
 #                           [DITHER_MODE floyd|atkinson|bayer] [THRESHOLD <n>]
 #                           [CROP <WxH+X+Y>] [ROTATE 90|180|270] [FLIP h|v]
 #                           [RESIZE <geometry> [FILTER lanczos|box|bilinear|nearest]]
-#                           [BACKGROUND <RRGGBB>] [INVERT])
+#                           [BACKGROUND <RRGGBB>] [INVERT] [FRAME <n>])
 #
-# Turns <image> (a PNG, JPEG or TGA file; relative paths start at the current
-# source folder) into a C header at build time and makes <target> depend on
-# it. The header is made again whenever the image or the Tarnwick executable
-# changes.
+# Turns <image> (a PNG, JPEG, TGA, GIF or WebP file; relative paths start at
+# the current source folder) into a C header at build time and makes <target>
+# depend on it. The header is made again whenever the image or the Tarnwick
+# executable changes.
 #
 #   HEADER <path>  where to write the header; relative paths start at the
 #                  current binary folder. Default:
@@ -30,11 +30,13 @@
 #   FILTER f       with RESIZE: lanczos, box, bilinear or nearest (--filter=f)
 #   BACKGROUND c   put every pixel over the colour RRGGBB (--background=c)
 #   INVERT         every colour channel c becomes 255 - c (--invert)
+#   FRAME <n>      frame n of an animated GIF, 0 the first (--frame=<n>);
+#                  other formats ignore it
 #
 # At most one of GRAY, RGB565, RGB565_SWAPPED and MONO; DITHER and THRESHOLD
 # only with MONO; DITHER_MODE only with a format it changes, and not with
 # DITHER; FILTER only with RESIZE; ROTATE, FLIP, FILTER and DITHER_MODE only
-# with the words above. Anything else stops the configuration with an
+# with the words above; FRAME only with a whole number. Anything else stops the configuration with an
 # error; a malformed CROP, RESIZE, BACKGROUND or THRESHOLD value makes the
 # build step fail with Tarnwick's message.
 #
@@ -53,7 +55,7 @@
 
 function(tarnwick_add_image_header target image)
   cmake_parse_arguments(PARSE_ARGV 2 ARG "RLE;RLE_DECODER;GRAY;RGB565;RGB565_SWAPPED;MONO;DITHER;INVERT"
-                        "HEADER;DITHER_MODE;THRESHOLD;CROP;ROTATE;FLIP;RESIZE;FILTER;BACKGROUND" "")
+                        "HEADER;DITHER_MODE;THRESHOLD;CROP;ROTATE;FLIP;RESIZE;FILTER;BACKGROUND;FRAME" "")
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "tarnwick_add_image_header: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
   endif()
@@ -160,6 +162,12 @@ function(tarnwick_add_image_header target image)
   endforeach()
   if(ARG_INVERT)
     list(APPEND switches --invert)
+  endif()
+  if(DEFINED ARG_FRAME OR "FRAME" IN_LIST ARG_KEYWORDS_MISSING_VALUES)
+    if(NOT ARG_FRAME MATCHES "^[0-9]+$")
+      message(FATAL_ERROR "tarnwick_add_image_header: FRAME takes a frame number, 0 the first (got '${ARG_FRAME}')")
+    endif()
+    list(APPEND switches --frame=${ARG_FRAME})
   endif()
 
   file(MAKE_DIRECTORY "${header_dir}")

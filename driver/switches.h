@@ -26,6 +26,7 @@ struct ConversionOptions {
     bool b_rle;
     bool b_rle_decoder;
     PictureFit fit;        // --crop, --rotate, --flip, --resize, --filter, --background, --invert
+    uint32_t n_frame;      // --frame=N: the frame of an animation to read, 0 the first
 };
 
 // Reads the arguments from the fourth on (p_argv[3] ...) into options,

@@ -124,6 +124,12 @@ const char *DescribeLoadFailure(LoadFailure failure)
     case LoadFailure::kUnsupportedTgaClass: return "this TGA image type is not supported";
     case LoadFailure::kUnsupportedTgaDepth: return "this TGA pixel or colour-map depth is not supported";
     case LoadFailure::kPngNotBuiltIn: return "PNG support was not built in";
+    case LoadFailure::kNotGif: return "not a GIF file (no GIF87a or GIF89a signature)";
+    case LoadFailure::kNotWebp: return "not a WebP file (no RIFF WEBP signature)";
+    case LoadFailure::kNoSuchFrame: return "the file has no frame of that number (frames count from 0)";
+    case LoadFailure::kWebpLaterFrame: return "only the first frame of an animated WebP file can be read";
+    case LoadFailure::kGifNotBuiltIn: return "GIF support was not built in";
+    case LoadFailure::kWebpNotBuiltIn: return "WebP support was not built in";
     }
     return "unknown failure";
 }

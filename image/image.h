@@ -102,6 +102,12 @@ enum class LoadFailure : uint8_t {
     kUnsupportedTgaClass,// a TGA image type other than 1, 2, 3, 9, 10, 11
     kUnsupportedTgaDepth,// a TGA pixel or colour-map depth other than 16, 24, 32
     kPngNotBuiltIn,      // a PNG file, and the program was built without libpng
+    kNotGif,             // no GIF87a or GIF89a signature at the start
+    kNotWebp,            // no RIFF container of form WEBP at the start
+    kNoSuchFrame,        // the animation has no frame of the number asked for
+    kWebpLaterFrame,     // a frame after the first of an animated WebP file was asked for
+    kGifNotBuiltIn,      // a GIF file, and the program was built without giflib
+    kWebpNotBuiltIn,     // a WebP file, and the program was built without libwebp
 };
 
 // A few words naming the cause, lower case, no line end ("arithmetic-coded

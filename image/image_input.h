@@ -33,6 +33,11 @@ struct ImageInput {
     // Where the loader hands over rows that are final before it returns
     // (row_sink.h); nullptr: the loader just returns the Image.
     const RowSink *p_row_sink = nullptr;
+    // The frame of an animation to read, 0 the first (--frame=N). The GIF
+    // loader reads any frame, the WebP loader only the first; loaders of
+    // formats that hold one picture ignore it. OpenImageInput and
+    // BytesInput leave it 0.
+    uint32_t n_frame = 0;
 };
 
 // Describes the picture at p_path. A regular file needs nothing more; any

@@ -39,7 +39,8 @@ const char kUsage[] =
     "--threshold=N sets the 1-bit cut of --mono, 0 to 255 (128)\n"
     "--dither=floyd|atkinson|bayer dithers --mono; floyd also dithers RGB565\n"
     "the picture is cropped, rotated, flipped, resized, put over the background\n"
-    "\tand inverted in this order, whatever the order of the switches\n";
+    "\tand inverted in this order, whatever the order of the switches\n"
+    "--frame=N reads frame N of an animated GIF (0 is the first)\n";
 
 const int kFailure = 255; // the program's -1 as the shell sees it
 
@@ -170,7 +171,9 @@ TEST_F(DriverTest, PngFilesByNameAndByFallback)
     EXPECT_EQ(result.out, std::string("attempting to load image in TGA format ...\n"
                                       "attempting to load image in JPEG format ...\n"
                                       "attempting to load image in PNG format ...\n") +
-                              (b_png ? "writing image data ... ok\n" : ""));
+                              (b_png ? "writing image data ... ok\n"
+                                     : "attempting to load image in GIF format ...\n"
+                                       "attempting to load image in WebP format ...\n"));
     if(b_png)
         EXPECT_NE(test::ReadFileText(dir.File("out.h")).find("_icon_bin_width = 13;\n"), std::string::npos);
     else

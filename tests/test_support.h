@@ -85,6 +85,16 @@ private:
     tarnwick::InputStream m_stream;
 };
 
+// The bytes as a picture in memory, as a pipe's picture reaches a loader;
+// an empty picture too (whose vector has no data pointer).
+inline tarnwick::ImageInput MemoryInput(const Bytes &bytes, uint32_t n_frame = 0)
+{
+    static const uint8_t kNoByte = 0;
+    tarnwick::ImageInput input = tarnwick::BytesInput(bytes.empty() ? &kNoByte : bytes.data(), bytes.size());
+    input.n_frame = n_frame;
+    return input;
+}
+
 // Path of a committed fixture under tests/fixtures.
 std::string Fixture(const std::string &name);
 
