@@ -8,7 +8,9 @@
 # through a FIFO of the same name, and must exit with the load error (status
 # 255) within MAX_SECONDS (default 1) and a peak resident size below
 # MAX_RSS_KIB (default 65536, 64 MiB); the 62-byte PNG through a FIFO within
-# 0.1 s and 16 MiB. An endless pipe (/dev/zero) must stop at the 1 GiB input
+# 0.1 s and 16 MiB. Two GIF files are pictures that load, within the same
+# bounds: 10,000 frames asked for the last (--frame=9999), and a frame whose
+# LZW data is 32 KB of clear codes. An endless pipe (/dev/zero) must stop at the 1 GiB input
 # limit with the cause "the input is too large". Prints one line per input
 # and exits non-zero when any bound is broken.
 set -euo pipefail
@@ -158,19 +160,103 @@ write('png-32767x32767-gray1-padded-131k.png',
 bomb = png(50000000, 1, 8, 2, 0, png_chunk(b'IDAT', zlib.compress(b'\x00' * 64)[:5]))
 assert len(bomb) == 62
 write('png-50000000x1-62-bytes.png', bomb)
+
+def gif(width, height, records):
+    """GIF89a with a global table of four colours, the records, the trailer."""
+    colours = bytes([255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255])
+    return b'GIF89a' + struct.pack('<HHBBB', width, height, 0x81, 0, 0) + colours + records + b'\x3b'
+
+def gif_frame(x, y, width, height, codes, disposal=None):
+    """An image descriptor and LZW data of 3-bit codes (minimum code size 2)."""
+    bits = count = 0
+    packed = bytearray()
+    for code in codes:
+        bits |= code << count
+        count += 3
+        while count >= 8:
+            packed.append(bits & 255)
+            bits >>= 8
+            count -= 8
+    if count:
+        packed.append(bits)
+    blocks = b''.join(bytes([len(packed[i:i + 255])]) + packed[i:i + 255] for i in range(0, len(packed), 255))
+    control = b'' if disposal is None else b'\x21\xf9\x04' + bytes([disposal << 2]) + b'\0\0\0\0'
+    return control + b'\x2c' + struct.pack('<HHHHB', x, y, width, height, 0) + b'\x02' + blocks + b'\0'
+
+# 10,000 frames of one pixel each on a 64 x 64 screen, disposed of in turn
+# as kept, background and previous (240 KB), read up to the last with
+# --frame=9999.
+frames = b''.join(gif_frame(n % 64, n // 64 % 64, 1, 1, [4, n % 4, 5], n % 3 + 1) for n in range(10000))
+write('gif-10000-frames-frame-9999.gif', gif(64, 64, frames))
+# 1 KB declaring a screen of 65535 x 65535 (16 GiB of pixels): a frame of
+# one pixel and a comment of four sub-blocks.
+frame = gif_frame(0, 0, 1, 1, [4, 0, 5])
+room = 1024 - len(gif(65535, 65535, frame)) - 3  # the comment's introducer and terminator
+comment = b'\x21\xfe' + b''.join(bytes([n]) + bytes(n - 1) for n in (255, 255, 255, room - 765)) + b'\0'
+write('gif-65535x65535-screen-1k.gif', gif(65535, 65535, frame + comment))
+# 16384 x 16384 (1 GiB of pixels), which a file of 96 KB could hold: a
+# comment pads the file to 100 KB, and the frame's LZW data ends after its
+# first row. The screen's pages that no row reaches are never touched.
+row = gif_frame(0, 0, 16384, 16384, [4, 0] * 16384)
+room = 100 * 1024 - len(gif(16384, 16384, row)) - 3
+sizes = [255] * (room // 256) + ([room % 256] if room % 256 else [])
+comment = b'\x21\xfe' + b''.join(bytes([n]) + b'p' * n for n in sizes) + b'\0'
+write('gif-16384x16384-padded-100k-one-row.gif', gif(16384, 16384, comment + row[:-1] + b'\0'))
+# A 1 x 1 frame whose pixel comes after 32 KB of clear codes (87,381 of
+# them): giflib clears its table of 4096 codes for each.
+write('gif-1x1-32k-of-clear-codes.gif', gif(1, 1, gif_frame(0, 0, 1, 1, [4] * (32768 * 8 // 3) + [0, 5])))
+
+def webp(chunks):
+    body = b''.join(kind + struct.pack('<I', len(data)) + data + b'\0' * (len(data) & 1) for kind, data in chunks)
+    return b'RIFF' + struct.pack('<I', 4 + len(body)) + b'WEBP' + body
+
+def flat_lossless(width, height):
+    """A lossless bitstream of one colour: five prefix codes of one symbol,
+    so that every pixel costs no bits."""
+    bits = count = 0
+    out = bytearray()
+    fields = [(0x2f, 8), (width - 1, 14), (height - 1, 14), (1, 1), (0, 3), (0, 1), (0, 1), (0, 1)]
+    for symbol in (0x66, 0x33, 0x99, 0xff, 0):
+        fields += [(1, 1), (0, 1), (1, 1), (symbol, 8)]
+    for value, width_bits in fields:
+        bits |= value << count
+        count += width_bits
+        while count >= 8:
+            out.append(bits & 255)
+            bits >>= 8
+            count -= 8
+    return bytes(out + (bytes([bits]) if count else b''))
+
+# 16383 x 16383 (1 GiB of pixels), the largest WebP picture: lossless of one
+# colour in 34 bytes, which would decode in full; lossy with 1 KB of data;
+# and an animation whose canvas is that large, its one frame 1 x 1.
+write('webp-16383x16383-lossless-flat-34-bytes.webp', webp([(b'VP8L', flat_lossless(16383, 16383))]))
+key_frame = struct.pack('<I', 1000 << 5 | 0x10)[:3] + b'\x9d\x01\x2a' + struct.pack('<HH', 16383, 16383)
+write('webp-16383x16383-lossy-1k.webp', webp([(b'VP8 ', key_frame + bytes(range(256)) * 4)]))
+vp8x = struct.pack('<I', 0x12) + struct.pack('<I', 16382)[:3] + struct.pack('<I', 16382)[:3]
+anim = struct.pack('<IH', 0, 0)
+pixel = flat_lossless(1, 1)
+anmf = bytes(12) + struct.pack('<I', 100)[:3] + b'\0' + b'VP8L' + struct.pack('<I', len(pixel)) + pixel + b'\0' * (len(pixel) & 1)
+write('webp-16383x16383-canvas-1x1-frame.webp', webp([(b'VP8X', vp8x), (b'ANIM', anim), (b'ANMF', anmf)]))
 PY
 
 failed=0
 printf '%-50s %8s %7s %9s %13s\n' input bytes status seconds 'max RSS KiB'
+# Each run expects the load error unless expect_status is 0, and adds the
+# switches (both set before the call).
 measure() { # name input-path size max-seconds max-rss-kib [cause]
-  local name=$1 input=$2 size=$3 limit_seconds=$4 limit_rss=$5 cause=${6:-} status=0
-  /usr/bin/time -v -o "$work/time.txt" "$tarnwick" "$input" "$work/out.h" --verbose >/dev/null 2>"$work/stderr.txt" || status=$?
+  local name=$1 input=$2 size=$3 limit_seconds=$4 limit_rss=$5 cause=${6:-} status=0 expect=${expect_status:-255}
+  # shellcheck disable=SC2086
+  /usr/bin/time -v -o "$work/time.txt" "$tarnwick" "$input" "$work/out.h" --verbose ${switches:-} >/dev/null \
+    2>"$work/stderr.txt" || status=$?
   local elapsed rss seconds
   elapsed=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$work/time.txt")
   rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
   seconds=$(awk -v t="$elapsed" 'BEGIN { n = split(t, p, ":"); s = 0; for(i = 1; i <= n; ++i) s = s * 60 + p[i]; printf "%.2f", s }')
   local verdict=ok
-  if [ "$status" -ne 255 ] || ! grep -q "^error: error loading image file" "$work/stderr.txt"; then
+  if [ "$status" -ne "$expect" ]; then
+    verdict="FAILED: exit status $status, not $expect"
+  elif [ "$expect" -eq 255 ] && ! grep -q "^error: error loading image file" "$work/stderr.txt"; then
     verdict="FAILED: not the load error"
   elif [ -n "$cause" ] && ! grep -q "^error: $cause" "$work/stderr.txt"; then
     verdict="FAILED: not the cause '$cause'"
@@ -184,22 +270,32 @@ measure() { # name input-path size max-seconds max-rss-kib [cause]
 }
 
 mkdir "$work/fifo"
-for input in "$work"/*.jpg "$work"/*.tga "$work"/*.png; do
+for input in "$work"/*.jpg "$work"/*.tga "$work"/*.png "$work"/*.gif "$work"/*.webp; do
   name=$(basename "$input")
   size=$(stat -c %s "$input")
   limit_seconds=$max_seconds limit_rss=$max_rss_kib
-  measure "$name" "$input" "$size" "$limit_seconds" "$limit_rss"
+  # Two GIF files are pictures that load; the other GIF and WebP files are
+  # refused for their declared size.
+  expect_status=255 switches= cause=
+  case $name in
+    gif-10000-frames-frame-9999.gif) expect_status=0 switches=--frame=9999 ;;
+    gif-1x1-32k-of-clear-codes.gif) expect_status=0 ;;
+    gif-16384x16384-padded-100k-one-row.gif) cause="the file's data is corrupt" ;;
+    gif-* | webp-*) cause="the declared picture is too large" ;;
+  esac
+  measure "$name" "$input" "$size" "$limit_seconds" "$limit_rss" "$cause"
   # The same bytes through a FIFO of the same name: read once, held to the
   # same bounds (and the PNG bomb to 0.1 s and 16 MiB).
   case $name in png-50000000x1-62-bytes.png) limit_seconds=0.1 limit_rss=16384 ;; esac
   fifo=$work/fifo/$name
   mkfifo "$fifo"
   cat "$input" >"$fifo" 2>/dev/null &
-  measure "$name (through a FIFO)" "$fifo" "$size" "$limit_seconds" "$limit_rss"
+  measure "$name (through a FIFO)" "$fifo" "$size" "$limit_seconds" "$limit_rss" "$cause"
   wait || true
   rm -f "$fifo"
 done
 # An endless pipe stops at the 1 GiB limit: about a second of reading and
 # 1 GiB held, then the load error with its cause.
+expect_status=255 switches=
 measure "/dev/zero (endless)" /dev/zero - 10 $((1200 * 1024)) "the input is too large"
 exit $failed

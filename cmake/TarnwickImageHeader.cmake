@@ -4,13 +4,13 @@
 #                           [DITHER_MODE floyd|atkinson|bayer] [THRESHOLD <n>]
 #                           [CROP <WxH+X+Y>] [ROTATE 90|180|270] [FLIP h|v]
 #                           [RESIZE <geometry> [FILTER lanczos|box|bilinear|nearest]]
-#                           [BACKGROUND <RRGGBB>] [INVERT]
+#                           [BACKGROUND <RRGGBB>] [INVERT] [FRAME <n>]
 #                           [STDINT] [STATIC] [ATTRIBUTE <text>] [NAME <name>] [LVGL])
 #
-# Turns <image> (a PNG, JPEG or TGA file; relative paths start at the current
-# source folder) into a C header at build time and makes <target> depend on
-# it. The header is made again whenever the image or the Tarnwick executable
-# changes.
+# Turns <image> (a PNG, JPEG, TGA, GIF or WebP file; relative paths start at
+# the current source folder) into a C header at build time and makes <target>
+# depend on it. The header is made again whenever the image or the Tarnwick
+# executable changes.
 #
 #   HEADER <path>  where to write the header; relative paths start at the
 #                  current binary folder. Default:
@@ -40,6 +40,8 @@
 #   FILTER f       with RESIZE: lanczos, box, bilinear or nearest (--filter=f)
 #   BACKGROUND c   put every pixel over the colour RRGGBB (--background=c)
 #   INVERT         every colour channel c becomes 255 - c (--invert)
+#   FRAME <n>      frame n of an animated GIF, 0 the first (--frame=<n>);
+#                  other formats ignore it
 #   STDINT         items typed uint32_t, uint16_t, uint8_t from <stdint.h>
 #                  (--stdint)
 #   STATIC         static definitions, for a header included from several
@@ -54,11 +56,12 @@
 # At most one of GRAY, RGB565, RGB565_SWAPPED, MONO, RGB888, BGR888, ALPHA8
 # and INDEXED; DITHER, THRESHOLD, MONO_LSB and MONO_PAGES only with MONO; DITHER_MODE only with a format it changes, and not with
 # DITHER; FILTER only with RESIZE; ROTATE, FLIP, FILTER and DITHER_MODE only
-# with the words above; LVGL not with RLE or RLE_DECODER (LVGL's descriptor
-# takes the plain bytes), nor with RGB888, MONO_LSB or MONO_PAGES (LVGL has
-# no format for them). Anything else stops the configuration with an
-# error; a malformed CROP, RESIZE, BACKGROUND, THRESHOLD, NAME or ATTRIBUTE
-# value makes the build step fail with Tarnwick's message.
+# with the words above; FRAME only with a whole number; LVGL not with RLE or
+# RLE_DECODER (LVGL's descriptor takes the plain bytes), nor with RGB888,
+# MONO_LSB or MONO_PAGES (LVGL has no format for them). Anything else stops
+# the configuration with an error; a malformed CROP, RESIZE, BACKGROUND,
+# THRESHOLD, NAME or ATTRIBUTE value makes the build step fail with
+# Tarnwick's message.
 #
 # Tarnwick is run in the image's own folder and given the image's file name,
 # so the names in the header depend on that file name only: <name> is the file
@@ -77,7 +80,7 @@
 function(tarnwick_add_image_header target image)
   cmake_parse_arguments(PARSE_ARGV 2 ARG
                         "RLE;RLE_DECODER;GRAY;RGB565;RGB565_SWAPPED;MONO;RGB888;BGR888;ALPHA8;INDEXED;MONO_LSB;MONO_PAGES;DITHER;INVERT;STDINT;STATIC;LVGL"
-                        "HEADER;DITHER_MODE;THRESHOLD;CROP;ROTATE;FLIP;RESIZE;FILTER;BACKGROUND;ATTRIBUTE;NAME" "")
+                        "HEADER;DITHER_MODE;THRESHOLD;CROP;ROTATE;FLIP;RESIZE;FILTER;BACKGROUND;FRAME;ATTRIBUTE;NAME" "")
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "tarnwick_add_image_header: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
   endif()
@@ -203,6 +206,12 @@ function(tarnwick_add_image_header target image)
   endforeach()
   if(ARG_INVERT)
     list(APPEND switches --invert)
+  endif()
+  if(DEFINED ARG_FRAME OR "FRAME" IN_LIST ARG_KEYWORDS_MISSING_VALUES)
+    if(NOT ARG_FRAME MATCHES "^[0-9]+$")
+      message(FATAL_ERROR "tarnwick_add_image_header: FRAME takes a frame number, 0 the first (got '${ARG_FRAME}')")
+    endif()
+    list(APPEND switches --frame=${ARG_FRAME})
   endif()
   if(ARG_LVGL AND (ARG_RLE OR ARG_RLE_DECODER))
     message(FATAL_ERROR "tarnwick_add_image_header: LVGL does not go with RLE or RLE_DECODER "

@@ -209,6 +209,30 @@ grep -q 'FILTER works only with RESIZE' "$work/helper-filter/configure.log" || f
 ! helper_project "$work/helper-rotate" ROTATE 45 || fail "ROTATE 45 was accepted"
 grep -q 'ROTATE must be one of 90, 180, 270' "$work/helper-rotate/configure.log" || fail "ROTATE 45: no message"
 
+step "the helper refuses a FRAME that is no frame number"
+! helper_project "$work/helper-frame-word" FRAME last || fail "FRAME last was accepted"
+grep -q 'FRAME takes a frame number' "$work/helper-frame-word/configure.log" || fail "FRAME last: no message"
+! helper_project "$work/helper-frame-empty" FRAME || fail "FRAME without a number was accepted"
+
+step "the helper passes FRAME on as --frame"
+frame_project="$work/helper-frame"
+mkdir -p "$frame_project"
+cp "$root/tests/fixtures/gif/pil_disc_disposal2.gif" "$frame_project/disc.gif"
+cat >"$frame_project/CMakeLists.txt" <<EOF
+cmake_minimum_required(VERSION 3.16)
+project(FrameCheck LANGUAGES CXX)
+find_package(Tarnwick 1 REQUIRED)
+add_executable(viewer main.cpp)
+tarnwick_add_image_header(viewer disc.gif FRAME 2 HEADER disc_frame_2.h)
+EOF
+printf '#include "disc_frame_2.h"\nint main() { return int(n_disc_gif_width) == 40 ? 0 : 1; }\n' >"$frame_project/main.cpp"
+{ cmake -S "$frame_project" -B "$frame_project/build" -DCMAKE_PREFIX_PATH="$prefix" &&
+  cmake --build "$frame_project/build"; } >"$frame_project/build.log" 2>&1 || { cat "$frame_project/build.log"; fail "FRAME 2"; }
+(cd "$frame_project" && "$tarnwick" disc.gif "$work/disc_direct.h" --frame=2) || fail "Tarnwick --frame=2"
+# The same header but for the include guard, which is made from its path.
+diff <(grep -v _INCLUDED "$frame_project/build/disc_frame_2.h") <(grep -v _INCLUDED "$work/disc_direct.h") >/dev/null ||
+  fail "FRAME 2 gives another header than --frame=2"
+
 step "the helper passes STDINT, STATIC, ATTRIBUTE, NAME and LVGL on"
 # No __int32 definition with STDINT: the header must build as it is, from two
 # files; NAME also names the default header.

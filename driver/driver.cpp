@@ -1,7 +1,8 @@
 // The conversion driver. It reads the command line (switches.h), picks a
 // loader by the image path's extension (".tga" the TGA reader, ".jpg"/".jpeg"
-// the JPEG decoder, ".png" the PNG loader, anything else TGA, then JPEG, then
-// PNG; the table kLoaders), describes the picture once
+// the JPEG decoder, ".png" the PNG loader, ".gif" the GIF loader, ".webp" the
+// WebP loader, anything else TGA, then JPEG, PNG, GIF and WebP; the table
+// kLoaders), describes the picture once
 // (image/image_input.h: a pipe is read whole, so that every loader tried sees
 // the same bytes), fits the picture to the display (picture_fit.h: crop,
 // rotate, flip, resize, background, invert), converts the pixels into the
@@ -15,9 +16,11 @@
 // load also names its cause.
 #include "driver.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "gif_loader.h"
 #include "header_writer.h"
 #include "image.h"
 #include "image_input.h"
@@ -26,6 +29,7 @@
 #include "picture_fit.h"
 #include "png_loader.h"
 #include "tga_reader.h"
+#include "webp_loader.h"
 
 namespace tarnwick {
 namespace {
@@ -58,6 +62,7 @@ const char kUsageText[] =
     "--dither=floyd|atkinson|bayer dithers --mono; floyd also dithers RGB565\n"
     "the picture is cropped, rotated, flipped, resized, put over the background\n"
     "\tand inverted in this order, whatever the order of the switches\n"
+    "--frame=N reads frame N of an animated GIF (0 is the first)\n"
     "--stdint declares the items uint32_t, uint16_t or uint8_t from <stdint.h>\n"
     "--static makes every definition static, for headers included more than once\n"
     "--attribute=TEXT writes TEXT after each array's [], e.g. PROGMEM\n"
@@ -81,6 +86,8 @@ const Loader kLoaders[] = {
     {"TGA", {".tga"}, LoadTgaImage},
     {"JPEG", {".jpg", ".jpeg"}, LoadJpegImage},
     {"PNG", {".png"}, LoadPngImage},
+    {"GIF", {".gif"}, LoadGifImage},
+    {"WebP", {".webp"}, LoadWebpImage},
 };
 
 bool b_EqualsIgnoringAsciiCase(const char *p_text, const char *p_lower)
@@ -130,8 +137,8 @@ void PrintLoaderProgress(const ConversionOptions &options, const char *p_verb, c
 // signature, so the TGA reader's cause stands when no other reader found one.
 bool b_FoundSignature(LoadFailure failure)
 {
-    return failure != LoadFailure::kNotJpeg && failure != LoadFailure::kNotPng &&
-           failure != LoadFailure::kCannotOpen;
+    return failure != LoadFailure::kNotJpeg && failure != LoadFailure::kNotPng && failure != LoadFailure::kNotGif &&
+           failure != LoadFailure::kNotWebp && failure != LoadFailure::kCannotOpen;
 }
 
 // One loader on the picture that OpenImageInput described; when that could
@@ -176,6 +183,7 @@ Image *LoadImage(const char *p_path, const ConversionOptions &options, LoadFailu
     ImageInput input;
     failure = LoadFailure::kNone;
     const bool b_input_open = OpenImageInput(p_path, input, failure);
+    input.n_frame = options.n_frame;
     Image *p_image = p_chosen ? TryLoader(*p_chosen, input, b_input_open, failure)
                               : LoadByFallback(input, b_input_open, options, failure);
     if(b_input_open)

@@ -3,6 +3,7 @@
 // each.
 #include "switches.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -193,6 +194,24 @@ const char *ParseDither(const char *p_value, const char *p_arg, ConversionOption
     return nullptr;
 }
 
+// Decimal digits only, up to 2^32 - 1.
+const char *ParseFrame(const char *p_value, const char *, ConversionOptions &options)
+{
+    const char *p_cause = "the frame must be a whole number from 0 to 4294967295";
+    uint64_t n_value = 0;
+    if(!*p_value)
+        return p_cause;
+    for(const char *p = p_value; *p; ++p) {
+        if(*p < '0' || *p > '9')
+            return p_cause;
+        n_value = n_value * 10 + uint64_t(*p - '0');
+        if(n_value > UINT32_MAX)
+            return p_cause;
+    }
+    options.n_frame = uint32_t(n_value);
+    return nullptr;
+}
+
 const char *ParseName(const char *p_value, const char *, ConversionOptions &options)
 {
     if(!b_IsHeaderName(p_value))
@@ -218,8 +237,8 @@ struct ValuedSwitch {
 const ValuedSwitch kValuedSwitches[] = {
     {"--crop", ParseCrop},       {"--rotate", ParseRotate},         {"--flip", ParseFlip},
     {"--resize", ParseResize},   {"--filter", ParseFilter},         {"--background", ParseBackground},
-    {"--threshold", ParseThreshold}, {"--dither", ParseDither},         {"--name", ParseName},
-    {"--attribute", ParseAttribute},
+    {"--threshold", ParseThreshold}, {"--dither", ParseDither},         {"--frame", ParseFrame},
+    {"--name", ParseName},           {"--attribute", ParseAttribute},
 };
 
 enum class Match { kNone, kApplied, kMalformed };
@@ -312,7 +331,7 @@ MonoLayout MonoLayoutOf(const ConversionOptions &options)
 bool ParseSwitches(int n_argc, const char *const *p_argv, ConversionOptions &options)
 {
     options = ConversionOptions{false, OutputFormat::kRgb, Dither::kNone, nullptr, kDefaultThreshold, false, false,
-                                NoPictureFit(), kPlainHeaderOptions};
+                                NoPictureFit(), kPlainHeaderOptions, 0};
     bool b_good = true;
     for(int i = 3; i < n_argc && b_good; ++i) {
         const char *p_arg = p_argv[i];

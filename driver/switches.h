@@ -29,6 +29,7 @@ struct ConversionOptions {
     bool b_mono_pages;     // --mono-pages: with --mono, SSD1306 pages (--mono-lsb then changes nothing)
     PictureFit fit;        // --crop, --rotate, --flip, --resize, --filter, --background, --invert
     HeaderOptions header;  // --rle, --rle-decoder, --stdint, --static, --lvgl, --attribute=TEXT, --name=NAME
+    uint32_t n_frame;      // --frame=N: the frame of an animation to read, 0 the first
 };
 
 // Reads the arguments from the fourth on (p_argv[3] ...) into options,

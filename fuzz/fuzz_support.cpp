@@ -18,8 +18,11 @@ std::string WriteFuzzInput(const uint8_t *p_data, size_t n_size, const char *p_e
 
 const char *p_FuzzImageExtension(uint8_t n_choice)
 {
+    // ".png" stays the choice of 0x80 with low bits 0 (every choice byte
+    // with the top bit set chose ".png" before GIF and WebP came).
     static const char *const kExtensions[] = {".tga", ".jpg", ".bin", ".jpeg"};
-    return (n_choice & 0x80) ? ".png" : kExtensions[n_choice & 3];
+    static const char *const kTopBitExtensions[] = {".png", ".gif", ".webp", ".png"};
+    return ((n_choice & 0x80) ? kTopBitExtensions : kExtensions)[n_choice & 3];
 }
 
 int n_FuzzConversionArguments(uint8_t n_choice, uint8_t n_format_choice, const char *p_image_path,

@@ -23,11 +23,15 @@ void TouchAndFreeImage(Image *p_image);
 // that the input's size can account for. Accepts nullptr.
 void AbortIfLargerThan(const Image *p_image, uint64_t n_max_pixels);
 
+// The frame that fuzz_gif asks every input for after the first: past the
+// last frame of any input, so that every frame is drawn and disposed of.
+constexpr uint32_t kFuzzGifFramePastTheLast = 1u << 20;
+
 // The command line that the whole-conversion target runs for one input: the
 // choice byte (the input's first) has its low two bits pick the image name's
-// extension (".tga", ".jpg", ".bin", ".jpeg"), unless its top bit (0x80) is
-// set, which makes it ".png"; bits 2 to 6 add --rle, --rle-decoder, --gray,
-// --verbose and an unknown switch. The format byte (the input's last, which
+// extension (".tga", ".jpg", ".bin", ".jpeg"), or with its top bit (0x80)
+// set (".png", ".gif", ".webp", ".png"); bits 2 to 6 add --rle,
+// --rle-decoder, --gray, --verbose and an unknown switch. The format byte (the input's last, which
 // stays part of the image file) adds output-format switches after those with
 // its low three bits and bit 6 (the formats and 1-bit layouts), a set of
 // fitting switches (resize with each filter, rotate, flip, crop, background,

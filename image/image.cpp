@@ -114,7 +114,8 @@ const char *DescribeLoadFailure(LoadFailure failure)
     case LoadFailure::kHierarchicalJpeg: return "hierarchical JPEG is not supported";
     case LoadFailure::kJpegPrecision: return "JPEG samples of other than 8 bits (12-bit JPEG) are not supported";
     case LoadFailure::kTwoComponentJpeg: return "JPEG with two components is not supported";
-    case LoadFailure::kFourComponentJpeg: return "JPEG with four components (CMYK or YCCK) is not supported";
+    case LoadFailure::kFourComponentJpeg:
+        return "JPEG with four components whose Adobe colour transform is neither CMYK nor YCCK is not supported";
     case LoadFailure::kJpegColorTransform: return "this JPEG colour transform (Adobe segment) is not supported";
     case LoadFailure::kJpegSampling:
         return "JPEG sampling factors that are not whole multiples of each other (fractional sampling) are not supported";
@@ -123,6 +124,12 @@ const char *DescribeLoadFailure(LoadFailure failure)
     case LoadFailure::kUnsupportedTgaClass: return "this TGA image type is not supported";
     case LoadFailure::kUnsupportedTgaDepth: return "this TGA pixel or colour-map depth is not supported";
     case LoadFailure::kPngNotBuiltIn: return "PNG support was not built in";
+    case LoadFailure::kNotGif: return "not a GIF file (no GIF87a or GIF89a signature)";
+    case LoadFailure::kNotWebp: return "not a WebP file (no RIFF WEBP signature)";
+    case LoadFailure::kNoSuchFrame: return "the file has no frame of that number (frames count from 0)";
+    case LoadFailure::kWebpLaterFrame: return "only the first frame of an animated WebP file can be read";
+    case LoadFailure::kGifNotBuiltIn: return "GIF support was not built in";
+    case LoadFailure::kWebpNotBuiltIn: return "WebP support was not built in";
     }
     return "unknown failure";
 }

@@ -94,7 +94,7 @@ enum class LoadFailure : uint8_t {
     kHierarchicalJpeg,   // SOF5..SOF7, DHP
     kJpegPrecision,      // a sample precision other than 8 bits (12-bit JPEG)
     kTwoComponentJpeg,   // a frame of 2 components
-    kFourComponentJpeg,  // a frame of 4 components (CMYK or YCCK)
+    kFourComponentJpeg,  // a frame of 4 components with an Adobe transform other than CMYK or YCCK
     kJpegColorTransform, // an Adobe colour transform other than RGB or YCbCr on 3 components
     kJpegSampling,       // sampling factors that are not whole multiples of every component's
     kTooManyScans,       // more scans than the JPEG decoder's limit
@@ -102,6 +102,12 @@ enum class LoadFailure : uint8_t {
     kUnsupportedTgaClass,// a TGA image type other than 1, 2, 3, 9, 10, 11
     kUnsupportedTgaDepth,// a TGA pixel or colour-map depth other than 16, 24, 32
     kPngNotBuiltIn,      // a PNG file, and the program was built without libpng
+    kNotGif,             // no GIF87a or GIF89a signature at the start
+    kNotWebp,            // no RIFF container of form WEBP at the start
+    kNoSuchFrame,        // the animation has no frame of the number asked for
+    kWebpLaterFrame,     // a frame after the first of an animated WebP file was asked for
+    kGifNotBuiltIn,      // a GIF file, and the program was built without giflib
+    kWebpNotBuiltIn,     // a WebP file, and the program was built without libwebp
 };
 
 // A few words naming the cause, lower case, no line end ("arithmetic-coded

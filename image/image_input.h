@@ -17,6 +17,7 @@
 #include <cstdio>
 
 #include "image.h"
+#include "row_sink.h"
 
 namespace tarnwick {
 
@@ -29,6 +30,14 @@ struct ImageInput {
     const char *p_path;     // the picture's path, opened by each reader when p_bytes is nullptr
     const uint8_t *p_bytes; // the whole picture in memory, or nullptr for a regular file
     uint64_t n_size;        // the picture's bytes: the regular file's size, or the bytes in memory
+    // Where the loader hands over rows that are final before it returns
+    // (row_sink.h); nullptr: the loader just returns the Image.
+    const RowSink *p_row_sink = nullptr;
+    // The frame of an animation to read, 0 the first (--frame=N). The GIF
+    // loader reads any frame, the WebP loader only the first; loaders of
+    // formats that hold one picture ignore it. OpenImageInput and
+    // BytesInput leave it 0.
+    uint32_t n_frame = 0;
 };
 
 // Describes the picture at p_path. A regular file needs nothing more; any

@@ -55,8 +55,13 @@ constexpr png_uint_32 kLibpngSideLimit = PNG_UINT_31_MAX;
 constexpr png_alloc_size_t kLibpngChunkMallocMax = 1u << 20;
 constexpr png_uint_32 kLibpngChunkCacheMax = 32;
 
+// Rows between hand-overs to a RowSink: often enough for the header to be
+// written while the rest is decoded, seldom enough to cost nothing.
+constexpr png_uint_32 kRowsPerHandOver = 16;
+
 struct PngDecode {
     InputStream stream{};
+    const RowSink *p_row_sink = nullptr;
     png_structp p_png = nullptr;
     png_infop p_info = nullptr;
     Image *p_image = nullptr;
@@ -229,9 +234,14 @@ bool ReadPixels(PngDecode &decode)
     image.b_grayscale = (decode.n_color_type & PNG_COLOR_MASK_COLOR) == 0;
     image.b_alpha = (decode.n_color_type & PNG_COLOR_MASK_ALPHA) != 0 || decode.b_transparency;
     for(int n_pass = 0; n_pass < decode.n_passes; ++n_pass)
-        for(png_uint_32 n_row = 0; n_row < decode.n_height; ++n_row)
+        for(png_uint_32 n_row = 0; n_row < decode.n_height; ++n_row) {
             png_read_row(decode.p_png, reinterpret_cast<png_bytep>(image.p_buffer + size_t(n_row) * decode.n_width),
                          nullptr);
+            // Rows of a picture that is not interlaced are final at once;
+            // an interlaced one's only after its last pass.
+            if(decode.n_passes == 1 && ((n_row + 1) % kRowsPerHandOver == 0 || n_row + 1 == decode.n_height))
+                HandOverRows(decode.p_row_sink, image, int32_t(n_row + 1));
+        }
     png_read_end(decode.p_png, nullptr);
     return true;
 }
@@ -260,6 +270,7 @@ void ReleaseDecode(PngDecode &decode)
 Image *LoadPngImage(const ImageInput &input, LoadFailure *p_failure)
 {
     PngDecode decode;
+    decode.p_row_sink = input.p_row_sink;
     Image *p_image = nullptr;
     if(!OpenInputStream(input, decode.stream, 0))
         decode.failure = LoadFailure::kCannotOpen;

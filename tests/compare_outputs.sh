@@ -29,7 +29,8 @@ if [ $# -gt 0 ]; then
   inputs=("$@")
 else
   mapfile -t inputs < <(find tests/fixtures examples tests/crashers -type f \
-    \( -iname '*.jpg' -o -iname '*.jpeg' -o -iname '*.tga' -o -iname '*.png' -o -path '*/crashers/*' \) | sort)
+    \( -iname '*.jpg' -o -iname '*.jpeg' -o -iname '*.tga' -o -iname '*.png' -o -iname '*.gif' -o -iname '*.webp' \
+    -o -path '*/crashers/*' \) | sort)
   for extra in ${TARNWICK_EXTRA_INPUTS:-}; do inputs+=("$extra"); done
 fi
 

@@ -10,10 +10,12 @@
 
 #include "driver.h"
 #include "fuzz_support.h"
+#include "gif_loader.h"
 #include "jpeg_decoder.h"
 #include "png_loader.h"
 #include "test_support.h"
 #include "tga_reader.h"
+#include "webp_loader.h"
 
 namespace {
 
@@ -39,8 +41,9 @@ bool b_ShouldLoad(const std::string &path)
 }
 
 // Each loader on every file of its folder; none may report that it could not
-// open a file that is there. Without libpng no PNG file loads. The same
-// bytes read from memory, as from a pipe, give the same result and cause.
+// open a file that is there. Without libpng, giflib or libwebp no file of
+// that format loads. The same bytes read from memory, as from a pipe, give
+// the same result and cause.
 TEST(Crashers, Loaders)
 {
     const struct {
@@ -48,7 +51,8 @@ TEST(Crashers, Loaders)
         ImageLoader p_load;
         bool b_built_in;
     } loaders[] = {{"tga", LoadTgaImage, true}, {"jpeg", LoadJpegImage, true},
-                   {"png", LoadPngImage, b_IsPngSupportBuiltIn()}};
+                   {"png", LoadPngImage, b_IsPngSupportBuiltIn()}, {"gif", LoadGifImage, b_IsGifSupportBuiltIn()},
+                   {"webp", LoadWebpImage, b_IsWebpSupportBuiltIn()}};
     for(const auto &loader : loaders) {
         for(const std::string &path : CrasherFiles(loader.p_folder)) {
             LoadFailure failure, piped_failure;
@@ -60,6 +64,18 @@ TEST(Crashers, Loaders)
             EXPECT_EQ(piped_failure, failure) << path;
             EXPECT_EQ(p_piped != nullptr, p_image != nullptr) << path;
         }
+    }
+}
+
+// fuzz_gif also asks each input for a frame past any file's last, so that
+// every frame is drawn and disposed of: no file of the folder has that many.
+TEST(Crashers, GifEveryFrame)
+{
+    for(const std::string &path : CrasherFiles("gif")) {
+        const test::Bytes bytes = test::ReadFileBytes(path);
+        LoadFailure failure;
+        EXPECT_EQ(test::ImagePtr(LoadGifImage(test::MemoryInput(bytes, kFuzzGifFramePastTheLast), &failure)), nullptr)
+            << path;
     }
 }
 

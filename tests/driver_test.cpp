@@ -40,6 +40,7 @@ const char kUsage[] =
     "--dither=floyd|atkinson|bayer dithers --mono; floyd also dithers RGB565\n"
     "the picture is cropped, rotated, flipped, resized, put over the background\n"
     "\tand inverted in this order, whatever the order of the switches\n"
+    "--frame=N reads frame N of an animated GIF (0 is the first)\n"
     "--stdint declares the items uint32_t, uint16_t or uint8_t from <stdint.h>\n"
     "--static makes every definition static, for headers included more than once\n"
     "--attribute=TEXT writes TEXT after each array's [], e.g. PROGMEM\n"
@@ -181,7 +182,9 @@ TEST_F(DriverTest, PngFilesByNameAndByFallback)
     EXPECT_EQ(result.out, std::string("attempting to load image in TGA format ...\n"
                                       "attempting to load image in JPEG format ...\n"
                                       "attempting to load image in PNG format ...\n") +
-                              (b_png ? "writing image data ... ok\n" : ""));
+                              (b_png ? "writing image data ... ok\n"
+                                     : "attempting to load image in GIF format ...\n"
+                                       "attempting to load image in WebP format ...\n"));
     if(b_png)
         EXPECT_NE(test::ReadFileText(dir.File("out.h")).find("_icon_bin_width = 13;\n"), std::string::npos);
     else

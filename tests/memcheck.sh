@@ -2,7 +2,8 @@
 # Runs Tarnwick under valgrind's memcheck on the test images with several
 # switch combinations, and on inputs that must fail: the fuzzers' crashers,
 # truncated and damaged files, a missing file, a header path that cannot be
-# written. With a build without libpng the PNG images must be refused.
+# written. With a build without libpng, giflib or libwebp the images of
+# that format must be refused.
 # Every run must be free of invalid accesses and leaks, must end with only
 # the three standard descriptors open, and must exit as expected (0 for a
 # conversion, 255 for a load or write error).
@@ -81,6 +82,10 @@ out=$work/out.h
 # built in.
 png_loads=0
 "$tarnwick" tests/fixtures/png/im_rgb8.png "$out" 2>/dev/null || png_loads=255
+gif_loads=0
+"$tarnwick" tests/fixtures/gif/im_1x1.gif "$out" 2>/dev/null || gif_loads=255
+webp_loads=0
+"$tarnwick" tests/fixtures/webp/cwebp_lossless_1x1.webp "$out" 2>/dev/null || webp_loads=255
 
 echo "== memcheck: test images"
 n=0
@@ -95,6 +100,24 @@ for image in tests/fixtures/png/im_*.png tests/fixtures/png/pil_*.png; do
   check $png_loads "$image" "$out" ${switches[n % ${#switches[@]}]}
   n=$((n + 1))
 done
+# GIF files, each asked for its last frame as well; WebP files.
+for image in tests/fixtures/gif/*.gif; do
+  case $image in *_cut.gif) continue ;; esac
+  # shellcheck disable=SC2086
+  check $gif_loads "$image" "$out" ${switches[n % ${#switches[@]}]}
+  n=$((n + 1))
+done
+for image in tests/fixtures/gif/deb_dojox_busy.gif:29 tests/fixtures/gif/gifsicle_disposal_previous.gif:4 \
+    tests/fixtures/gif/pil_disc_disposal3.gif:4; do
+  check $gif_loads "${image%:*}" "$out" --frame="${image##*:}" --rle
+done
+check 255 tests/fixtures/gif/pil_disc_disposal3.gif "$out" --frame=5 --verbose
+for image in tests/fixtures/webp/*.webp; do
+  # shellcheck disable=SC2086
+  check $webp_loads "$image" "$out" ${switches[n % ${#switches[@]}]}
+  n=$((n + 1))
+done
+check 255 tests/fixtures/webp/img2webp_mixed.webp "$out" --frame=1 --verbose
 # 4000 x 4000 from 2 KB, packed into a small header.
 check $png_loads tests/fixtures/png/flat_4000x4000.png "$out" --rle
 for image in examples/sample.jpg examples/sample.tga; do
@@ -107,12 +130,16 @@ cp examples/sample.jpg "$work/sample.bin" # TGA is tried first, then JPEG
 check 0 "$work/sample.bin" "$out" --verbose
 cp tests/fixtures/png/im_rgba16_interlaced.png "$work/icon.bin" # TGA, JPEG, then PNG
 check $png_loads "$work/icon.bin" "$out" --verbose
+cp tests/fixtures/webp/gif2webp_disc.webp "$work/disc.bin" # TGA, JPEG, PNG, GIF, then WebP
+check $webp_loads "$work/disc.bin" "$out" --verbose
 
 echo "== memcheck: inputs that must fail"
-for refused in tests/fixtures/cjpeg_arithmetic.jpg tests/fixtures/cmyk_magick.jpg; do
+check 0 tests/fixtures/cmyk_magick.jpg "$out" --verbose # YCCK, four planes
+for refused in tests/fixtures/cjpeg_arithmetic.jpg tests/fixtures/gif/deb_pidgin_cartman_cop_cut.gif; do
   check 255 "$refused" "$out" --verbose
 done
-for crasher in tests/crashers/tga/* tests/crashers/jpeg/* tests/crashers/png/*; do
+for crasher in tests/crashers/tga/* tests/crashers/jpeg/* tests/crashers/png/* tests/crashers/gif/* \
+    tests/crashers/webp/*; do
   [ -e "$crasher" ] || continue
   case $crasher in *.loads.*) want=0 ;; *) want=255 ;; esac
   check $want "$crasher" "$out" --rle
@@ -122,9 +149,8 @@ for crasher in tests/crashers/convert/*; do
   case $crasher in *.loads.*) want=0 ;; *) want=255 ;; esac
   choice=$(od -An -tu1 -N1 "$crasher" | tr -d ' ')
   format=$(tail -c 1 "$crasher" | od -An -tu1 | tr -d ' ')
-  extensions=(.tga .jpg .bin .jpeg)
-  extension=${extensions[choice & 3]}
-  [ $((choice & 0x80)) -ne 0 ] && extension=.png
+  extensions=(.tga .jpg .bin .jpeg .png .gif .webp .png)
+  extension=${extensions[(choice & 3) + (choice & 0x80 ? 4 : 0)]}
   image=$work/convert$extension
   tail -c +2 "$crasher" >"$image"
   # shellcheck disable=SC2046
@@ -132,12 +158,16 @@ for crasher in tests/crashers/convert/*; do
 done
 for image in examples/sample.jpg examples/sample.tga tests/fixtures/tga/im_rgb24_rle.tga \
     tests/fixtures/jpeg/cjpeg_420_restart_row.jpg tests/fixtures/png/im_rgba16_interlaced.png \
-    tests/fixtures/png/pil_pal8_trns.png; do
+    tests/fixtures/png/pil_pal8_trns.png tests/fixtures/gif/gifsicle_optimised.gif \
+    tests/fixtures/webp/cwebp_lossy_alpha_q50.webp tests/fixtures/webp/gif2webp_disc.webp; do
   size=$(stat -c %s "$image")
   extension=${image##*.}
+  # A GIF file is read up to the frame asked for: ask for one past its last.
+  frame=()
+  [ "$extension" = gif ] && frame=(--frame=3)
   for keep in 1 17 100 $((size / 2)) $((size - 1)); do
     head -c "$keep" "$image" >"$work/cut.$extension"
-    check 255 "$work/cut.$extension" "$out"
+    check 255 "$work/cut.$extension" "$out" "${frame[@]}"
   done
 done
 # PNG files with a damaged CRC of IHDR or of IDAT, and with a deflate block

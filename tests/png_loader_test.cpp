@@ -143,6 +143,11 @@ TEST_P(PngFixtureTest, MatchesImageMagicksDecode)
                                     (uint32_t(rgba[4 * i + 1]) << 8) | rgba[4 * i + 2];
         ASSERT_EQ(p_image->p_buffer[i], n_expected) << "pixel " << i;
     }
+    // Rows are handed over as they are decoded, unless the file is
+    // interlaced (IHDR's last byte, file offset 28), whose rows are final
+    // only after the last pass.
+    const Bytes file = test::ReadFileBytes(base + ".png");
+    EXPECT_EQ(test::RowsHandedOverByLoader(LoadPngImage, base + ".png"), file[28] ? 0 : c.n_height);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -53,6 +55,61 @@ bool CopyFile(const std::string &from_path, const std::string &to_path)
 {
     const Bytes bytes = ReadFileBytes(from_path);
     return !bytes.empty() && WriteFileBytes(to_path, bytes);
+}
+
+RowRecorder::RowRecorder() : m_sink{this, OnRowsFinal, OnRowsWithdrawn} {}
+
+void RowRecorder::OnRowsFinal(void *p_context, const tarnwick::Image &image, int32_t n_final_rows)
+{
+    RowRecorder &recorder = *static_cast<RowRecorder *>(p_context);
+    recorder.b_counts_grew &= n_final_rows > recorder.n_rows && n_final_rows <= image.n_height;
+    recorder.n_width = image.n_width;
+    const size_t n_from = size_t(recorder.n_rows) * size_t(image.n_width);
+    const size_t n_to = size_t(n_final_rows) * size_t(image.n_width);
+    if(n_to > n_from)
+        recorder.m_rows.insert(recorder.m_rows.end(), image.p_buffer + n_from, image.p_buffer + n_to);
+    recorder.n_rows = n_final_rows;
+}
+
+void RowRecorder::OnRowsWithdrawn(void *p_context)
+{
+    RowRecorder &recorder = *static_cast<RowRecorder *>(p_context);
+    recorder.m_rows.clear();
+    recorder.n_rows = 0;
+    ++recorder.n_withdrawals;
+}
+
+::testing::AssertionResult RowRecorder::HandedOverRowsAreFinal(const tarnwick::Image &image) const
+{
+    if(!b_counts_grew)
+        return ::testing::AssertionFailure() << "a hand-over did not add rows";
+    if(n_rows && n_width != image.n_width)
+        return ::testing::AssertionFailure() << "rows of another width were handed over";
+    for(size_t i = 0; i < m_rows.size(); ++i)
+        if(m_rows[i] != image.p_buffer[i])
+            return ::testing::AssertionFailure() << "pixel " << i << " of row " << i / size_t(image.n_width)
+                                                 << " changed after it was handed over";
+    return ::testing::AssertionSuccess();
+}
+
+int32_t RowsHandedOverByLoader(tarnwick::ImageLoader p_load, const std::string &path)
+{
+    tarnwick::ImageInput input;
+    tarnwick::LoadFailure failure;
+    if(!tarnwick::OpenImageInput(path.c_str(), input, failure))
+        return -1;
+    RowRecorder recorder;
+    const ImagePtr p_plain(p_load(input, &failure));
+    input.p_row_sink = recorder.sink();
+    const ImagePtr p_streamed(p_load(input, &failure));
+    tarnwick::ReleaseImageInput(input);
+    if(!p_plain || !p_streamed)
+        return -1;
+    EXPECT_TRUE(p_plain->n_width == p_streamed->n_width && p_plain->n_height == p_streamed->n_height) << path;
+    EXPECT_TRUE(std::equal(p_plain->p_buffer, p_plain->p_buffer + n_PixelCount(*p_plain), p_streamed->p_buffer))
+        << path << ": the Image differs when rows are handed over";
+    EXPECT_TRUE(recorder.HandedOverRowsAreFinal(*p_streamed)) << path;
+    return recorder.n_rows;
 }
 
 std::string Fixture(const std::string &name)

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "image.h"
 #include "image_input.h"
 
@@ -32,6 +34,32 @@ struct ImageDeleter {
     void operator()(tarnwick::Image *p_image) const { tarnwick::FreeImage(p_image); }
 };
 using ImagePtr = std::unique_ptr<tarnwick::Image, ImageDeleter>;
+
+// A RowSink (row_sink.h) that copies every row as it is when it is handed
+// over; a withdrawal forgets them. Then the rows handed over can be checked
+// against the Image the loader returns: rows must never change once final.
+class RowRecorder {
+public:
+    RowRecorder();
+    const tarnwick::RowSink *sink() const { return &m_sink; }
+    // The rows handed over (and not withdrawn) equal the image's rows.
+    ::testing::AssertionResult HandedOverRowsAreFinal(const tarnwick::Image &image) const;
+    int32_t n_rows = 0;        // rows handed over since the last withdrawal
+    int n_withdrawals = 0;
+    bool b_counts_grew = true; // every call handed over more rows than the one before
+
+private:
+    static void OnRowsFinal(void *p_context, const tarnwick::Image &image, int32_t n_final_rows);
+    static void OnRowsWithdrawn(void *p_context);
+    tarnwick::RowSink m_sink;
+    std::vector<uint32_t> m_rows;
+    int32_t n_width = 0;
+};
+
+// Loads the picture at the path with the loader twice, with a RowRecorder
+// and without; expects the same Image, and the rows handed over to be its
+// rows. Returns the number of rows handed over (-1 when a load failed).
+int32_t RowsHandedOverByLoader(tarnwick::ImageLoader p_load, const std::string &path);
 
 // Whole file as bytes / as text; an empty result when it cannot be read.
 Bytes ReadFileBytes(const std::string &path);
@@ -56,6 +84,16 @@ private:
     Bytes m_bytes;
     tarnwick::InputStream m_stream;
 };
+
+// The bytes as a picture in memory, as a pipe's picture reaches a loader;
+// an empty picture too (whose vector has no data pointer).
+inline tarnwick::ImageInput MemoryInput(const Bytes &bytes, uint32_t n_frame = 0)
+{
+    static const uint8_t kNoByte = 0;
+    tarnwick::ImageInput input = tarnwick::BytesInput(bytes.empty() ? &kNoByte : bytes.data(), bytes.size());
+    input.n_frame = n_frame;
+    return input;
+}
 
 // Path of a committed fixture under tests/fixtures.
 std::string Fixture(const std::string &name);

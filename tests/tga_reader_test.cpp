@@ -90,6 +90,10 @@ TEST_P(TgaFixtureTest, MatchesImageMagicksDecode)
                                     (uint32_t(rgba[4 * i + 1]) << 8) | rgba[4 * i + 2];
         ASSERT_EQ(p_image->p_buffer[i], n_expected) << "pixel " << i;
     }
+    // A file stored top row first hands its rows over as they are read
+    // (bytes[17] bit 5); one stored bottom row first completes row 0 last.
+    const Bytes file = test::ReadFileBytes(base + ".tga");
+    EXPECT_EQ(test::RowsHandedOverByLoader(LoadTgaImage, base + ".tga"), (file[17] & 0x20) ? 7 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -156,8 +156,15 @@ bool b_FileCanHoldPixels(const InputStream &input, const TgaHeader &header, TgaP
     return n_InputBytesLeft(input) >= header.n_height * n_row_bytes;
 }
 
-// Reads every row into the image, top row first in memory whatever the file's order.
-bool ReadRows(TgaLoad &load, const TgaHeader &header, TgaPixelKind kind, const TgaColorMap &color_map)
+// Rows between hand-overs to a RowSink: often enough for the header to be
+// written while the rest is read, seldom enough to cost nothing.
+constexpr int32_t kRowsPerHandOver = 16;
+
+// Reads every row into the image, top row first in memory whatever the
+// file's order. A file stored top row first hands its rows over as they are
+// read; one stored bottom row first completes its top row last.
+bool ReadRows(TgaLoad &load, const TgaHeader &header, TgaPixelKind kind, const TgaColorMap &color_map,
+              const RowSink *p_sink)
 {
     Image &image = *load.p_image;
     const bool b_compressed = (header.n_image_type & 8) != 0;
@@ -170,6 +177,8 @@ bool ReadRows(TgaLoad &load, const TgaHeader &header, TgaPixelKind kind, const T
                                        : ReadRawPixels(p_row, image.n_width, load.input, kind, color_map);
         if(!b_ok)
             return FailReading(load);
+        if(b_top_first && ((n_file_row + 1) % kRowsPerHandOver == 0 || n_file_row + 1 == image.n_height))
+            HandOverRows(p_sink, image, n_file_row + 1);
     }
     return true;
 }
@@ -214,7 +223,7 @@ bool LoadInto(TgaLoad &load, const ImageInput &input)
     image.b_grayscale = n_class == kGray;
     image.b_alpha = image.n_bpp == 32;
 
-    return ReadRows(load, header, kind, color_map);
+    return ReadRows(load, header, kind, color_map, input.p_row_sink);
 }
 
 } // namespace
