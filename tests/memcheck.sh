@@ -63,7 +63,8 @@ check() {
 convert_args() { # choice-byte format-byte image-path header-path
   local c=$1
   local formats=("" "--rgb565" "--rgb565-swapped" "--mono" "--mono --dither" "--dither" "--mono --rgb"
-                 "--rgb565 --dither --mono")
+                 "--rgb565 --dither --mono" "--rgb888" "--bgr888" "--alpha8" "--indexed" "--mono --mono-lsb"
+                 "--mono --mono-pages --dither=atkinson" "--indexed --gray" "--mono-pages --rgb565")
   local args=("$3" "$4")
   [ $((c & 0x04)) -ne 0 ] && args+=(--rle)
   [ $((c & 0x08)) -ne 0 ] && args+=(--rle-decoder)
@@ -71,12 +72,14 @@ convert_args() { # choice-byte format-byte image-path header-path
   [ $((c & 0x20)) -ne 0 ] && args+=(--verbose)
   [ $((c & 0x40)) -ne 0 ] && args+=(--unknown)
   # shellcheck disable=SC2206
-  args+=(${formats[$2 & 7]})
+  args+=(${formats[($2 & 7) | ($2 >> 3 & 8)]})
+  [ $(($2 & 0x80)) -ne 0 ] && args+=(--lvgl --static --stdint)
   echo "${args[@]}"
 }
 
 switches=("" "--rle" "--rle --rle-decoder --gray" "--verbose --rle-decoder --rgb" "--rgb565 --rle --rle-decoder"
-          "--rgb565-swapped" "--mono --dither --rle --rle-decoder")
+          "--rgb565-swapped" "--mono --dither --rle --rle-decoder" "--rgb888 --rle --rle-decoder --static"
+          "--lvgl --bgr888" "--mono --mono-pages --rle" "--alpha8 --stdint --name=pic")
 out=$work/out.h
 # The exit status of a PNG file that loads: 255 when PNG support was not
 # built in.
