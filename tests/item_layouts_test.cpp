@@ -1,14 +1,13 @@
-// The layouts that the new formats build in the pixel array, each against a
-// computation of its own here: the palette and packed indices of
-// --indexed, the three 1-bit layouts, and items spread into bytes. All of
-// them work in place; the pictures have odd sizes so that rows, bytes and
-// pages end part-way.
+// The layouts that the new formats build in the pixel array in place, each
+// against a computation of its own here, at odd sizes so that rows, bytes and
+// pages end part-way: the palette and packed indices of --indexed, and the
+// three 1-bit layouts. (Items spread into bytes, which does not depend on the
+// sizes, is checked through the formats that use it by the compile tests.)
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
-#include "byte_layout.h"
 #include "indexed_format.h"
 #include "mono_layout.h"
 
@@ -133,37 +132,6 @@ TEST(ItemLayouts, MonoBitsInRowsOfEitherOrderAndInPages)
     EXPECT_EQ(n_MonoPages(1), 1u);
     EXPECT_EQ(n_MonoPages(8), 1u);
     EXPECT_EQ(n_MonoPages(9), 2u);
-}
-
-// Items of 1 to 4 bytes in either order: the bytes are those the shifts give,
-// so the same on a big-endian machine as on a little-endian one.
-TEST(ItemLayouts, ItemsSpreadIntoBytesLowOrHighFirst)
-{
-    std::mt19937 random(23);
-    for(uint32_t n_item_bytes = 1; n_item_bytes <= 4; ++n_item_bytes) {
-        for(ByteOrder order : {ByteOrder::kLowFirst, ByteOrder::kHighFirst}) {
-            for(const auto &size : kSizes) {
-                Items items;
-                for(int i = 0; i < size.n_width * size.n_height; ++i)
-                    items.push_back(uint32_t(random()));
-                std::vector<uint8_t> expected;
-                for(uint32_t n_item : items)
-                    for(uint32_t k = 0; k < n_item_bytes; ++k)
-                        expected.push_back(uint8_t(
-                            n_item >> (order == ByteOrder::kLowFirst ? 8 * k : 8 * (n_item_bytes - 1 - k))));
-                Image image = ImageOf(items, size.n_width, size.n_height);
-                EXPECT_EQ(SpreadItemsIntoBytes(image, n_item_bytes, order), expected.size());
-                const uint8_t *p_bytes = p_Bytes(image);
-                EXPECT_EQ(std::vector<uint8_t>(p_bytes, p_bytes + expected.size()), expected)
-                    << n_item_bytes << " bytes, order " << int(order);
-            }
-        }
-    }
-    // 0xAARRGGBB low first is blue, green, red, alpha: LVGL's ARGB8888.
-    Items pixel = {0x80ff4020};
-    Image image = ImageOf(pixel, 1, 1);
-    SpreadItemsIntoBytes(image, 4, ByteOrder::kLowFirst);
-    EXPECT_EQ(std::vector<uint8_t>(p_Bytes(image), p_Bytes(image) + 4), (std::vector<uint8_t>{0x20, 0x40, 0xff, 0x80}));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
-// The LVGL 9 descriptor's numbers for every colour format, the limits of its
-// 16-bit fields, and what --lvgl does to the rest of the header.
+// The limits of the LVGL 9 descriptor's 16-bit fields, and what --lvgl does
+// to the rest of the header. (The descriptor's numbers and bytes for every
+// colour format are checked by lvgl_compile_test, compiled against LVGL's
+// declarations.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,39 +13,6 @@
 namespace {
 
 using namespace tarnwick;
-
-// A 13 x 7 picture: row bytes as LVGL computes them, (13 * bits + 7) / 8,
-// worked out by hand, and the palette of 2, 4, 16 or 256 entries of 4 bytes.
-TEST(LvglDescriptor, StrideAndDataSizeOfEveryFormat)
-{
-    const struct {
-        LvglFormat format;
-        const char *p_name;
-        uint64_t n_stride;
-        uint64_t n_palette_bytes;
-    } kCases[] = {
-        {LvglFormat::kArgb8888, "LV_COLOR_FORMAT_ARGB8888", 52, 0},
-        {LvglFormat::kRgb565, "LV_COLOR_FORMAT_RGB565", 26, 0},
-        {LvglFormat::kRgb565Swapped, "LV_COLOR_FORMAT_RGB565_SWAPPED", 26, 0},
-        {LvglFormat::kRgb888, "LV_COLOR_FORMAT_RGB888", 39, 0},
-        {LvglFormat::kL8, "LV_COLOR_FORMAT_L8", 13, 0},
-        {LvglFormat::kA8, "LV_COLOR_FORMAT_A8", 13, 0},
-        {LvglFormat::kI1, "LV_COLOR_FORMAT_I1", 2, 8},      // 13 bits
-        {LvglFormat::kI2, "LV_COLOR_FORMAT_I2", 4, 16},     // 26 bits
-        {LvglFormat::kI4, "LV_COLOR_FORMAT_I4", 7, 64},     // 52 bits
-        {LvglFormat::kI8, "LV_COLOR_FORMAT_I8", 13, 1024},
-    };
-    for(const auto &c : kCases) {
-        const LvglImage image = LvglImageOf(c.format, 13, 7);
-        EXPECT_EQ(image.n_width, 13u);
-        EXPECT_EQ(image.n_height, 7u);
-        EXPECT_EQ(image.n_stride, c.n_stride) << c.p_name;
-        EXPECT_EQ(image.n_palette_bytes, c.n_palette_bytes) << c.p_name;
-        EXPECT_EQ(image.n_data_size, c.n_palette_bytes + 7 * c.n_stride) << c.p_name;
-        EXPECT_EQ(std::string(p_LvglFormatName(c.format)), c.p_name);
-        EXPECT_TRUE(b_FitsLvglHeader(image));
-    }
-}
 
 TEST(LvglDescriptor, WidthHeightAndStrideMustFitSixteenBits)
 {
