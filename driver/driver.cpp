@@ -1,6 +1,7 @@
 // The conversion driver. It reads the command line, picks a loader by the
 // image path's extension (".tga" the TGA reader, ".jpg"/".jpeg" the JPEG
-// decoder, ".png" the PNG loader, anything else TGA, then JPEG, then PNG),
+// decoder, ".png" the PNG loader, ".bmp"/".dib" the BMP reader, anything
+// else TGA, then JPEG, then PNG, then BMP),
 // converts the pixels into the items of the chosen output format
 // (image/output_format.h: gray, RGB565, 1-bit), calls the header writer
 // (header/header_writer.h: all of the header's text), and is the only layer
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bmp_reader.h"
 #include "header_writer.h"
 #include "image.h"
 #include "image_input.h"
@@ -77,6 +79,7 @@ const Loader kLoaders[] = {
     {"TGA", {".tga"}, LoadTgaImage},
     {"JPEG", {".jpg", ".jpeg"}, LoadJpegImage},
     {"PNG", {".png"}, LoadPngImage},
+    {"BMP", {".bmp", ".dib"}, LoadBmpImage},
 };
 
 // Applies the switches that follow the two paths; warns about the others.
@@ -146,7 +149,7 @@ void PrintLoaderProgress(const ConversionOptions &options, const char *p_verb, c
 // signature, so the TGA reader's cause stands when no other reader found one.
 bool b_FoundSignature(LoadFailure failure)
 {
-    return failure != LoadFailure::kNotJpeg && failure != LoadFailure::kNotPng &&
+    return failure != LoadFailure::kNotJpeg && failure != LoadFailure::kNotPng && failure != LoadFailure::kNotBmp &&
            failure != LoadFailure::kCannotOpen;
 }
 
