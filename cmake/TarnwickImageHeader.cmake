@@ -1,7 +1,7 @@
 # tarnwick_add_image_header(<target> <image> [HEADER <path>] [RLE] [RLE_DECODER]
 #                           [GRAY | RGB565 | RGB565_SWAPPED | MONO [DITHER]])
 #
-# Turns <image> (a PNG, JPEG or TGA file; relative paths start at the current
+# Turns <image> (a PNG, JPEG, TGA or BMP file; relative paths start at the current
 # source folder) into a C header at build time and makes <target> depend on
 # it. The header is made again whenever the image or the Tarnwick executable
 # changes.

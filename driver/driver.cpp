@@ -40,7 +40,8 @@ const char kUsageText[] =
     "--rgb565 forces 16-bit RGB565 colors (red is 0xf800)\n"
     "--rgb565-swapped forces RGB565 with its two bytes swapped (red is 0x00f8)\n"
     "--mono forces 1 bit per pixel (set if gray >= 128), leftmost pixel in top bit\n"
-    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n";
+    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n"
+    "image-file may also be in png or bmp format (.bmp, .dib)\n";
 
 // The switches that choose the output format; the last one given wins.
 struct FormatSwitch {

@@ -27,7 +27,8 @@ const char kUsage[] =
     "--rgb565 forces 16-bit RGB565 colors (red is 0xf800)\n"
     "--rgb565-swapped forces RGB565 with its two bytes swapped (red is 0x00f8)\n"
     "--mono forces 1 bit per pixel (set if gray >= 128), leftmost pixel in top bit\n"
-    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n";
+    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n"
+    "image-file may also be in png or bmp format (.bmp, .dib)\n";
 
 const int kFailure = 255; // the program's -1 as the shell sees it
 
@@ -180,9 +181,51 @@ TEST_F(DriverTest, PngFilesByNameAndByFallback)
                               (b_png ? "error: the file ends before the picture does\n" : not_built_in));
 }
 
+// ".bmp" and ".dib" in any letter case go to the BMP reader alone; other
+// names reach it last, after TGA, JPEG and PNG, and a BMP file's cause wins
+// over the TGA reader's.
+TEST_F(DriverTest, BmpFilesByNameAndByFallback)
+{
+    const std::string bmp = test::Fixture("bmp/im3_pal8.bmp");
+    for(const char *p_name : {"LOGO.BMP", "logo.Dib", "logo.dib"}) {
+        const std::string path = Place(bmp, p_name);
+        const test::RunResult result = RunTarnwick({path, dir.File("out.h"), "--verbose"});
+        EXPECT_EQ(result.n_exit_status, 0) << p_name;
+        EXPECT_EQ(result.out, "loading image in BMP format ...\nwriting image data ... ok\n");
+        EXPECT_EQ(result.err, "");
+    }
+    const std::string bin = Place(bmp, "logo.bin");
+    test::RunResult result = RunTarnwick({bin, dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(result.n_exit_status, 0);
+    EXPECT_EQ(result.out, "attempting to load image in TGA format ...\n"
+                          "attempting to load image in JPEG format ...\n"
+                          "attempting to load image in PNG format ...\n"
+                          "attempting to load image in BMP format ...\n"
+                          "writing image data ... ok\n");
+    EXPECT_NE(test::ReadFileText(dir.File("out.h")).find("_logo_bin_width = 13;\n"), std::string::npos);
+
+    // TGA content under a ".bmp" name is not tried as anything else.
+    const std::string tga = Place(Tga(), "photo.bmp");
+    result = RunTarnwick({tga, dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(result.n_exit_status, kFailure);
+    EXPECT_EQ(result.err, "error: error loading image file '" + tga + "'\nerror: not a BMP file (no BMP signature)\n");
+
+    // A BMP file of CMYK pixels, and a cut one, without extension: the BMP
+    // reader found its signature.
+    const test::Bytes bytes = test::ReadFileBytes(bmp);
+    test::Bytes cmyk = bytes;
+    cmyk[30] = 11;
+    result = RunTarnwick({Write("cmyk", cmyk), dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(result.err, "error: error loading image file '" + dir.File("cmyk") + "'\nerror: CMYK BMP is not supported\n");
+    const std::string cut = Write("cut", test::Bytes(bytes.begin(), bytes.begin() + 100));
+    result = RunTarnwick({cut, dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(result.n_exit_status, kFailure);
+    EXPECT_EQ(result.err, "error: error loading image file '" + cut + "'\nerror: the file ends before the picture does\n");
+}
+
 TEST_F(DriverTest, MissingInputIsALoadErrorOnEveryPath)
 {
-    for(const char *p_name : {"missing.tga", "missing.jpg", "missing.png", "missing"}) {
+    for(const char *p_name : {"missing.tga", "missing.jpg", "missing.png", "missing.bmp", "missing"}) {
         const std::string path = dir.File(p_name);
         const test::RunResult result = RunTarnwick({path, dir.File("out.h")});
         EXPECT_EQ(result.n_exit_status, kFailure) << p_name;
@@ -294,6 +337,7 @@ TEST_F(DriverTest, PictureFromAFifoGivesTheSameHeaderAsTheFile)
         const char *p_name;
     } cases[] = {
         {Jpeg(), "sample.jpg"}, {Jpeg(), "sample"}, {Tga(), "picture"}, {test::Fixture("png/pil_pal4.png"), "palette"},
+        {test::Fixture("bmp/gimp_pal4_rle.bmp"), "icon.bmp"}, {test::Fixture("bmp/im_v5_argb4444.bmp"), "bitmap"},
     };
     for(const auto &c : cases) {
         if(c.source.find(".png") != std::string::npos && !tarnwick::b_IsPngSupportBuiltIn())
