@@ -19,7 +19,9 @@ std::string WriteFuzzInput(const uint8_t *p_data, size_t n_size, const char *p_e
 const char *p_FuzzImageExtension(uint8_t n_choice)
 {
     static const char *const kExtensions[] = {".tga", ".jpg", ".bin", ".jpeg"};
-    return (n_choice & 0x80) ? ".png" : kExtensions[n_choice & 3];
+    if(n_choice & 0x80)
+        return (n_choice & 0x01) ? ".bmp" : ".png";
+    return kExtensions[n_choice & 3];
 }
 
 int n_FuzzConversionArguments(uint8_t n_choice, uint8_t n_format_choice, const char *p_image_path,

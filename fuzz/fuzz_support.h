@@ -26,7 +26,8 @@ void AbortIfLargerThan(const Image *p_image, uint64_t n_max_pixels);
 // The command line that the whole-conversion target runs for one input: the
 // choice byte (the input's first) has its low two bits pick the image name's
 // extension (".tga", ".jpg", ".bin", ".jpeg"), unless its top bit (0x80) is
-// set, which makes it ".png"; bits 2 to 6 add --rle, --rle-decoder, --gray,
+// set, which makes it ".png", or ".bmp" with the lowest bit set too (no
+// earlier input had both); bits 2 to 6 add --rle, --rle-decoder, --gray,
 // --verbose and an unknown switch. The format byte (the input's last, which
 // stays part of the image file) adds output-format switches after those with
 // its low three bits; 0 adds none, so inputs from before these switches keep

@@ -4,7 +4,8 @@
 # Each target starts from a copy of its committed seed corpus (fuzz/corpus/),
 # so the repository is never written; the JPEG target gets the JPEG marker
 # dictionary fuzz/jpeg.dict, the PNG target the chunk dictionary
-# fuzz/png.dict, and the whole-conversion target both. A crash, leak, timeout or
+# fuzz/png.dict, the BMP target the header dictionary fuzz/bmp.dict, and the
+# whole-conversion target all three. A crash, leak, timeout or
 # sanitizer report stops the script with a non-zero status and leaves the
 # input under <build-folder>/artifacts/; keep it in tests/crashers/ as a
 # regression test. A single allocation may reach 8 GiB: a progressive frame
@@ -18,17 +19,17 @@ build=${2:-build-fuzz}
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARNWICK_BUILD_FUZZ=ON -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_WERROR=ON >/dev/null
-cmake --build "$build" -j2 --target fuzz_tga fuzz_jpeg fuzz_png fuzz_convert >/dev/null
+cmake --build "$build" -j2 --target fuzz_tga fuzz_jpeg fuzz_png fuzz_bmp fuzz_convert >/dev/null
 
 mkdir -p "$build/artifacts"
 status=0
-for target in tga jpeg png convert; do
+for target in tga jpeg png bmp convert; do
   work=$(mktemp -d)
   cp -r "fuzz/corpus/$target/." "$work/"
   dict=()
   case $target in
-    jpeg | png) dict=(-dict=fuzz/$target.dict) ;;
-    convert) cat fuzz/jpeg.dict fuzz/png.dict >"$build/convert.dict" && dict=(-dict="$build/convert.dict") ;;
+    jpeg | png | bmp) dict=(-dict=fuzz/$target.dict) ;;
+    convert) cat fuzz/jpeg.dict fuzz/png.dict fuzz/bmp.dict >"$build/convert.dict" && dict=(-dict="$build/convert.dict") ;;
   esac
   echo "== fuzz_$target for ${seconds}s"
   if ! "$build/fuzz/fuzz_$target" "$work" "${dict[@]}" -max_total_time="$seconds" -max_len=16384 -timeout=10 \

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "bmp_reader.h"
 #include "driver.h"
 #include "fuzz_support.h"
 #include "jpeg_decoder.h"
@@ -48,7 +49,7 @@ TEST(Crashers, Loaders)
         ImageLoader p_load;
         bool b_built_in;
     } loaders[] = {{"tga", LoadTgaImage, true}, {"jpeg", LoadJpegImage, true},
-                   {"png", LoadPngImage, b_IsPngSupportBuiltIn()}};
+                   {"png", LoadPngImage, b_IsPngSupportBuiltIn()}, {"bmp", LoadBmpImage, true}};
     for(const auto &loader : loaders) {
         for(const std::string &path : CrasherFiles(loader.p_folder)) {
             LoadFailure failure, piped_failure;

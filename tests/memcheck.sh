@@ -90,6 +90,11 @@ for image in tests/fixtures/tga/*.tga tests/fixtures/jpeg/*.jpg tests/fixtures/c
   check 0 "$image" "$out" ${switches[n % ${#switches[@]}]}
   n=$((n + 1))
 done
+for image in tests/fixtures/bmp/*.bmp; do
+  # shellcheck disable=SC2086
+  check 0 "$image" "$out" ${switches[n % ${#switches[@]}]}
+  n=$((n + 1))
+done
 for image in tests/fixtures/png/im_*.png tests/fixtures/png/pil_*.png; do
   # shellcheck disable=SC2086
   check $png_loads "$image" "$out" ${switches[n % ${#switches[@]}]}
@@ -107,12 +112,14 @@ cp examples/sample.jpg "$work/sample.bin" # TGA is tried first, then JPEG
 check 0 "$work/sample.bin" "$out" --verbose
 cp tests/fixtures/png/im_rgba16_interlaced.png "$work/icon.bin" # TGA, JPEG, then PNG
 check $png_loads "$work/icon.bin" "$out" --verbose
+cp tests/fixtures/bmp/gimp_pal4_rle.bmp "$work/bitmap.bin" # TGA, JPEG, PNG, then BMP
+check 0 "$work/bitmap.bin" "$out" --verbose
 
 echo "== memcheck: inputs that must fail"
 for refused in tests/fixtures/cjpeg_arithmetic.jpg tests/fixtures/cmyk_magick.jpg; do
   check 255 "$refused" "$out" --verbose
 done
-for crasher in tests/crashers/tga/* tests/crashers/jpeg/* tests/crashers/png/*; do
+for crasher in tests/crashers/tga/* tests/crashers/jpeg/* tests/crashers/png/* tests/crashers/bmp/*; do
   [ -e "$crasher" ] || continue
   case $crasher in *.loads.*) want=0 ;; *) want=255 ;; esac
   check $want "$crasher" "$out" --rle
@@ -125,6 +132,7 @@ for crasher in tests/crashers/convert/*; do
   extensions=(.tga .jpg .bin .jpeg)
   extension=${extensions[choice & 3]}
   [ $((choice & 0x80)) -ne 0 ] && extension=.png
+  [ $((choice & 0x81)) -eq $((0x81)) ] && extension=.bmp
   image=$work/convert$extension
   tail -c +2 "$crasher" >"$image"
   # shellcheck disable=SC2046
@@ -138,6 +146,15 @@ for image in examples/sample.jpg examples/sample.tga tests/fixtures/tga/im_rgb24
   for keep in 1 17 100 $((size / 2)) $((size - 1)); do
     head -c "$keep" "$image" >"$work/cut.$extension"
     check 255 "$work/cut.$extension" "$out"
+  done
+done
+# BMP files lose nothing in their last bytes (an end-of-picture pair, a
+# row's padding): cut them 3 bytes short.
+for image in tests/fixtures/bmp/im3_rle8.bmp tests/fixtures/bmp/im_v5_argb4444.bmp; do
+  size=$(stat -c %s "$image")
+  for keep in 1 17 100 $((size / 2)) $((size - 3)); do
+    head -c "$keep" "$image" >"$work/cut.bmp"
+    check 255 "$work/cut.bmp" "$out"
   done
 done
 # PNG files with a damaged CRC of IHDR or of IDAT, and with a deflate block
