@@ -158,6 +158,26 @@ write('png-32767x32767-gray1-padded-131k.png',
 bomb = png(50000000, 1, 8, 2, 0, png_chunk(b'IDAT', zlib.compress(b'\x00' * 64)[:5]))
 assert len(bomb) == 62
 write('png-50000000x1-62-bytes.png', bomb)
+
+def bmp(width, height, bits, compression, palette, data):
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, bits, compression, len(data), 0, 0,
+                       len(palette) // 4, 0)
+    offset = 14 + len(info) + len(palette)
+    return b'BM' + struct.pack('<IHHI', offset + len(data), 0, 0, offset) + info + palette + data
+
+# 60 bytes declaring 65535 x 65535 24-bit pixels (17 GB of pixel array, 12 GB
+# of rows), one pixel of data.
+bomb = bmp(65535, 65535, 24, 0, b'', b'\x11\x22\x33\x00\x00\x00')
+assert len(bomb) == 60
+write('bmp-65535x65535-60-bytes.bmp', bomb)
+# 62 bytes of run-length file declaring 30000 x 30000 (3.6 GB of pixels):
+# one run of 255 pixels, then the end of the picture.
+bomb = bmp(30000, 30000, 8, 1, b'\x00\x00\xff\x00', b'\xff\x00\x00\x01')
+assert len(bomb) == 62
+write('bmp-30000x30000-rle8-62-bytes.bmp', bomb)
+# 1-bit rows of 32767 x 32767 (134 MB of rows, 4 GiB of pixels) with one
+# row of data.
+write('bmp-32767x32767-1bit-one-row.bmp', bmp(32767, 32767, 1, 0, b'\x00' * 8, b'\xaa' * 4096))
 PY
 
 failed=0
@@ -184,7 +204,7 @@ measure() { # name input-path size max-seconds max-rss-kib [cause]
 }
 
 mkdir "$work/fifo"
-for input in "$work"/*.jpg "$work"/*.tga "$work"/*.png; do
+for input in "$work"/*.jpg "$work"/*.tga "$work"/*.png "$work"/*.bmp; do
   name=$(basename "$input")
   size=$(stat -c %s "$input")
   limit_seconds=$max_seconds limit_rss=$max_rss_kib
