@@ -301,7 +301,7 @@ bool LoadInto(BmpDecoder &decoder, const ImageInput &input)
     decoder.p_image->b_alpha = decoder.b_alpha_mask;
     if(decoder.n_compression == kBmpRle8 || decoder.n_compression == kBmpRle4)
         return ReadBmpRleStream(decoder);
-    // The row is no larger than the file's data (checked above).
+    // The row is no larger than the data checked above, plus its padding.
     decoder.p_row = static_cast<uint8_t *>(std::malloc(size_t(n_BmpRowBytes(decoder))));
     if(!decoder.p_row)
         return FailBmp(decoder, LoadFailure::kOutOfMemory);

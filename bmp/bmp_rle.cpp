@@ -50,25 +50,42 @@ bool ReadRleBytes(BmpDecoder &decoder, uint8_t *p_dest, size_t n_bytes)
     return true;
 }
 
-// Where the stream stands: n_x pixels into file row n_row.
+// The next two bytes: straight from the buffer when both are there (most
+// pairs of a stream of short runs), else through ReadRleBytes.
+inline bool ReadRlePair(BmpDecoder &decoder, uint8_t pair[2])
+{
+    if(decoder.n_rle_end - decoder.n_rle_at < 2)
+        return ReadRleBytes(decoder, pair, 2);
+    pair[0] = decoder.a_rle_bytes[decoder.n_rle_at];
+    pair[1] = decoder.a_rle_bytes[decoder.n_rle_at + 1];
+    decoder.n_rle_at += 2;
+    return true;
+}
+
+// Where the stream stands: n_x pixels into file row n_row, whose Image row
+// is p_row while n_row lies within the picture.
 struct RlePosition {
     uint64_t n_x;
     uint64_t n_row;
+    uint32_t *p_row;
 };
 
+void MoveTo(BmpDecoder &decoder, RlePosition &at, uint64_t n_x, uint64_t n_row)
+{
+    const Image &image = *decoder.p_image;
+    at.n_x = n_x;
+    at.n_row = n_row;
+    if(n_row < uint64_t(image.n_height)) {
+        const uint64_t n_image_row = decoder.b_top_down ? n_row : uint64_t(image.n_height) - 1 - n_row;
+        at.p_row = image.p_buffer + n_image_row * uint64_t(image.n_width);
+    }
+}
+
 // The pixels of a run or a literal that fall within the row from n_x on.
-uint32_t n_PixelsInRow(const BmpDecoder &decoder, uint64_t n_x, uint32_t n_count)
+inline uint32_t n_PixelsInRow(const BmpDecoder &decoder, uint64_t n_x, uint32_t n_count)
 {
     const uint64_t n_width = uint64_t(decoder.n_width);
     return n_x >= n_width ? 0 : n_width - n_x < n_count ? uint32_t(n_width - n_x) : n_count;
-}
-
-// The Image pixel at the position, which must lie within the picture.
-uint32_t *p_PixelAt(BmpDecoder &decoder, const RlePosition &at)
-{
-    Image &image = *decoder.p_image;
-    const uint64_t n_image_row = decoder.b_top_down ? at.n_row : uint64_t(image.n_height) - 1 - at.n_row;
-    return image.p_buffer + n_image_row * uint64_t(image.n_width) + at.n_x;
 }
 
 // A literal of n_count pixels: their bytes, padded to an even count, then
@@ -81,7 +98,7 @@ bool ReadLiteral(BmpDecoder &decoder, RlePosition &at, uint32_t n_count, uint64_
     if(!ReadRleBytes(decoder, indices, (n_bytes + 1) & ~1u))
         return false;
     const uint32_t n_kept = n_PixelsInRow(decoder, at.n_x, n_count);
-    uint32_t *p_dest = n_kept ? p_PixelAt(decoder, at) : nullptr;
+    uint32_t *p_dest = at.p_row + (n_kept ? at.n_x : 0);
     for(uint32_t i = 0; i < n_kept; ++i) {
         const uint8_t n_index = b_four_bits ? uint8_t(i % 2 ? indices[i / 2] & 15 : indices[i / 2] >> 4) : indices[i];
         p_dest[i] = decoder.a_palette[n_index];
@@ -92,7 +109,7 @@ bool ReadLiteral(BmpDecoder &decoder, RlePosition &at, uint32_t n_count, uint64_
 }
 
 // A run of n_count pixels of one index, or of two alternating ones.
-void WriteRun(BmpDecoder &decoder, RlePosition &at, uint32_t n_count, uint8_t n_value, uint64_t &n_written)
+inline void WriteRun(BmpDecoder &decoder, RlePosition &at, uint32_t n_count, uint8_t n_value, uint64_t &n_written)
 {
     uint32_t a_pixels[2];
     if(decoder.n_compression == kBmpRle4) {
@@ -102,7 +119,7 @@ void WriteRun(BmpDecoder &decoder, RlePosition &at, uint32_t n_count, uint8_t n_
         a_pixels[0] = a_pixels[1] = decoder.a_palette[n_value];
     }
     const uint32_t n_kept = n_PixelsInRow(decoder, at.n_x, n_count);
-    uint32_t *p_dest = n_kept ? p_PixelAt(decoder, at) : nullptr;
+    uint32_t *p_dest = at.p_row + (n_kept ? at.n_x : 0);
     for(uint32_t i = 0; i < n_kept; ++i)
         p_dest[i] = a_pixels[i & 1];
     at.n_x += n_count;
@@ -116,23 +133,24 @@ bool ReadBmpRleStream(BmpDecoder &decoder)
     Image &image = *decoder.p_image;
     std::memset(image.p_buffer, 0, size_t(n_PixelCount(image) * sizeof(uint32_t)));
     const uint64_t n_rows = uint64_t(image.n_height);
-    RlePosition at = {0, 0};
+    RlePosition at = {0, 0, image.p_buffer};
+    MoveTo(decoder, at, 0, 0);
     uint64_t n_written = 0;
     bool b_ok = true;
     while(b_ok && at.n_row < n_rows) {
         uint8_t pair[2];
-        if(!ReadRleBytes(decoder, pair, 2)) {
+        if(!ReadRlePair(decoder, pair)) {
             b_ok = false;
         } else if(pair[0] != 0) {
             WriteRun(decoder, at, pair[0], pair[1], n_written);
         } else if(pair[1] == 0) {
-            at = {0, at.n_row + 1};
+            MoveTo(decoder, at, 0, at.n_row + 1);
         } else if(pair[1] == 1) {
             break;
         } else if(pair[1] == 2) {
             uint8_t delta[2];
-            b_ok = ReadRleBytes(decoder, delta, 2);
-            at = {at.n_x + delta[0], at.n_row + delta[1]};
+            b_ok = ReadRlePair(decoder, delta);
+            MoveTo(decoder, at, at.n_x + delta[0], at.n_row + delta[1]);
         } else {
             b_ok = ReadLiteral(decoder, at, pair[1], n_written);
         }

@@ -179,7 +179,9 @@ void PutLe(Bytes &bytes, size_t n_at, uint64_t n_value, int n_bytes)
 
 Bytes BmpFile(const BmpFields &f)
 {
-    Bytes header(f.n_header_bytes, 0);
+    // Room for every field; a shorter header (OS/2 2.x's 16 bytes) is cut
+    // to its size below.
+    Bytes header(f.n_header_bytes > 40 ? f.n_header_bytes : 40, 0);
     PutLe(header, 0, f.n_header_bytes, 4);
     if(f.n_header_bytes == 12) {
         PutLe(header, 4, uint32_t(f.n_width), 2);
@@ -202,6 +204,7 @@ Bytes BmpFile(const BmpFields &f)
             masks.insert(masks.end(), {uint8_t(f.masks[i]), uint8_t(f.masks[i] >> 8), uint8_t(f.masks[i] >> 16),
                                        uint8_t(f.masks[i] >> 24)});
     }
+    header.resize(f.n_header_bytes);
     const size_t n_offset = f.n_offset >= 0 ? size_t(f.n_offset) : 14 + header.size() + masks.size() + f.palette.size();
     Bytes file = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     PutLe(file, 10, n_offset, 4);
