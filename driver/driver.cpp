@@ -1,7 +1,9 @@
 // The conversion driver. It reads the command line, picks a loader by the
 // image path's extension (".tga" the TGA reader, ".jpg"/".jpeg" the JPEG
 // decoder, ".png" the PNG loader, ".bmp"/".dib" the BMP reader, anything
-// else TGA, then JPEG, then PNG, then BMP),
+// else TGA, then JPEG, then PNG, then BMP; the table kLoaders), describes
+// the picture once (image/image_input.h: a pipe is read whole, so that
+// every loader tried sees the same bytes),
 // converts the pixels into the items of the chosen output format
 // (image/output_format.h: gray, RGB565, 1-bit), calls the header writer
 // (header/header_writer.h: all of the header's text), and is the only layer

@@ -1,24 +1,40 @@
-// The header file itself: opening it safely and closing it, so that a run
-// never overwrites its own picture and never leaves a partly written header
-// behind. What a path names and which file it is come from platform.h.
+// The header file itself: where its bytes go while it is written, and how it
+// takes the header path's place, so that a run never overwrites its own
+// picture and a reader never sees part of a header.
+//
+// The header is written to a new file beside it (a hidden name in the same
+// folder), which is moved over the header path only when complete: a reader,
+// a build tool, or the next run sees the previous header or the new one,
+// never a part, even if the run is killed (a killed run may leave its
+// hidden file behind, never a half header). A failed run removes its file
+// and changes nothing else. What users rely on stays: a header path that is
+// a symbolic link is written through to the file it names (the link stays a
+// link); a header that exists keeps its permission bits; a header that may
+// not be written (read-only) is an error as before; and where the folder
+// does not allow a new file, or the path names no regular file (a device
+// such as /dev/full, a FIFO), the header is written in place as before, and
+// a partly written one is removed if that is safe.
 #ifndef TARNWICK_HEADER_FILE_H
 #define TARNWICK_HEADER_FILE_H
 
+#include <cstddef>
 #include <cstdio>
 
 #include "platform.h"
 
 namespace tarnwick {
 
-// What the header path named before it was opened, and which file the open
-// gave. A failed write removes the file only when the path named nothing or
-// a plain regular file (not a link, device or pipe) before, the open gave a
-// regular file, and the path still names that same file: a device such as
-// /dev/full, a link, or a file someone else put there is never removed.
+// Longest path kept for the header's target and its temporary file; a
+// longer one is written in place.
+constexpr size_t kHeaderPathBytes = 4096;
+
 struct HeaderFile {
     FILE *p_file;
-    bool b_removable;      // the open created or truncated a regular file
-    FileIdentity opened;   // which file that was
+    bool b_replaces;     // p_file is a new file that replaces a_target when complete
+    bool b_removable;    // (written in place) the open created or truncated a regular file
+    FileIdentity opened; // (written in place) which file that was
+    char a_target[kHeaderPathBytes];    // the header path, or the file its link names
+    char a_temporary[kHeaderPathBytes]; // the new file, while b_replaces
 };
 
 // True when the header path names the image file itself: the same path, a
@@ -26,13 +42,13 @@ struct HeaderFile {
 // the header for writing would then destroy the picture.
 bool b_NamesTheImageFile(const char *p_header_path, const char *p_image_path);
 
-// Opens the header path for writing (text mode: each "\n" becomes the
-// platform's line end); false when it cannot be opened.
+// Opens where the header's bytes go (text mode: each "\n" becomes the
+// platform's line end); false when nothing can be opened.
 bool OpenHeaderFile(const char *p_header_path, HeaderFile &header);
 
-// Closes the file; when the text was not written completely (b_written
-// false) or the close fails, removes it if that is safe (see HeaderFile).
-// True when the header is complete and closed.
+// Closes the file. When the text was written completely (b_written) and
+// closes cleanly, the header takes its place; otherwise what was written is
+// removed where that is safe. True when the header is complete and in place.
 bool CloseHeaderFile(HeaderFile &header, const char *p_header_path, bool b_written);
 
 } // namespace tarnwick

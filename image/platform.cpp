@@ -5,12 +5,20 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#include <cerrno>
+#include <fcntl.h>
 #include <io.h>
+#include <share.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace tarnwick {
@@ -101,6 +109,71 @@ PathKind InspectPath(const char *p_path, FileIdentity *p_identity)
     return kind;
 }
 
+bool ResolveLink(const char *p_path, char *p_target, size_t n_target_size)
+{
+    const DWORD n_attributes = GetFileAttributesA(p_path);
+    if(n_attributes == INVALID_FILE_ATTRIBUTES || !(n_attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    HANDLE h_file = OpenForQuery(p_path, true);
+    if(h_file == INVALID_HANDLE_VALUE)
+        return false;
+    char a_final[MAX_PATH + 8];
+    const DWORD n_length = GetFinalPathNameByHandleA(h_file, a_final, DWORD(sizeof(a_final)), FILE_NAME_NORMALIZED);
+    CloseHandle(h_file);
+    if(n_length == 0 || n_length >= sizeof(a_final))
+        return false;
+    // The final path starts with "\\?\", which the C library's file calls do not take.
+    const char *p_final = std::strncmp(a_final, "\\\\?\\", 4) == 0 ? a_final + 4 : a_final;
+    if(std::strlen(p_final) >= n_target_size)
+        return false;
+    std::strcpy(p_target, p_final);
+    return true;
+}
+
+bool b_IsWritableFile(const char *p_path)
+{
+    return _access(p_path, 2) == 0;
+}
+
+FILE *CreateFileBeside(const char *p_path, char *p_created, size_t n_created_size)
+{
+    const char *p_slash = std::strrchr(p_path, '/');
+    const char *p_backslash = std::strrchr(p_path, '\\');
+    const char *p_base = p_slash > p_backslash ? p_slash + 1 : p_backslash ? p_backslash + 1 : p_path;
+    for(unsigned n_try = 0; n_try < 100; ++n_try) {
+        const int n_written = std::snprintf(p_created, n_created_size, "%.*s.%s.%lu-%u.tarnwick", int(p_base - p_path),
+                                            p_path, p_base, (unsigned long)GetCurrentProcessId(), n_try);
+        if(n_written < 0 || size_t(n_written) >= n_created_size)
+            return nullptr;
+        int n_descriptor = -1;
+        if(_sopen_s(&n_descriptor, p_created, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _SH_DENYNO,
+                    _S_IREAD | _S_IWRITE) == 0) {
+            FILE *p_file = _fdopen(n_descriptor, "w");
+            if(!p_file) {
+                _close(n_descriptor);
+                std::remove(p_created);
+            }
+            return p_file;
+        }
+        if(errno != EEXIST)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+// A new file takes the folder's access rules, as the file it replaces did;
+// the one permission of a file's own, the read-only mark, is never copied
+// (a read-only file is not replaced: see b_IsWritableFile).
+bool CopyPermissions(const char *, FILE *)
+{
+    return true;
+}
+
+bool MoveFileOver(const char *p_from, const char *p_to)
+{
+    return MoveFileExA(p_from, p_to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 // Windows has no transparent huge pages. VirtualAlloc gives zeroed pages at
 // 64 KiB boundaries: for a larger alignment, room for the block and one more
 // alignment is reserved and only the aligned part committed; the release
@@ -169,6 +242,62 @@ PathKind InspectPath(const char *p_path, FileIdentity *p_identity)
         return errno == ENOENT ? PathKind::kMissing : PathKind::kUnknown;
     *p_identity = IdentityOf(info);
     return S_ISREG(info.st_mode) ? PathKind::kRegular : S_ISLNK(info.st_mode) ? PathKind::kLink : PathKind::kOther;
+}
+
+bool ResolveLink(const char *p_path, char *p_target, size_t n_target_size)
+{
+    struct stat info;
+    if(lstat(p_path, &info) != 0 || !S_ISLNK(info.st_mode))
+        return false;
+    char *p_resolved = realpath(p_path, nullptr);
+    if(!p_resolved)
+        return false;
+    const bool b_fits = std::strlen(p_resolved) < n_target_size;
+    if(b_fits)
+        std::strcpy(p_target, p_resolved);
+    std::free(p_resolved);
+    return b_fits;
+}
+
+bool b_IsWritableFile(const char *p_path)
+{
+    return access(p_path, W_OK) == 0;
+}
+
+FILE *CreateFileBeside(const char *p_path, char *p_created, size_t n_created_size)
+{
+    const char *p_slash = std::strrchr(p_path, '/');
+    const char *p_base = p_slash ? p_slash + 1 : p_path;
+    for(unsigned n_try = 0; n_try < 100; ++n_try) {
+        const int n_written = std::snprintf(p_created, n_created_size, "%.*s.%s.%ld-%u.tarnwick", int(p_base - p_path),
+                                            p_path, p_base, long(getpid()), n_try);
+        if(n_written < 0 || size_t(n_written) >= n_created_size)
+            return nullptr;
+        // Mode 0666 less the umask: the permissions any new file gets here.
+        const int n_descriptor = open(p_created, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if(n_descriptor >= 0) {
+            FILE *p_file = fdopen(n_descriptor, "w");
+            if(!p_file) {
+                close(n_descriptor);
+                std::remove(p_created);
+            }
+            return p_file;
+        }
+        if(errno != EEXIST)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+bool CopyPermissions(const char *p_from_path, FILE *p_file)
+{
+    struct stat info;
+    return stat(p_from_path, &info) == 0 && fchmod(fileno(p_file), info.st_mode & 07777) == 0;
+}
+
+bool MoveFileOver(const char *p_from, const char *p_to)
+{
+    return std::rename(p_from, p_to) == 0;
 }
 
 // One alignment's worth more is mapped than asked for, and the unaligned

@@ -147,6 +147,27 @@ enum class PathKind : uint8_t { kMissing, kRegular, kLink, kOther, kUnknown };
 // And the identity of that entry (the link itself for a link).
 PathKind InspectPath(const char *p_path, FileIdentity *p_identity);
 
+// Writing a file whole or not at all: a new file is made beside the one to
+// replace and moved over it once complete.
+
+// Into p_target (n_target_size bytes), the file that a symbolic link at
+// p_path finally names, as an absolute path; false when p_path is no link,
+// the link leads nowhere, or the path does not fit.
+bool ResolveLink(const char *p_path, char *p_target, size_t n_target_size);
+// Whether the file at p_path may be opened for writing by this process.
+bool b_IsWritableFile(const char *p_path);
+// Creates a new, empty file in the folder of p_path under a name that no
+// other file there has (a hidden name made from p_path's own), opened for
+// writing in text mode, with the permissions a new file gets there; its
+// path goes to p_created (n_created_size bytes). nullptr when the folder
+// does not allow it or the name does not fit.
+FILE *CreateFileBeside(const char *p_path, char *p_created, size_t n_created_size);
+// Gives the open file the permission bits of the file at p_from_path.
+bool CopyPermissions(const char *p_from_path, FILE *p_file);
+// Moves the file at p_from over p_to in one step: a reader of p_to sees
+// the old file or the new one, never a mixture. p_to may exist.
+bool MoveFileOver(const char *p_from, const char *p_to);
+
 // Pages straight from the system: n_bytes (a multiple of n_alignment, which
 // is a power of two of at least the page size) at an address aligned to
 // n_alignment, every byte 0, marked for huge pages where the system has them;

@@ -129,7 +129,7 @@ struct JpegDecoder {
     // n_components, p_planes[i] is a zero-filled plane of n_plane_widths[i] x
     // n_plane_heights[i] bytes (multiples of 8), and in a progressive frame
     // p_coefficients[i] holds 64 zeros for each of its 8x8 blocks; the frame
-    // is 0..32767 samples each way and n_mcu_count = n_mcus_per_row x MCU
+    // is 1..32767 samples each way and n_mcu_count = n_mcus_per_row x MCU
     // rows. So a scan or the end-of-image marker must fail while it is 0.
     // Tables are another matter: a quantisation table may arrive after the
     // frame header, so the scan itself must refuse a component whose
