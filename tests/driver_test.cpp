@@ -159,7 +159,7 @@ TEST_F(DriverTest, PngFilesByNameAndByFallback)
     EXPECT_EQ(result.out, std::string("attempting to load image in TGA format ...\n"
                                       "attempting to load image in JPEG format ...\n"
                                       "attempting to load image in PNG format ...\n") +
-                              (b_png ? "writing image data ... ok\n" : ""));
+                              (b_png ? "writing image data ... ok\n" : "attempting to load image in BMP format ...\n"));
     if(b_png)
         EXPECT_NE(test::ReadFileText(dir.File("out.h")).find("_icon_bin_width = 13;\n"), std::string::npos);
     else
