@@ -124,6 +124,13 @@ const char *DescribeLoadFailure(LoadFailure failure)
     case LoadFailure::kUnsupportedTgaClass: return "this TGA image type is not supported";
     case LoadFailure::kUnsupportedTgaDepth: return "this TGA pixel or colour-map depth is not supported";
     case LoadFailure::kPngNotBuiltIn: return "PNG support was not built in";
+    case LoadFailure::kNotBmp: return "not a BMP file (no BMP signature)";
+    case LoadFailure::kUnsupportedBmpHeader: return "this BMP header version (OS/2 2.x or unknown) is not supported";
+    case LoadFailure::kUnsupportedBmpDepth: return "this BMP bit depth is not supported";
+    case LoadFailure::kUnsupportedBmpCompression: return "this BMP compression is not supported";
+    case LoadFailure::kEmbeddedBmp: return "BMP with an embedded JPEG or PNG picture is not supported";
+    case LoadFailure::kCmykBmp: return "CMYK BMP is not supported";
+    case LoadFailure::kBmpMasks: return "BMP colour masks that overlap or are not contiguous are not supported";
     case LoadFailure::kNotGif: return "not a GIF file (no GIF87a or GIF89a signature)";
     case LoadFailure::kNotWebp: return "not a WebP file (no RIFF WEBP signature)";
     case LoadFailure::kNoSuchFrame: return "the file has no frame of that number (frames count from 0)";

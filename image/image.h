@@ -102,6 +102,13 @@ enum class LoadFailure : uint8_t {
     kUnsupportedTgaClass,// a TGA image type other than 1, 2, 3, 9, 10, 11
     kUnsupportedTgaDepth,// a TGA pixel or colour-map depth other than 16, 24, 32
     kPngNotBuiltIn,      // a PNG file, and the program was built without libpng
+    kNotBmp,             // no BMP signature ("BM") at the start
+    kUnsupportedBmpHeader,      // an info header of another size than 12, 40, 52, 56, 108, 124 (OS/2 2.x)
+    kUnsupportedBmpDepth,       // bits per pixel other than 1, 2, 4, 8, 16, 24, 32
+    kUnsupportedBmpCompression, // a BMP compression value that no version of the format defines
+    kEmbeddedBmp,        // BI_JPEG or BI_PNG: a whole JPEG or PNG file stands for the pixels
+    kCmykBmp,            // BI_CMYK, BI_CMYKRLE8, BI_CMYKRLE4
+    kBmpMasks,           // BMP colour masks that are not one run of bits each, overlap or reach past the pixel
     kNotGif,             // no GIF87a or GIF89a signature at the start
     kNotWebp,            // no RIFF container of form WEBP at the start
     kNoSuchFrame,        // the animation has no frame of the number asked for
