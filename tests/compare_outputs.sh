@@ -29,7 +29,7 @@ if [ $# -gt 0 ]; then
   inputs=("$@")
 else
   mapfile -t inputs < <(find tests/fixtures examples tests/crashers -type f \
-    \( -iname '*.jpg' -o -iname '*.jpeg' -o -iname '*.tga' -o -iname '*.png' -o -iname '*.gif' -o -iname '*.webp' \
+    \( -iname '*.jpg' -o -iname '*.jpeg' -o -iname '*.tga' -o -iname '*.png' -o -iname '*.gif' -o -iname '*.webp' -o -iname '*.bmp' -o -iname '*.dib' \
     -o -path '*/crashers/*' \) | sort)
   for extra in ${TARNWICK_EXTRA_INPUTS:-}; do inputs+=("$extra"); done
 fi
