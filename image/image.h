@@ -63,12 +63,21 @@ constexpr double kGrayWeightRed = 0.29899999499320984;
 constexpr double kGrayWeightGreen = 0.5870000123977661;
 constexpr double kGrayWeightBlue = 0.11400000005960464;
 
+// The same value in integers: the weights times 2^27, rounded so that each
+// of the 2^24 colours gives exactly what the double products and sums, then
+// the truncation, give (the tests check every one). Their 64-bit sum avoids
+// converting every pixel to double and back.
+constexpr uint64_t kGrayShift = 27;
+constexpr uint64_t kGrayFactorRed = 40131100;   // about 0.299 * 2^27
+constexpr uint64_t kGrayFactorGreen = 78785808; // about 0.587 * 2^27
+constexpr uint64_t kGrayFactorBlue = 15300821;  // about 0.114 * 2^27
+
 inline uint32_t n_GrayValue(uint32_t n_pixel)
 {
-    const double f_gray = (((n_pixel >> 16) & 0xFF) * kGrayWeightRed + ((n_pixel >> 8) & 0xFF) * kGrayWeightGreen) +
-                          (n_pixel & 0xFF) * kGrayWeightBlue;
-    const uint32_t n_gray = uint32_t(f_gray); // truncation toward zero
-    return n_gray > 255 ? 255 : n_gray;
+    const uint64_t n_gray = (((n_pixel >> 16) & 0xFF) * kGrayFactorRed + ((n_pixel >> 8) & 0xFF) * kGrayFactorGreen +
+                             (n_pixel & 0xFF) * kGrayFactorBlue) >>
+                            kGrayShift;
+    return n_gray > 255 ? 255 : uint32_t(n_gray);
 }
 
 // Replaces every pixel by its n_GrayValue (bits 8-31 become zero). The
