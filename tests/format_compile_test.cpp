@@ -222,7 +222,7 @@ TEST(FormatCompile, EveryFormatHoldsTheItemsComputedFromTheDecodedPixels)
     const test::RunResult compiled = test::Run({TARNWICK_CXX, "-std=c++17", "-D__int32=int", "-Wall", "-Wextra",
                                                 "-Werror", "-o", dir.File("check"), dir.File("main.cpp")});
     ASSERT_EQ(compiled.n_exit_status, 0) << compiled.err;
-    const test::RunResult run = test::Run({dir.File("check")});
+    const test::RunResult run = test::RunTarget({dir.File("check")});
     EXPECT_EQ(run.n_exit_status, 0) << run.out;
 
     // Every array was checked, each with no mismatch.

@@ -77,7 +77,7 @@ test::RunResult CompileAndRun(const test::TempDir &dir, const std::string &sourc
         failed.err = compiled.err;
         return failed;
     }
-    return test::Run({program});
+    return test::RunTarget({program});
 }
 
 // A picture with what packing has to get right: rows of one colour joining

@@ -35,7 +35,7 @@ TEST(SameFile, HeaderPathNamingTheImageIsRefusedAndThePictureStays)
             ASSERT_EQ(::symlink("../logo.tga", dir.File("sub/up.h").c_str()), 0);
             ASSERT_EQ(::link(dir.File("logo.tga").c_str(), dir.File("hardlink.h").c_str()), 0);
 
-            const int n_status = test::Shell("cd '" + dir.path() + "' && '" TARNWICK_EXE "' " + c.p_image + " " +
+            const int n_status = test::Shell("cd '" + dir.path() + "' && " + test::TarnwickCommand() + " " + c.p_image + " " +
                                              c.p_header + p_switches + " 2>stderr.txt >stdout.txt");
             const std::string label = std::string(c.p_image) + " " + c.p_header + p_switches;
             EXPECT_EQ(n_status, 255) << label;

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -135,11 +136,40 @@ RunResult Run(const std::vector<std::string> &argv)
     return result;
 }
 
+// The words of TARNWICK_TARGET_LAUNCHER (joined with '|'); none on a native
+// build.
+static std::vector<std::string> TargetLauncher()
+{
+    std::vector<std::string> words;
+    const std::string launcher = TARNWICK_TARGET_LAUNCHER;
+    for(size_t n_at = 0; n_at < launcher.size();) {
+        const size_t n_end = std::min(launcher.find('|', n_at), launcher.size());
+        words.push_back(launcher.substr(n_at, n_end - n_at));
+        n_at = n_end + 1;
+    }
+    return words;
+}
+
+RunResult RunTarget(const std::vector<std::string> &argv)
+{
+    std::vector<std::string> command = TargetLauncher();
+    command.insert(command.end(), argv.begin(), argv.end());
+    return Run(command);
+}
+
 RunResult RunTarnwick(const std::vector<std::string> &args)
 {
     std::vector<std::string> argv{TARNWICK_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
-    return Run(argv);
+    return RunTarget(argv);
+}
+
+std::string TarnwickCommand()
+{
+    std::string command;
+    for(const std::string &word : TargetLauncher())
+        command += "'" + word + "' ";
+    return command + "'" TARNWICK_EXE "'";
 }
 
 int Shell(const std::string &command)

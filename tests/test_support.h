@@ -81,8 +81,15 @@ struct RunResult {
 
 // Runs a program with the arguments (no shell), capturing both streams.
 RunResult Run(const std::vector<std::string> &argv);
+// Runs a program built for the target machine (the built Tarnwick, or one
+// that the tests compiled with TARNWICK_CXX): on a cross build under the
+// emulator of TARNWICK_TARGET_LAUNCHER, otherwise as Run does.
+RunResult RunTarget(const std::vector<std::string> &argv);
 // Runs the built Tarnwick with the given arguments.
 RunResult RunTarnwick(const std::vector<std::string> &args);
+// The built Tarnwick as the start of a /bin/sh command line: its path in
+// single quotes, after the emulator's words on a cross build.
+std::string TarnwickCommand();
 // Runs a command line through /bin/sh; returns its exit status.
 int Shell(const std::string &command);
 

@@ -76,7 +76,7 @@ TEST(WorkedExamples, TheProgramWritesThemAndTheDocumentsQuoteThemByteForByte)
 
     for(const WorkedExample &example : kExamples) {
         const std::string label = std::string(example.p_image) + example.p_switches;
-        ASSERT_EQ(test::Shell("cd '" + dir.path() + "' && '" TARNWICK_EXE "' " + example.p_image + " out.h" +
+        ASSERT_EQ(test::Shell("cd '" + dir.path() + "' && " + test::TarnwickCommand() + " " + example.p_image + " out.h" +
                               example.p_switches),
                   0)
             << label;
