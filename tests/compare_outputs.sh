@@ -14,6 +14,11 @@
 # the unpacking function; .ci/run adds the RGB565 and 1-bit formats that
 # way. Prints one line per difference and a summary; the exit status is 0
 # only when everything agrees.
+#
+# TARNWICK_COMPARE_CRLF names outputs of <tarnwick-b> ("stdout", "out.h" for
+# the header) whose CR LF line ends are taken as LF: a Windows build writes
+# its progress lines in text mode (.ci/cross_build.sh mingw sets "stdout").
+# Unset, every output is compared byte for byte.
 set -u
 cd "$(dirname "$0")/.."
 
@@ -58,6 +63,11 @@ while IFS= read -r set; do
     run "$a" "$work/a" "$path" "${switches[@]}"
     run "$b" "$work/b" "$path" "${switches[@]}"
     n_runs=$((n_runs + 1))
+    for f in ${TARNWICK_COMPARE_CRLF:-}; do
+      if [ -e "$work/b/$f" ]; then
+        sed -i 's/\r$//' "$work/b/$f"
+      fi
+    done
     for f in out.h status stdout; do
       if [ -e "$work/a/$f" ] || [ -e "$work/b/$f" ]; then
         if ! cmp -s "$work/a/$f" "$work/b/$f"; then
