@@ -136,18 +136,36 @@ RunResult Run(const std::vector<std::string> &argv)
     return result;
 }
 
-// The words of TARNWICK_TARGET_LAUNCHER (joined with '|'); none on a native
-// build.
-static std::vector<std::string> TargetLauncher()
+// The words of a command joined with '|' (TARNWICK_TARGET_LAUNCHER,
+// TARNWICK_CXX_FLAGS); none for "".
+static std::vector<std::string> JoinedWords(const std::string &joined)
 {
     std::vector<std::string> words;
-    const std::string launcher = TARNWICK_TARGET_LAUNCHER;
-    for(size_t n_at = 0; n_at < launcher.size();) {
-        const size_t n_end = std::min(launcher.find('|', n_at), launcher.size());
-        words.push_back(launcher.substr(n_at, n_end - n_at));
+    for(size_t n_at = 0; n_at < joined.size();) {
+        const size_t n_end = std::min(joined.find('|', n_at), joined.size());
+        words.push_back(joined.substr(n_at, n_end - n_at));
         n_at = n_end + 1;
     }
     return words;
+}
+
+static std::vector<std::string> TargetLauncher()
+{
+    return JoinedWords(TARNWICK_TARGET_LAUNCHER);
+}
+
+bool b_CanCompileForTarget()
+{
+    return std::string(TARNWICK_CXX) != "";
+}
+
+RunResult CompileForTarget(const std::vector<std::string> &args)
+{
+    std::vector<std::string> command{TARNWICK_CXX};
+    const std::vector<std::string> flags = JoinedWords(TARNWICK_CXX_FLAGS);
+    command.insert(command.end(), flags.begin(), flags.end());
+    command.insert(command.end(), args.begin(), args.end());
+    return Run(command);
 }
 
 RunResult RunTarget(const std::vector<std::string> &argv)

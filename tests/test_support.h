@@ -85,6 +85,12 @@ RunResult Run(const std::vector<std::string> &argv);
 // that the tests compiled with TARNWICK_CXX): on a cross build under the
 // emulator of TARNWICK_TARGET_LAUNCHER, otherwise as Run does.
 RunResult RunTarget(const std::vector<std::string> &argv);
+// Whether the tests can compile programs for the target (TARNWICK_CXX); not
+// in a Windows build that runs under Wine.
+bool b_CanCompileForTarget();
+// Runs TARNWICK_CXX with the target's flags (TARNWICK_CXX_FLAGS) and then the
+// arguments.
+RunResult CompileForTarget(const std::vector<std::string> &args);
 // Runs the built Tarnwick with the given arguments.
 RunResult RunTarnwick(const std::vector<std::string> &args);
 // The built Tarnwick as the start of a /bin/sh command line: its path in
