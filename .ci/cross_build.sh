@@ -48,6 +48,15 @@ sysroot=$build/sysroot
 mkdir -p "$build"
 
 seconds() { echo $(($(date +%s) - $1)); }
+# Runs a command and says how long it took.
+timed() { # label command...
+  local label=$1 began
+  shift
+  began=$(date +%s)
+  "$@"
+  echo "== $target: $label in $(seconds "$began") s"
+}
+install_packages() { apt-get install -y -qq "$@" >/dev/null; }
 
 # The target's GoogleTest, libpng and zlib from Debian's packages of another
 # architecture, unpacked into the sysroot.
@@ -64,38 +73,45 @@ unpack_target_packages() { # debian-architecture
   for deb in "$build"/debs/*.deb; do dpkg -x "$deb" "$sysroot"; done
 }
 
-# GoogleTest, zlib and libpng for Windows, built with the MinGW compiler into
-# the sysroot.
-build_windows_libraries() {
-  local toolchain=$root/cmake/toolchains/mingw-w64-x86_64.cmake
+# zlib's and libpng's Debian source packages, unpacked in build-mingw/libs:
+# apt-get source with Debian's own package sources given as deb-src, in a
+# list and state folder of its own under build-mingw/apt.
+fetch_windows_sources() {
   local apt=$build/apt
   local options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt/sources"
                  -o "Dir::State::Lists=$apt/lists" -o APT::Sandbox::User=root)
-  rm -rf "$apt" "$sysroot" "$build/libs"
-  mkdir -p "$apt/sources" "$apt/lists/partial" "$build/libs" "$sysroot/lib" "$sysroot/include"
-  # Debian's own package sources, as deb-src, for apt-get source alone.
+  rm -rf "$apt" "$build/libs"
+  mkdir -p "$apt/sources" "$apt/lists/partial" "$build/libs"
   for list in /etc/apt/sources.list.d/*.sources; do
     sed 's/^Types: deb$/Types: deb-src/' "$list" > "$apt/sources/$(basename "$list")"
   done
   apt-get "${options[@]}" update -qq
   # The release's versions (the security archive need not hold every source).
   (cd "$build/libs" && apt-get "${options[@]}" source -qq zlib/bookworm libpng1.6/bookworm >/dev/null)
-  local zlib_src libpng_src
-  zlib_src=$(find "$build/libs" -maxdepth 1 -type d -name 'zlib-*')
-  libpng_src=$(find "$build/libs" -maxdepth 1 -type d -name 'libpng1.6-*')
+}
 
-  cmake -S /usr/src/googletest -B "$build/libs/googletest-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+# GoogleTest (Debian's googletest sources), zlib and libpng for Windows,
+# built with the MinGW compiler and put into the sysroot.
+build_windows_googletest() {
+  cmake -S /usr/src/googletest -B "$build/libs/googletest-build" -DCMAKE_TOOLCHAIN_FILE="$root/$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$sysroot" -DBUILD_GMOCK=OFF >/dev/null
   cmake --build "$build/libs/googletest-build" -j2 >/dev/null
   cmake --install "$build/libs/googletest-build" >/dev/null
-
-  cmake -S "$zlib_src" -B "$build/libs/zlib-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+}
+build_windows_zlib() {
+  local source
+  source=$(find "$build/libs" -maxdepth 1 -type d -name 'zlib-*')
+  cmake -S "$source" -B "$build/libs/zlib-build" -DCMAKE_TOOLCHAIN_FILE="$root/$toolchain" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null 2>&1
   cmake --build "$build/libs/zlib-build" -j2 --target zlibstatic >/dev/null
+  mkdir -p "$sysroot/lib" "$sysroot/include"
   cp "$build/libs/zlib-build/libzlibstatic.a" "$sysroot/lib/libz.a"
-  cp "$zlib_src/zlib.h" "$build/libs/zlib-build/zconf.h" "$sysroot/include/"
-
-  cmake -S "$libpng_src" -B "$build/libs/libpng-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  cp "$source/zlib.h" "$build/libs/zlib-build/zconf.h" "$sysroot/include/"
+}
+build_windows_libpng() {
+  local source
+  source=$(find "$build/libs" -maxdepth 1 -type d -name 'libpng1.6-*')
+  cmake -S "$source" -B "$build/libs/libpng-build" -DCMAKE_TOOLCHAIN_FILE="$root/$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$sysroot" -DPNG_SHARED=OFF -DPNG_STATIC=ON \
     -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_EXECUTABLES=ON -DSKIP_INSTALL_PROGRAMS=ON \
     -DSKIP_INSTALL_FILES=ON -DZLIB_LIBRARY="$sysroot/lib/libz.a" -DZLIB_INCLUDE_DIR="$sysroot/include" >/dev/null
@@ -122,24 +138,29 @@ compare_crlf=
 case $target in
   s390x|aarch64)
     arch=$([ "$target" = aarch64 ] && echo arm64 || echo "$target")
-    apt-get install -y -qq "g++-$target-linux-gnu" qemu-user >/dev/null
-    unpack_target_packages "$arch"
+    timed "compiler and emulator installed" install_packages "g++-$target-linux-gnu" qemu-user
+    timed "the target's packages unpacked" unpack_target_packages "$arch"
     emulator=("/usr/bin/qemu-$target" -L "/usr/$target-linux-gnu")
     toolchain=cmake/toolchains/$target-linux-gnu.cmake
     program=$build/Tarnwick
     ;;
   i686)
-    apt-get install -y -qq g++-i686-linux-gnu >/dev/null
-    unpack_target_packages i386
+    timed "compiler installed" install_packages g++-i686-linux-gnu
+    timed "the target's packages unpacked" unpack_target_packages i386
     toolchain=cmake/toolchains/i686-linux-gnu.cmake
     program=$build/Tarnwick
     ;;
   mingw)
-    apt-get install -y -qq g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev >/dev/null
-    build_windows_libraries
+    toolchain=cmake/toolchains/mingw-w64-x86_64.cmake
+    timed "compiler, Wine and GoogleTest's sources installed" \
+      install_packages g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev
+    rm -rf "$sysroot"
+    timed "zlib and libpng sources fetched" fetch_windows_sources
+    timed "GoogleTest built" build_windows_googletest
+    timed "zlib built" build_windows_zlib
+    timed "libpng built" build_windows_libpng
     prepare_wine
     emulator=(/usr/bin/env "WINEPREFIX=$WINEPREFIX" WINEDEBUG=-all /usr/lib/wine/wine64)
-    toolchain=cmake/toolchains/mingw-w64-x86_64.cmake
     program=$build/Tarnwick.exe
     compare_crlf=stdout
     ;;
