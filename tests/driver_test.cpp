@@ -2,7 +2,9 @@
 // statuses and loader choice.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sys/stat.h>
+#include <system_error>
 
 #include "driver.h"
 #include "png_loader.h"
@@ -38,8 +40,9 @@ protected:
     {
         const std::string path = dir.File(name);
         const size_t n_slash = name.rfind('/');
+        std::error_code error;
         if(n_slash != std::string::npos)
-            ::mkdir(dir.File(name.substr(0, n_slash)).c_str(), 0755);
+            std::filesystem::create_directories(dir.File(name.substr(0, n_slash)), error);
         EXPECT_TRUE(test::CopyFile(source, path));
         return path;
     }
@@ -58,7 +61,7 @@ TEST_F(DriverTest, FewerThanTwoPathsPrintsTheUsageAndSucceeds)
         EXPECT_EQ(result.err, kUsage);
         EXPECT_EQ(result.out, "");
     }
-    EXPECT_EQ(test::Shell("ls -A '" + dir.path() + "' | grep -q ."), 1) << "no file may be created";
+    EXPECT_TRUE(test::b_IsEmptyFolder(dir.path())) << "no file may be created";
 }
 
 TEST_F(DriverTest, QuietSuccessPrintsNothing)
@@ -221,6 +224,7 @@ TEST_F(DriverTest, UnwritableHeaderIsAWriteError)
     EXPECT_EQ(result.err, "\nerror: error writing header file '" + missing_dir + "'\n");
     EXPECT_EQ(result.out, "");
 
+#ifndef _WIN32
     // A full device: the error follows the progress line, and the device stays.
     result = RunTarnwick({Tga(), "/dev/full", "--verbose"});
     EXPECT_EQ(result.n_exit_status, kFailure);
@@ -229,6 +233,7 @@ TEST_F(DriverTest, UnwritableHeaderIsAWriteError)
     struct stat info;
     ASSERT_EQ(::stat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
+#endif // (Windows has no full device)
 }
 
 } // namespace
