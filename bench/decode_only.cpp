@@ -21,11 +21,11 @@ int main(int argc, char **argv)
     LoadFailure failure = LoadFailure::kNone;
     Image *p_image = nullptr;
     if(p_dot && !std::strcmp(p_dot, ".tga"))
-        p_image = LoadTgaImage(argv[1], &failure);
+        p_image = LoadImageAtPath(LoadTgaImage, argv[1], &failure);
     else if(p_dot && !std::strcmp(p_dot, ".png"))
-        p_image = LoadPngImage(argv[1], &failure);
+        p_image = LoadImageAtPath(LoadPngImage, argv[1], &failure);
     else
-        p_image = LoadJpegImage(argv[1], &failure);
+        p_image = LoadImageAtPath(LoadJpegImage, argv[1], &failure);
     const bool b_loaded = p_image != nullptr;
     FreeImage(p_image);
     return b_loaded ? 0 : 1;

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Work and memory on hostile input: files that declare a huge picture but hold
-# little data must end in the load error at once, whatever they declare.
+# little data must end in the load error at once, whatever they declare, and
+# so must the same bytes read through a pipe.
 #   bench/resource_bounds.sh [path-to-Tarnwick]
 # Without a path, Tarnwick is built (Release) in build-bounds/. The inputs are
-# made here; each runs under /usr/bin/time -v and must exit with the load
-# error (status 255) within MAX_SECONDS (default 1) and a peak resident size
-# below MAX_RSS_KIB (default 65536, 64 MiB). Prints one line per input and
-# exits non-zero when any bound is broken.
+# made here; each runs under /usr/bin/time -v, once as a file and once
+# through a FIFO of the same name, and must exit with the load error (status
+# 255) within MAX_SECONDS (default 1) and a peak resident size below
+# MAX_RSS_KIB (default 65536, 64 MiB); the 62-byte PNG through a FIFO within
+# 0.1 s and 16 MiB. An endless pipe (/dev/zero) must stop at the 1 GiB input
+# limit with the cause "the input is too large". Prints one line per input
+# and exits non-zero when any bound is broken.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 max_seconds=${MAX_SECONDS:-1}
@@ -149,13 +153,18 @@ for name, depth, color_type, interlace in (('rgba16', 16, 6, 0), ('gray1-interla
 row = zlib.compress(b'\x00' + bytes(4096), 9)
 write('png-32767x32767-gray1-padded-131k.png',
       png(32767, 32767, 1, 0, 0, png_chunk(b'prVt', bytes(131000)) + png_chunk(b'IDAT', row)))
+# 62 bytes declaring one RGB row of 50,000,000 pixels (150 MB of row, 200 MB
+# of pixels): refused from the file's size alone, through a pipe too.
+bomb = png(50000000, 1, 8, 2, 0, png_chunk(b'IDAT', zlib.compress(b'\x00' * 64)[:5]))
+assert len(bomb) == 62
+write('png-50000000x1-62-bytes.png', bomb)
 PY
 
 failed=0
-printf '%-44s %8s %7s %9s %13s\n' input bytes status seconds 'max RSS KiB'
-measure() { # name input-path size
-  local name=$1 input=$2 size=$3 status=0
-  /usr/bin/time -v -o "$work/time.txt" "$tarnwick" "$input" "$work/out.h" 2>"$work/stderr.txt" || status=$?
+printf '%-50s %8s %7s %9s %13s\n' input bytes status seconds 'max RSS KiB'
+measure() { # name input-path size max-seconds max-rss-kib [cause]
+  local name=$1 input=$2 size=$3 limit_seconds=$4 limit_rss=$5 cause=${6:-} status=0
+  /usr/bin/time -v -o "$work/time.txt" "$tarnwick" "$input" "$work/out.h" --verbose >/dev/null 2>"$work/stderr.txt" || status=$?
   local elapsed rss seconds
   elapsed=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$work/time.txt")
   rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
@@ -163,16 +172,34 @@ measure() { # name input-path size
   local verdict=ok
   if [ "$status" -ne 255 ] || ! grep -q "^error: error loading image file" "$work/stderr.txt"; then
     verdict="FAILED: not the load error"
-  elif awk -v s="$seconds" -v m="$max_seconds" 'BEGIN { exit !(s >= m) }'; then
-    verdict="FAILED: ${max_seconds} s or more"
-  elif [ "$rss" -ge "$max_rss_kib" ]; then
-    verdict="FAILED: ${max_rss_kib} KiB or more"
+  elif [ -n "$cause" ] && ! grep -q "^error: $cause" "$work/stderr.txt"; then
+    verdict="FAILED: not the cause '$cause'"
+  elif awk -v s="$seconds" -v m="$limit_seconds" 'BEGIN { exit !(s >= m) }'; then
+    verdict="FAILED: ${limit_seconds} s or more"
+  elif [ "$rss" -ge "$limit_rss" ]; then
+    verdict="FAILED: ${limit_rss} KiB or more"
   fi
-  printf '%-44s %8s %7s %9s %13s  %s\n' "$name" "$size" "$status" "$seconds" "$rss" "$verdict"
+  printf '%-50s %8s %7s %9s %13s  %s\n' "$name" "$size" "$status" "$seconds" "$rss" "$verdict"
   [ "$verdict" = ok ] || failed=1
 }
 
+mkdir "$work/fifo"
 for input in "$work"/*.jpg "$work"/*.tga "$work"/*.png; do
-  measure "$(basename "$input")" "$input" "$(stat -c %s "$input")"
+  name=$(basename "$input")
+  size=$(stat -c %s "$input")
+  limit_seconds=$max_seconds limit_rss=$max_rss_kib
+  measure "$name" "$input" "$size" "$limit_seconds" "$limit_rss"
+  # The same bytes through a FIFO of the same name: read once, held to the
+  # same bounds (and the PNG bomb to 0.1 s and 16 MiB).
+  case $name in png-50000000x1-62-bytes.png) limit_seconds=0.1 limit_rss=16384 ;; esac
+  fifo=$work/fifo/$name
+  mkfifo "$fifo"
+  cat "$input" >"$fifo" 2>/dev/null &
+  measure "$name (through a FIFO)" "$fifo" "$size" "$limit_seconds" "$limit_rss"
+  wait || true
+  rm -f "$fifo"
 done
+# An endless pipe stops at the 1 GiB limit: about a second of reading and
+# 1 GiB held, then the load error with its cause.
+measure "/dev/zero (endless)" /dev/zero - 10 $((1200 * 1024)) "the input is too large"
 exit $failed

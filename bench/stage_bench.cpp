@@ -38,19 +38,19 @@ using namespace tarnwick;
 Image *LoadJpeg(const char *p_path)
 {
     LoadFailure failure;
-    return LoadJpegImage(p_path, &failure);
+    return LoadImageAtPath(LoadJpegImage, p_path, &failure);
 }
 
 Image *LoadTga(const char *p_path)
 {
     LoadFailure failure;
-    return LoadTgaImage(p_path, &failure);
+    return LoadImageAtPath(LoadTgaImage, p_path, &failure);
 }
 
 Image *LoadPng(const char *p_path)
 {
     LoadFailure failure;
-    return LoadPngImage(p_path, &failure);
+    return LoadImageAtPath(LoadPngImage, p_path, &failure);
 }
 
 struct StageInputs {

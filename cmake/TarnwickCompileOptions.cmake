@@ -5,6 +5,14 @@ if(NOT TARNWICK_SIMD)
 endif()
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   add_compile_options(-Wall -Wextra)
+  # 32-bit x86: GCC and Clang would do floating point on the x87 unit, whose
+  # 80-bit registers round the inverse DCT's and the gray reduction's
+  # intermediate values differently, and so change output bytes. SSE2 (every
+  # x86 processor since 2001) gives the same single and double precision
+  # results as 64-bit builds.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86|x86)$")
+    add_compile_options(-msse2 -mfpmath=sse)
+  endif()
   if(TARNWICK_WERROR)
     add_compile_options(-Werror)
   endif()

@@ -1,6 +1,8 @@
 // The conversion driver. It reads the command line, picks a loader by the
 // image path's extension (".tga" the TGA reader, ".jpg"/".jpeg" the JPEG
-// decoder, ".png" the PNG loader, anything else TGA, then JPEG, then PNG),
+// decoder, ".png" the PNG loader, anything else TGA, then JPEG, then PNG;
+// the table kLoaders), describes the picture once (image/image_input.h: a
+// pipe is read whole, so that every loader tried sees the same bytes),
 // converts the pixels into the items of the chosen output format
 // (image/output_format.h: gray, RGB565, 1-bit), calls the header writer
 // (header/header_writer.h: all of the header's text), and is the only layer
@@ -14,6 +16,7 @@
 
 #include "header_writer.h"
 #include "image.h"
+#include "image_input.h"
 #include "jpeg_decoder.h"
 #include "output_format.h"
 #include "png_loader.h"
@@ -65,7 +68,18 @@ bool ApplyFormatSwitch(const char *p_arg, OutputFormat &format)
     return false;
 }
 
-enum class ImageFormat { kTga, kJpeg, kPng, kUnknown };
+// The loaders, in the order the fallback tries them for a name without a
+// known extension, with the extensions that choose each (any letter case).
+struct Loader {
+    const char *p_format;   // as the progress lines name it
+    const char *a_extensions[3];
+    ImageLoader p_Load;
+};
+const Loader kLoaders[] = {
+    {"TGA", {".tga"}, LoadTgaImage},
+    {"JPEG", {".jpg", ".jpeg"}, LoadJpegImage},
+    {"PNG", {".png"}, LoadPngImage},
+};
 
 // Applies the switches that follow the two paths; warns about the others.
 ConversionOptions ParseSwitches(int n_argc, const char *const *p_argv)
@@ -97,20 +111,19 @@ bool b_EqualsIgnoringAsciiCase(const char *p_text, const char *p_lower)
     return *p_text == *p_lower;
 }
 
-// The extension runs from the path's last '.' to its end; the whole path is
-// searched, so a dot in a folder name counts when the file name has none.
-ImageFormat FormatFromExtension(const char *p_path)
+// The loader that the path's extension chooses, or nullptr. The extension
+// runs from the path's last '.' to its end; the whole path is searched, so a
+// dot in a folder name counts when the file name has none.
+const Loader *p_LoaderForExtension(const char *p_path)
 {
     const char *p_dot = std::strrchr(p_path, '.');
     if(!p_dot)
-        return ImageFormat::kUnknown;
-    if(b_EqualsIgnoringAsciiCase(p_dot, ".tga"))
-        return ImageFormat::kTga;
-    if(b_EqualsIgnoringAsciiCase(p_dot, ".jpg") || b_EqualsIgnoringAsciiCase(p_dot, ".jpeg"))
-        return ImageFormat::kJpeg;
-    if(b_EqualsIgnoringAsciiCase(p_dot, ".png"))
-        return ImageFormat::kPng;
-    return ImageFormat::kUnknown;
+        return nullptr;
+    for(const Loader &loader : kLoaders)
+        for(const char *p_extension : loader.a_extensions)
+            if(p_extension && b_EqualsIgnoringAsciiCase(p_dot, p_extension))
+                return &loader;
+    return nullptr;
 }
 
 void PrintProgress(const ConversionOptions &options, const char *p_text)
@@ -119,6 +132,15 @@ void PrintProgress(const ConversionOptions &options, const char *p_text)
         return;
     std::fputs(p_text, stdout);
     std::fflush(stdout);
+}
+
+// "loading image in TGA format ...", "attempting to load image in JPEG
+// format ...".
+void PrintLoaderProgress(const ConversionOptions &options, const char *p_verb, const Loader &loader)
+{
+    char a_line[64];
+    std::snprintf(a_line, sizeof(a_line), "%s image in %s format ...\n", p_verb, loader.p_format);
+    PrintProgress(options, a_line);
 }
 
 // A reader that found its format's signature got further than one that did
@@ -130,37 +152,53 @@ bool b_FoundSignature(LoadFailure failure)
            failure != LoadFailure::kCannotOpen;
 }
 
+// One loader on the picture that OpenImageInput described; when that could
+// not be done, failure keeps the cause it gave.
+Image *TryLoader(const Loader &loader, const ImageInput &input, bool b_input_open, LoadFailure &failure)
+{
+    return b_input_open ? loader.p_Load(input, &failure) : nullptr;
+}
+
+// Every loader in turn, the first one's progress line being out already.
+// The cause reported is that of the first loader after the TGA reader that
+// found its signature, else the TGA reader's.
+Image *LoadByFallback(const ImageInput &input, bool b_input_open, const ConversionOptions &options,
+                      LoadFailure &failure)
+{
+    const LoadFailure input_failure = failure;
+    bool b_signature_found = false;
+    for(const Loader &loader : kLoaders) {
+        const bool b_first = &loader == kLoaders;
+        if(!b_first)
+            PrintLoaderProgress(options, "attempting to load", loader);
+        LoadFailure attempt_failure = input_failure;
+        if(Image *p_image = TryLoader(loader, input, b_input_open, attempt_failure))
+            return p_image;
+        if(b_first) {
+            failure = attempt_failure;
+        } else if(!b_signature_found && b_FoundSignature(attempt_failure)) {
+            failure = attempt_failure;
+            b_signature_found = true;
+        }
+    }
+    return nullptr;
+}
+
+// The picture is looked at once: a regular file is opened again by each
+// loader tried, anything else (a pipe) is read whole first, and every
+// attempt reads the same bytes.
 Image *LoadImage(const char *p_path, const ConversionOptions &options, LoadFailure &failure)
 {
-    switch(FormatFromExtension(p_path)) {
-    case ImageFormat::kTga:
-        PrintProgress(options, "loading image in TGA format ...\n");
-        return LoadTgaImage(p_path, &failure);
-    case ImageFormat::kJpeg:
-        PrintProgress(options, "loading image in JPEG format ...\n");
-        return LoadJpegImage(p_path, &failure);
-    case ImageFormat::kPng:
-        PrintProgress(options, "loading image in PNG format ...\n");
-        return LoadPngImage(p_path, &failure);
-    case ImageFormat::kUnknown:
-        break;
-    }
-    PrintProgress(options, "attempting to load image in TGA format ...\n");
-    if(Image *p_image = LoadTgaImage(p_path, &failure))
-        return p_image;
-    const LoadFailure tga_failure = failure;
-    PrintProgress(options, "attempting to load image in JPEG format ...\n");
-    if(Image *p_image = LoadJpegImage(p_path, &failure))
-        return p_image;
-    const LoadFailure jpeg_failure = failure;
-    PrintProgress(options, "attempting to load image in PNG format ...\n");
-    if(Image *p_image = LoadPngImage(p_path, &failure))
-        return p_image;
-    if(b_FoundSignature(jpeg_failure))
-        failure = jpeg_failure;
-    else if(!b_FoundSignature(failure))
-        failure = tga_failure;
-    return nullptr;
+    const Loader *p_chosen = p_LoaderForExtension(p_path);
+    PrintLoaderProgress(options, p_chosen ? "loading" : "attempting to load", p_chosen ? *p_chosen : kLoaders[0]);
+    ImageInput input;
+    failure = LoadFailure::kNone;
+    const bool b_input_open = OpenImageInput(p_path, input, failure);
+    Image *p_image = p_chosen ? TryLoader(*p_chosen, input, b_input_open, failure)
+                              : LoadByFallback(input, b_input_open, options, failure);
+    if(b_input_open)
+        ReleaseImageInput(input);
+    return p_image;
 }
 
 } // namespace

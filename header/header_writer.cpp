@@ -1,10 +1,8 @@
 #include "header_writer.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "header_file.h"
 #include "header_names.h"
 #include "item_writer.h"
 #include "output_format.h"
@@ -13,57 +11,6 @@
 
 namespace tarnwick {
 namespace {
-
-// What the header path named before the writer opened it, and which file the
-// open gave. A failed write removes the file only when the path named nothing
-// or a plain regular file (not a link, device or pipe) before, the open gave
-// a regular file, and the path still names that same file: a device such as
-// /dev/full, a link, or a file someone else put there is never removed.
-struct HeaderFileOrigin {
-    bool b_replaceable_before; // the path named nothing or a regular file
-    bool b_removable;          // ... and the open created or truncated a regular file
-    dev_t n_device;
-    ino_t n_inode;
-};
-
-HeaderFileOrigin InspectPathBeforeOpening(const char *p_header_path)
-{
-    HeaderFileOrigin origin{};
-    struct stat info;
-    if(lstat(p_header_path, &info) == 0)
-        origin.b_replaceable_before = S_ISREG(info.st_mode);
-    else
-        origin.b_replaceable_before = errno == ENOENT;
-    return origin;
-}
-
-void NoteOpenedFile(HeaderFileOrigin &origin, FILE *p_file)
-{
-    struct stat info;
-    if(origin.b_replaceable_before && fstat(fileno(p_file), &info) == 0 && S_ISREG(info.st_mode)) {
-        origin.b_removable = true;
-        origin.n_device = info.st_dev;
-        origin.n_inode = info.st_ino;
-    }
-}
-
-void RemovePartialFile(const HeaderFileOrigin &origin, const char *p_header_path)
-{
-    struct stat info;
-    if(origin.b_removable && lstat(p_header_path, &info) == 0 && S_ISREG(info.st_mode) &&
-       info.st_dev == origin.n_device && info.st_ino == origin.n_inode)
-        unlink(p_header_path);
-}
-
-// True when the header path names the image file itself: the same path, a
-// link to it (symbolic or hard), or another path to the same file. Opening
-// the header for writing would then destroy the picture.
-bool b_NamesTheImageFile(const char *p_header_path, const char *p_image_path)
-{
-    struct stat header_info, image_info;
-    return stat(p_header_path, &header_info) == 0 && stat(p_image_path, &image_info) == 0 &&
-           header_info.st_dev == image_info.st_dev && header_info.st_ino == image_info.st_ino;
-}
 
 // The writer refuses an Image that breaks the record's promises instead of
 // reading outside its pixel array.
@@ -156,11 +103,10 @@ bool WriteImageHeader(const Image &image, OutputFormat format, bool b_rle, bool 
        b_NamesTheImageFile(p_header_path, p_image_path))
         return false;
 
-    HeaderFileOrigin origin = InspectPathBeforeOpening(p_header_path);
-    FILE *p_file = std::fopen(p_header_path, "w");
-    if(!p_file)
+    HeaderFile header;
+    if(!OpenHeaderFile(p_header_path, header))
         return false;
-    NoteOpenedFile(origin, p_file);
+    FILE *p_file = header.p_file;
     // The stream's buffer, one item chunk in size, here until the file is
     // closed: the stream then hands the system whole aligned 64 KiB blocks.
     char a_stream_buffer[kItemChunkBytes];
@@ -171,13 +117,10 @@ bool WriteImageHeader(const Image &image, OutputFormat format, bool b_rle, bool 
     BuildGuardName(p_header_path, a_guard);
     BuildArrayName(p_image_path, a_name);
 
-    bool b_written = WriteHeaderText(p_file, image, format, b_rle, b_rle_decoder, p_image_path, a_guard, a_name) &&
-                     std::fflush(p_file) == 0;
-    bool b_closed = std::fclose(p_file) == 0;
-    if(b_written && b_closed)
-        return true;
-    RemovePartialFile(origin, p_header_path);
-    return false;
+    const bool b_written =
+        WriteHeaderText(p_file, image, format, b_rle, b_rle_decoder, p_image_path, a_guard, a_name) &&
+        std::fflush(p_file) == 0;
+    return CloseHeaderFile(header, p_header_path, b_written);
 }
 
 } // namespace tarnwick

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform.h"
 #include "simd.h"
 
 namespace tarnwick {
@@ -29,7 +30,7 @@ constexpr HexDigitPairs kHexDigitPairs = MakeHexDigitPairs();
 // never reduced to gray): "%02x" and "%04x" widen to as many digits as the
 // value needs, and so does this. Kept out of
 // line: it is rare, and inlined into the item loop it slows the common case.
-[[gnu::noinline]] char *FormatWideHex(char *p_out, uint32_t n_item)
+TARNWICK_NOINLINE char *FormatWideHex(char *p_out, uint32_t n_item)
 {
     int n_shift = 28;
     while(n_shift > 0 && !(n_item >> n_shift))
@@ -86,12 +87,19 @@ template <ItemKind kKind>
 constexpr LineTemplate<kKind> kLineTemplate = MakeLineTemplate<kKind>();
 
 // The digits of one byte, from the table of pairs, as a 16-bit word in
-// memory order.
+// memory order: stored at an address, it puts the first digit there.
 inline uint32_t n_DigitPair(uint32_t n_byte)
 {
     uint16_t n_pair;
     std::memcpy(&n_pair, kHexDigitPairs.a_digits + 2 * n_byte, 2);
     return n_pair;
+}
+
+// Two 16-bit pairs joined into one word whose store puts `first` first,
+// whatever the host's byte order.
+inline uint32_t n_JoinPairs(uint32_t n_first, uint32_t n_second)
+{
+    return kBigEndianHost ? n_first << 16 | n_second : n_first | n_second << 16;
 }
 
 // Writes the digits of one item (within its kind) over the template's zeros
@@ -100,12 +108,12 @@ template <ItemKind kKind>
 inline void WriteDigits(char *p_digits, uint32_t n_item)
 {
     if constexpr(kKind == ItemKind::k32) {
-        const uint64_t n_digits = uint64_t(n_DigitPair(n_item >> 24)) | uint64_t(n_DigitPair((n_item >> 16) & 0xFF)) << 16 |
-                                  uint64_t(n_DigitPair((n_item >> 8) & 0xFF)) << 32 |
-                                  uint64_t(n_DigitPair(n_item & 0xFF)) << 48;
+        const uint64_t n_high = n_JoinPairs(n_DigitPair(n_item >> 24), n_DigitPair((n_item >> 16) & 0xFF));
+        const uint64_t n_low = n_JoinPairs(n_DigitPair((n_item >> 8) & 0xFF), n_DigitPair(n_item & 0xFF));
+        const uint64_t n_digits = kBigEndianHost ? n_high << 32 | n_low : n_high | n_low << 32;
         std::memcpy(p_digits, &n_digits, 8);
     } else if constexpr(kKind == ItemKind::k16) {
-        const uint32_t n_digits = n_DigitPair(n_item >> 8) | n_DigitPair(n_item & 0xFF) << 16;
+        const uint32_t n_digits = n_JoinPairs(n_DigitPair(n_item >> 8), n_DigitPair(n_item & 0xFF));
         std::memcpy(p_digits, &n_digits, 4);
     } else {
         std::memcpy(p_digits, kHexDigitPairs.a_digits + 2 * n_item, 2);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform.h"
 #include "simd.h"
 
 namespace tarnwick {
@@ -38,7 +39,7 @@ size_t n_RunLength(const uint32_t *p_start, size_t n_limit)
         const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p_start + n_length));
         const int n_equal = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(pixels, first)));
         if(n_equal != 0xF)
-            return n_length + size_t(__builtin_ctz(~n_equal));
+            return n_length + size_t(n_CountTrailingZeros32(~n_equal));
     }
 #endif
     while(n_length < n_limit && p_start[n_length] == p_start[0])
@@ -62,7 +63,7 @@ size_t n_LiteralLength(const uint32_t *p_start, size_t n_limit)
         const __m128i triples = _mm_and_si128(_mm_cmpeq_epi32(first, second), _mm_cmpeq_epi32(first, third));
         const int n_triples = _mm_movemask_ps(_mm_castsi128_ps(triples));
         if(n_triples)
-            return j + size_t(__builtin_ctz(unsigned(n_triples)));
+            return j + size_t(n_CountTrailingZeros32(unsigned(n_triples)));
     }
 #endif
     for(; j + 2 < n_limit; ++j) {

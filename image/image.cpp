@@ -106,6 +106,8 @@ const char *DescribeLoadFailure(LoadFailure failure)
     case LoadFailure::kTruncated: return "the file ends before the picture does";
     case LoadFailure::kCorruptData: return "the file's data is corrupt";
     case LoadFailure::kTooLarge: return "the declared picture is too large";
+    case LoadFailure::kInputTooLarge: return "the input is too large (more than 1 GiB from a pipe)";
+    case LoadFailure::kEmptyImage: return "the picture has no pixels (its width or height is 0)";
     case LoadFailure::kOutOfMemory: return "out of memory";
     case LoadFailure::kArithmeticJpeg: return "arithmetic-coded JPEG is not supported";
     case LoadFailure::kLosslessJpeg: return "lossless JPEG is not supported";
@@ -114,6 +116,8 @@ const char *DescribeLoadFailure(LoadFailure failure)
     case LoadFailure::kTwoComponentJpeg: return "JPEG with two components is not supported";
     case LoadFailure::kFourComponentJpeg: return "JPEG with four components (CMYK or YCCK) is not supported";
     case LoadFailure::kJpegColorTransform: return "this JPEG colour transform (Adobe segment) is not supported";
+    case LoadFailure::kJpegSampling:
+        return "JPEG sampling factors that are not whole multiples of each other (fractional sampling) are not supported";
     case LoadFailure::kTooManyScans: return "the JPEG file has more scans than the decoder accepts";
     case LoadFailure::kUnsupportedJpeg: return "this JPEG variant (DNL marker or JPG extension) is not supported";
     case LoadFailure::kUnsupportedTgaClass: return "this TGA image type is not supported";

@@ -86,6 +86,8 @@ enum class LoadFailure : uint8_t {
     kTruncated,          // the file ends before the picture does
     kCorruptData,        // a field or the coded data breaks the format's rules
     kTooLarge,           // the declared picture exceeds what the loader accepts
+    kInputTooLarge,      // a pipe gave more than kMaxPipedBytes (image_input.h)
+    kEmptyImage,         // the picture is 0 pixels wide or high: its array would have no items
     kOutOfMemory,        // an allocation failed
     kArithmeticJpeg,     // SOF9..SOF11, SOF13..SOF15, DAC
     kLosslessJpeg,       // SOF3
@@ -94,6 +96,7 @@ enum class LoadFailure : uint8_t {
     kTwoComponentJpeg,   // a frame of 2 components
     kFourComponentJpeg,  // a frame of 4 components (CMYK or YCCK)
     kJpegColorTransform, // an Adobe colour transform other than RGB or YCbCr on 3 components
+    kJpegSampling,       // sampling factors that are not whole multiples of every component's
     kTooManyScans,       // more scans than the JPEG decoder's limit
     kUnsupportedJpeg,    // other JPEG features: DNL, the JPG extension frame
     kUnsupportedTgaClass,// a TGA image type other than 1, 2, 3, 9, 10, 11

@@ -2,8 +2,10 @@
 // sample planes and a progressive frame's coefficient store.
 //
 // A block of kLargeBlockBytes (2 MiB) or more is mapped straight from the
-// system, its start aligned to 2 MiB and its length rounded up to a multiple
-// of 2 MiB, and marked for transparent huge pages (madvise MADV_HUGEPAGE).
+// system (MapPages, platform.h), its start aligned to 2 MiB and its length
+// rounded up to a multiple of 2 MiB, and marked for transparent huge pages
+// where the system has them (Linux; elsewhere the block simply lives in
+// small pages).
 // Each page fault then maps 2 MiB at once: a 48 MB pixel array costs a few
 // dozen faults instead of some twelve thousand, each of which would map one
 // 4 KiB page. Pages never touched are never backed by memory, so a file that

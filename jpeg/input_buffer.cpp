@@ -27,7 +27,7 @@ const uint8_t *p_BlockEnd(const InputBuffer &input)
 // nothing more.
 bool Refill(InputBuffer &input)
 {
-    input.n_count = int32_t(std::fread(input.data, 1, sizeof(input.data), input.p_file));
+    input.n_count = int32_t(n_ReadInput(*input.p_stream, input.data, sizeof(input.data)));
     input.p_cursor = input.data;
     input.b_ended = input.n_count == 0;
     return !input.b_ended;
@@ -35,11 +35,11 @@ bool Refill(InputBuffer &input)
 
 } // namespace
 
-void AttachInputBuffer(InputBuffer &input, FILE *p_file)
+void AttachInputBuffer(InputBuffer &input, InputStream &stream)
 {
     input.n_count = 0;
     input.p_cursor = input.data;
-    input.p_file = p_file;
+    input.p_stream = &stream;
     input.b_ended = 0;
 }
 

@@ -1,14 +1,16 @@
-// Block reader over an open JPEG file, and the marker search.
+// Block reader over a JPEG file's InputStream (image_input.h), and the
+// marker search.
 //
 // Every byte the decoder takes from its file passes through one InputBuffer:
 // a fixed 16 KiB block, refilled with one read when it runs dry. The file is
 // consumed strictly forward and never repositioned; the buffer borrows the
-// file and neither opens nor closes it.
+// stream and neither opens nor closes it.
 #ifndef TARNWICK_JPEG_INPUT_BUFFER_H
 #define TARNWICK_JPEG_INPUT_BUFFER_H
 
 #include <cstdint>
-#include <cstdio>
+
+#include "image_input.h"
 
 namespace tarnwick {
 
@@ -18,12 +20,12 @@ struct InputBuffer {
     uint8_t data[kInputBlockSize]; // the current block of the file
     int32_t n_count;               // valid bytes in data, from the last refill
     const uint8_t *p_cursor;       // next byte to deliver
-    FILE *p_file;                  // borrowed
+    InputStream *p_stream;         // borrowed
     uint8_t b_ended;               // a refill found the file at its end (or unreadable)
 };
 
-// Sets the buffer empty over p_file; reads nothing.
-void AttachInputBuffer(InputBuffer &input, FILE *p_file);
+// Sets the buffer empty over the stream; reads nothing.
+void AttachInputBuffer(InputBuffer &input, InputStream &stream);
 // The slow path of ReadByte: refills the empty block and delivers its first
 // byte; false (out unchanged) when the file gives nothing more.
 bool ReadByteAfterRefill(InputBuffer &input, uint8_t &n_out);

@@ -9,10 +9,10 @@
 #define TARNWICK_JPEG_BITS_H
 
 #include <cstdint>
-#include <cstring>
 
 #include "input_buffer.h"
 #include "jpeg_decoder.h"
+#include "platform.h"
 
 namespace tarnwick {
 
@@ -149,9 +149,7 @@ inline void AppendByte(BitWindow &window, uint8_t n_byte)
 inline void FillWindow(BitWindow &window)
 {
     if(window.n_count <= 56 && window.p_end - window.p_next >= 8 && !window.b_last_ff) {
-        uint64_t n_next;
-        std::memcpy(&n_next, window.p_next, 8);
-        n_next = __builtin_bswap64(n_next); // the first byte at the top
+        const uint64_t n_next = n_LoadBigEndian64(window.p_next); // the first byte at the top
         // A byte 0xFF is a zero byte of ~n_next.
         const uint64_t n_inverse = ~n_next;
         if(((n_inverse - 0x0101010101010101u) & n_next & 0x8080808080808080u) == 0) {

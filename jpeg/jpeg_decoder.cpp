@@ -281,6 +281,23 @@ void BuildCanonicalCodes(HuffmanTable &table)
 
 // Reads one Huffman table whose Tc|Th byte is already consumed. n_left is
 // what the segment has left after that byte; the table must fit in it.
+// Whether the codes that the counts ask for fit in their lengths: the
+// canonical codes of each length follow the last code of the length before,
+// doubled, and the n codes of length L must end within the 2^L codes of L
+// bits. Three 1-bit codes, say, do not: such a table would give some bit
+// strings two meanings.
+bool b_CodeCountsFit(const uint8_t (&n_code_counts)[16])
+{
+    uint32_t n_next_code = 0;
+    for(int i = 0; i < 16; ++i) {
+        n_next_code += n_code_counts[i];
+        if(n_next_code > (uint32_t(1) << (i + 1)))
+            return false;
+        n_next_code <<= 1;
+    }
+    return true;
+}
+
 bool ReadHuffmanTable(InputBuffer &input, HuffmanTable &table, uint16_t &n_left)
 {
     int n_total = 0;
@@ -289,7 +306,7 @@ bool ReadHuffmanTable(InputBuffer &input, HuffmanTable &table, uint16_t &n_left)
             return false;
         n_total += n_count;
     }
-    if(n_total > JpegDecoder::kMaxHuffmanSymbols || 16 + n_total > n_left)
+    if(n_total > JpegDecoder::kMaxHuffmanSymbols || 16 + n_total > n_left || !b_CodeCountsFit(table.n_code_counts))
         return false;
     n_left = uint16_t(n_left - 16 - n_total);
     BuildCanonicalCodes(table);
@@ -386,10 +403,10 @@ void SetFrameGeometry(JpegDecoder &decoder)
     }
 }
 
-Image *JpegDecoder::Decode(FILE *p_file)
+Image *JpegDecoder::Decode(InputStream &stream)
 {
     InputBuffer input;
-    AttachInputBuffer(input, p_file);
+    AttachInputBuffer(input, stream);
     BeginDecode(*this);
 
     bool b_start_seen = false;
@@ -416,16 +433,16 @@ Image *JpegDecoder::Decode(FILE *p_file)
     return nullptr;
 }
 
-Image *LoadJpegImage(const char *p_path, LoadFailure *p_failure)
+Image *LoadJpegImage(const ImageInput &input, LoadFailure *p_failure)
 {
-    FILE *p_file = std::fopen(p_path, "rb");
-    if(!p_file) {
+    InputStream stream;
+    if(!OpenInputStream(input, stream, 0)) {
         *p_failure = LoadFailure::kCannotOpen;
         return nullptr;
     }
     JpegDecoder decoder;
-    Image *p_image = decoder.Decode(p_file);
-    std::fclose(p_file);
+    Image *p_image = decoder.Decode(stream);
+    CloseInputStream(stream);
     *p_failure = decoder.failure;
     return p_image;
 }
@@ -587,6 +604,13 @@ bool ParseFrameHeader(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &inpu
         return FailDecode(decoder, LoadFailure::kTwoComponentJpeg);
     if(n_components == 4)
         return FailDecode(decoder, LoadFailure::kFourComponentJpeg);
+    // A height of 0 leaves the height to a DNL segment after the first scan.
+    if(n_height == 0)
+        return FailDecode(decoder, LoadFailure::kUnsupportedJpeg);
+    // A picture without pixels would make an array of no items, which no C
+    // or C++ compiler accepts.
+    if(n_width == 0)
+        return FailDecode(decoder, LoadFailure::kEmptyImage);
     if(n_height > JpegDecoder::kMaxFrameSide || n_width > JpegDecoder::kMaxFrameSide)
         return FailDecode(decoder, LoadFailure::kTooLarge);
     decoder.n_precision = n_precision;
@@ -598,6 +622,13 @@ bool ParseFrameHeader(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &inpu
             return false;
     }
     SetFrameGeometry(decoder);
+    // Upsampling replicates each sample a whole number of times: a factor
+    // that does not divide the largest one (Y 3x1 with Cb 2x1) is refused.
+    for(int i = 0; i < n_components; ++i) {
+        const FrameComponent &component = decoder.components[i];
+        if(decoder.n_h_max % component.n_h_sampling || decoder.n_v_max % component.n_v_sampling)
+            return FailDecode(decoder, LoadFailure::kJpegSampling);
+    }
     decoder.b_progressive = n_marker == kStartOfProgressiveFrame;
     decoder.n_scan_count = 0;
     if(!AllocatePlanes(decoder) || (decoder.b_progressive && !AllocateCoefficients(decoder)))

@@ -26,6 +26,7 @@
 #include <cstdio>
 
 #include "image.h"
+#include "image_input.h"
 #include "input_buffer.h"
 
 namespace tarnwick {
@@ -128,7 +129,7 @@ struct JpegDecoder {
     // n_components, p_planes[i] is a zero-filled plane of n_plane_widths[i] x
     // n_plane_heights[i] bytes (multiples of 8), and in a progressive frame
     // p_coefficients[i] holds 64 zeros for each of its 8x8 blocks; the frame
-    // is 0..32767 samples each way and n_mcu_count = n_mcus_per_row x MCU
+    // is 1..32767 samples each way and n_mcu_count = n_mcus_per_row x MCU
     // rows. So a scan or the end-of-image marker must fail while it is 0.
     // Tables are another matter: a quantisation table may arrive after the
     // frame header, so the scan itself must refuse a component whose
@@ -190,16 +191,16 @@ struct JpegDecoder {
     // b_frame_seen 0.
     LoadFailure failure;
 
-    // Decodes the open file (read, never rewound or closed) into a new Image,
-    // or returns nullptr with the cause in failure. Needs no prior
+    // Decodes the open file (read forward, never rewound or closed) into a
+    // new Image, or returns nullptr with the cause in failure. Needs no prior
     // initialisation; every plane and the coefficient store are released
     // before it returns.
-    Image *Decode(FILE *p_file);
+    Image *Decode(InputStream &stream);
 };
 
-// Opens the file, decodes it with a fresh JpegDecoder and closes it; nullptr
-// with the cause in *p_failure (kNone with an Image).
-Image *LoadJpegImage(const char *p_path, LoadFailure *p_failure);
+// Opens the picture, decodes it with a fresh JpegDecoder and closes it;
+// nullptr with the cause in *p_failure (kNone with an Image).
+Image *LoadJpegImage(const ImageInput &input, LoadFailure *p_failure);
 
 // Zigzag position k (1..63) -> natural index row * 8 + column, at entry k - 1.
 extern const uint8_t kZigzagToNatural[63];

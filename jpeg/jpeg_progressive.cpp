@@ -42,6 +42,7 @@
 #include "jpeg_idct.h"
 #include "jpeg_scan.h"
 #include "memory_block.h"
+#include "platform.h"
 #include "simd.h"
 
 namespace tarnwick {
@@ -512,12 +513,12 @@ void TransformCoefficients(JpegDecoder &decoder)
                     continue;
                 }
                 for(uint64_t n_left = n_nonzero; n_left; n_left &= n_left - 1) {
-                    const int k = __builtin_ctzll(n_left);
+                    const int k = n_CountTrailingZeros64(n_left);
                     coefficients[natural_of[k]] = float(p_block[k]) * p_factors[k];
                 }
                 StoreBlock(coefficients, p_row + 8 * n_bx, n_width);
                 for(uint64_t n_left = n_nonzero; n_left; n_left &= n_left - 1)
-                    coefficients[natural_of[__builtin_ctzll(n_left)]] = 0.0f;
+                    coefficients[natural_of[n_CountTrailingZeros64(n_left)]] = 0.0f;
             }
         }
     }

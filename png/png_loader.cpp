@@ -27,12 +27,11 @@
 // record, released by ReleaseDecode on every path.
 #include <png.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
 
 #include "png_file.h"
 #include "png_loader.h"
+#include "platform.h"
 
 namespace tarnwick {
 namespace {
@@ -57,13 +56,10 @@ constexpr png_alloc_size_t kLibpngChunkMallocMax = 1u << 20;
 constexpr png_uint_32 kLibpngChunkCacheMax = 32;
 
 struct PngDecode {
-    FILE *p_file = nullptr;
+    InputStream stream{};
     png_structp p_png = nullptr;
     png_infop p_info = nullptr;
     Image *p_image = nullptr;
-    PixelByteOrder order = PixelByteOrder::kBgra;
-    bool b_file_size_known = false;
-    uint64_t n_file_size = 0;
     // From IHDR (and tRNS), once png_read_info has returned.
     png_uint_32 n_width = 0;
     png_uint_32 n_height = 0;
@@ -120,7 +116,7 @@ void FreeForLibpng(png_structp, png_voidp p_block)
 void ReadFromFile(png_structp p_png, png_bytep p_data, size_t n_size)
 {
     PngDecode &decode = DecodeOf(png_get_io_ptr(p_png));
-    if(std::fread(p_data, 1, n_size, decode.p_file) != n_size) {
+    if(n_ReadInput(decode.stream, p_data, n_size) != n_size) {
         decode.b_input_ended = true;
         png_error(p_png, "the file ends early");
     }
@@ -171,14 +167,6 @@ bool StartLibpng(PngDecode &decode)
     // A fuzzer's mutations would almost never keep the CRCs right.
     png_set_crc_action(decode.p_png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
 #endif
-
-    // Only a regular file has a size to hold the declared picture against;
-    // anything else (a pipe, a device) is read until it ends.
-    struct stat info;
-    if(fstat(fileno(decode.p_file), &info) == 0 && S_ISREG(info.st_mode)) {
-        decode.b_file_size_known = true;
-        decode.n_file_size = uint64_t(info.st_size);
-    }
     return true;
 }
 
@@ -197,13 +185,15 @@ bool CheckDeclaredPicture(PngDecode &decode)
        !b_IsAllowedImageSize(int32_t(decode.n_width), int32_t(decode.n_height)))
         return Fail(decode, LoadFailure::kTooLarge);
     const uint64_t n_pixel_bits = uint64_t(png_get_channels(decode.p_png, decode.p_info)) * uint64_t(n_depth);
-    if(decode.b_file_size_known && n_InflatedBytes(decode.n_width, decode.n_height, n_pixel_bits, decode.b_interlaced) >
-                                       kMaxInflateRatio * decode.n_file_size + kInflateSlackBytes)
+    if(n_InflatedBytes(decode.n_width, decode.n_height, n_pixel_bits, decode.b_interlaced) >
+       kMaxInflateRatio * decode.stream.n_size + kInflateSlackBytes)
         return Fail(decode, LoadFailure::kTooLarge);
     return true;
 }
 
-// Asks libpng for four bytes a pixel in the decode's byte order; false unless
+// Asks libpng for four bytes a pixel in the order that makes each uint32_t
+// 0xAARRGGBB on this machine (B, G, R, A on a little-endian one; A, R, G, B
+// on a big-endian one); false unless
 // libpng then reports exactly that, because the rows it writes are the
 // Image's rows of n_width * 4 bytes.
 bool SetPixelTransforms(PngDecode &decode)
@@ -212,7 +202,7 @@ bool SetPixelTransforms(PngDecode &decode)
     png_set_expand(p_png);      // palette to RGB, gray below 8 bits to 8, tRNS to alpha
     png_set_scale_16(p_png);    // 16-bit samples to 8 bits, rounded
     png_set_gray_to_rgb(p_png);
-    if(decode.order == PixelByteOrder::kBgra) {
+    if(!kBigEndianHost) {
         png_set_bgr(p_png);
         png_set_filler(p_png, 0xFF, PNG_FILLER_AFTER);
     } else {
@@ -262,20 +252,18 @@ void ReleaseDecode(PngDecode &decode)
     png_destroy_read_struct(&decode.p_png, &decode.p_info, nullptr);
     FreeImage(decode.p_image);
     decode.p_image = nullptr;
-    if(decode.p_file)
-        std::fclose(decode.p_file);
-    decode.p_file = nullptr;
+    CloseInputStream(decode.stream);
 }
 
 } // namespace
 
-Image *LoadPngImageInByteOrder(const char *p_path, PixelByteOrder order, LoadFailure *p_failure)
+Image *LoadPngImage(const ImageInput &input, LoadFailure *p_failure)
 {
     PngDecode decode;
-    decode.order = order;
-    decode.p_file = OpenPngFile(p_path, &decode.failure);
     Image *p_image = nullptr;
-    if(decode.p_file && StartLibpng(decode) && DecodeUnderErrorJump(decode)) {
+    if(!OpenInputStream(input, decode.stream, 0))
+        decode.failure = LoadFailure::kCannotOpen;
+    else if(ReadPngSignature(decode.stream, decode.failure) && StartLibpng(decode) && DecodeUnderErrorJump(decode)) {
         p_image = decode.p_image;
         decode.p_image = nullptr;
     }

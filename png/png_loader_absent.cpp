@@ -1,19 +1,21 @@
 // The PNG loader of a build without libpng: PNG files are recognised by their
 // signature and refused, so that the user learns why; any other file is not
 // a PNG file, as it would be with libpng.
-#include <cstdio>
-
-#include "png_loader.h"
 #include "png_file.h"
+#include "png_loader.h"
 
 namespace tarnwick {
 
-Image *LoadPngImageInByteOrder(const char *p_path, PixelByteOrder, LoadFailure *p_failure)
+Image *LoadPngImage(const ImageInput &input, LoadFailure *p_failure)
 {
-    if(FILE *p_file = OpenPngFile(p_path, p_failure)) {
-        std::fclose(p_file);
-        *p_failure = LoadFailure::kPngNotBuiltIn;
+    InputStream stream;
+    if(!OpenInputStream(input, stream, 0)) {
+        *p_failure = LoadFailure::kCannotOpen;
+        return nullptr;
     }
+    if(ReadPngSignature(stream, *p_failure))
+        *p_failure = LoadFailure::kPngNotBuiltIn;
+    CloseInputStream(stream);
     return nullptr;
 }
 

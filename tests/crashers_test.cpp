@@ -39,21 +39,26 @@ bool b_ShouldLoad(const std::string &path)
 }
 
 // Each loader on every file of its folder; none may report that it could not
-// open a file that is there. Without libpng no PNG file loads.
+// open a file that is there. Without libpng no PNG file loads. The same
+// bytes read from memory, as from a pipe, give the same result and cause.
 TEST(Crashers, Loaders)
 {
     const struct {
         const char *p_folder;
-        Image *(*p_load)(const char *p_path, LoadFailure *p_failure);
+        ImageLoader p_load;
         bool b_built_in;
     } loaders[] = {{"tga", LoadTgaImage, true}, {"jpeg", LoadJpegImage, true},
                    {"png", LoadPngImage, b_IsPngSupportBuiltIn()}};
     for(const auto &loader : loaders) {
         for(const std::string &path : CrasherFiles(loader.p_folder)) {
-            LoadFailure failure;
-            const test::ImagePtr p_image(loader.p_load(path.c_str(), &failure));
+            LoadFailure failure, piped_failure;
+            const test::ImagePtr p_image(LoadImageAtPath(loader.p_load, path.c_str(), &failure));
             EXPECT_EQ(p_image != nullptr, b_ShouldLoad(path) && loader.b_built_in) << path;
             EXPECT_NE(failure, LoadFailure::kCannotOpen) << path;
+            const test::Bytes bytes = test::ReadFileBytes(path);
+            const test::ImagePtr p_piped(loader.p_load(BytesInput(bytes.data(), bytes.size()), &piped_failure));
+            EXPECT_EQ(piped_failure, failure) << path;
+            EXPECT_EQ(p_piped != nullptr, p_image != nullptr) << path;
         }
     }
 }

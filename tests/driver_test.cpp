@@ -46,6 +46,13 @@ protected:
         EXPECT_TRUE(test::CopyFile(source, path));
         return path;
     }
+    // Writes the bytes into the temporary folder.
+    std::string Write(const std::string &name, const test::Bytes &bytes)
+    {
+        const std::string path = dir.File(name);
+        EXPECT_TRUE(test::WriteFileBytes(path, bytes));
+        return path;
+    }
     std::string Tga() { return test::Fixture("tga/pil_rgb24_top.tga"); }
     std::string GrayTga() { return test::Fixture("tga/pil_gray_top.tga"); }
     std::string Jpeg() { return std::string(TARNWICK_SOURCE_DIR) + "/examples/sample.jpg"; }
@@ -187,18 +194,64 @@ TEST_F(DriverTest, MissingInputIsALoadErrorOnEveryPath)
     }
 }
 
+// The offset of the first byte after the first marker 0xFF n_code of a JPEG
+// file (its segment's length field); 0 when there is none.
+size_t n_SegmentAt(const test::Bytes &jpeg, uint8_t n_code)
+{
+    for(size_t i = 2; i + 1 < jpeg.size(); ++i)
+        if(jpeg[i] == 0xFF && jpeg[i + 1] == n_code)
+            return i + 2;
+    return 0;
+}
+
+// The bytes with those at n_offset replaced.
+test::Bytes Patched(test::Bytes bytes, size_t n_offset, const test::Bytes &replacement)
+{
+    for(size_t i = 0; i < replacement.size() && n_offset + i < bytes.size(); ++i)
+        bytes[n_offset + i] = replacement[i];
+    return bytes;
+}
+
 // With --verbose a failed load names its cause on one more line; through the
 // fallback the cause comes from the reader that found its signature, else
-// from the TGA reader.
+// from the TGA reader. Files that break their format in ways a decoder could
+// overlook are refused, never turned into a wrong picture or an empty array.
 TEST_F(DriverTest, VerboseLoadErrorNamesTheCause)
 {
     const test::Bytes tga = test::ReadFileBytes(Tga());
     const std::string truncated = dir.File("cut.tga");
     ASSERT_TRUE(test::WriteFileBytes(truncated, test::Bytes(tga.begin(), tga.begin() + 40)));
+    const test::Bytes jpeg = test::ReadFileBytes(Jpeg());
+    const size_t n_sof = n_SegmentAt(jpeg, 0xC0);
+    ASSERT_TRUE(n_sof && jpeg[n_sof + 7] == 3);
+    // An 8 x 8 gray picture whose Huffman tables each claim three 1-bit
+    // codes: its one block of zero bits would decode, to a wrong picture.
+    test::Bytes overfilled = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
+    overfilled.resize(overfilled.size() + 64, 0x01);
+    for(uint8_t n_class : {0x00, 0x10}) {
+        const test::Bytes dht = {0xFF, 0xC4, 0x00, 0x16, n_class, 3, 0, 0, 0, 0, 0, 0, 0,
+                                 0,    0,    0,    0,    0,       0, 0, 0, 0, 0, 0};
+        overfilled.insert(overfilled.end(), dht.begin(), dht.end());
+    }
+    const test::Bytes frame_and_scan = {0xFF, 0xC0, 0x00, 0x0B, 8,    0, 8, 0, 8, 1, 1, 0x11, 0,    0xFF, 0xDA,
+                                        0x00, 0x08, 1,    1,    0x00, 0, 63, 0, 0x00, 0xFF, 0xD9};
+    overfilled.insert(overfilled.end(), frame_and_scan.begin(), frame_and_scan.end());
+    // Y sampled 3 x 1 and Cb 2 x 1: chroma samples would stand for 1.5 pixels.
+    const test::Bytes fractional = Patched(jpeg, n_sof + 9, {0x31, 0, 0, 0x21});
+    const test::Bytes zero_width = Patched(tga, 12, {0, 0});
+    // A Windows bitmap (V5 header, 2 x 2, 24-bit, 154 bytes) seen as a TGA:
+    // its data offset gives a width of 0 and its header size a height of 124.
+    test::Bytes bitmap = {'B', 'M', 154, 0, 0, 0, 0, 0, 0, 0, 138, 0, 0, 0, 124, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24};
+    bitmap.resize(154, 0x80);
     const struct {
         std::string path;
         const char *p_cause;
     } cases[] = {
+        {Write("overfilled.jpg", overfilled), "the file's data is corrupt"},
+        {Write("fractional", fractional),
+         "JPEG sampling factors that are not whole multiples of each other (fractional sampling) are not supported"},
+        {Write("zero.tga", zero_width), "the picture has no pixels (its width or height is 0)"},
+        {Write("picture", bitmap), "the picture has no pixels (its width or height is 0)"},
         {Place(test::Fixture("cjpeg_arithmetic.jpg"), "arith.jpg"), "arithmetic-coded JPEG is not supported"},
         {Place(test::Fixture("cjpeg_arithmetic.jpg"), "arith"), "arithmetic-coded JPEG is not supported"},
         {truncated, "the file ends before the picture does"},
@@ -215,6 +268,45 @@ TEST_F(DriverTest, VerboseLoadErrorNamesTheCause)
         EXPECT_EQ(result.err, expected_error) << "without --verbose the cause stays unsaid: " << c.path;
     }
 }
+
+#ifndef _WIN32
+// A picture that is not a regular file (a FIFO here; a pipe, /dev/stdin or
+// <(...) alike) is read once and loads exactly as the same bytes from a
+// file: the same header and the same progress lines, by extension and
+// through the fallback, where every loader tried reads the same bytes.
+TEST_F(DriverTest, PictureFromAFifoGivesTheSameHeaderAsTheFile)
+{
+    ASSERT_EQ(::mkdir(dir.File("file").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(dir.File("fifo").c_str(), 0755), 0);
+    const struct {
+        std::string source;
+        const char *p_name;
+    } cases[] = {
+        {Jpeg(), "sample.jpg"}, {Jpeg(), "sample"}, {Tga(), "picture"}, {test::Fixture("png/pil_pal4.png"), "palette"},
+    };
+    for(const auto &c : cases) {
+        if(c.source.find(".png") != std::string::npos && !tarnwick::b_IsPngSupportBuiltIn())
+            continue;
+        ASSERT_TRUE(test::CopyFile(c.source, dir.File("file/") + c.p_name));
+        for(const std::string switches : {"", " --rle --gray"}) {
+            const std::string label = c.p_name + switches;
+            const std::string fifo = dir.File("fifo/") + c.p_name;
+            ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+            const std::string run =
+                " " + test::TarnwickCommand() + " " + c.p_name + " out.h --verbose" + switches + " >stdout.txt";
+            EXPECT_EQ(test::Shell("cd '" + dir.File("file") + "' &&" + run), 0) << label;
+            EXPECT_EQ(test::Shell("cd '" + dir.File("fifo") + "' && { cat '" + c.source + "' >" + c.p_name + " & } &&" +
+                                  run),
+                      0)
+                << label;
+            EXPECT_EQ(test::ReadFileBytes(dir.File("fifo/out.h")), test::ReadFileBytes(dir.File("file/out.h"))) << label;
+            EXPECT_EQ(test::ReadFileText(dir.File("fifo/stdout.txt")), test::ReadFileText(dir.File("file/stdout.txt")))
+                << label;
+            std::remove(fifo.c_str());
+        }
+    }
+}
+#endif
 
 TEST_F(DriverTest, UnwritableHeaderIsAWriteError)
 {

@@ -243,7 +243,9 @@ bool WriteWithFileSizeLimit(size_t n_pixels, rlim_t n_file_limit, const std::str
 }
 #endif
 
-TEST(HeaderWriterFailure, PartlyWrittenFileIsRemovedWhetherCreatedOrTruncated)
+// A write that fails leaves nothing of itself: no new header, an existing
+// one as it was, and no temporary file.
+TEST(HeaderWriterFailure, FailedWriteLeavesNothingAndTheOldHeaderStays)
 {
 #ifdef _WIN32
     GTEST_SKIP() << "Windows has no file size limit (setrlimit) to make writes fail";
@@ -258,7 +260,9 @@ TEST(HeaderWriterFailure, PartlyWrittenFileIsRemovedWhetherCreatedOrTruncated)
     EXPECT_FALSE(WriteWithFileSizeLimit(100000, 5000, created));
     EXPECT_FALSE(test::FileExists(created));
     EXPECT_FALSE(WriteWithFileSizeLimit(20, 100, existing));
-    EXPECT_FALSE(test::FileExists(existing));
+    EXPECT_EQ(test::ReadFileText(existing), "an older header\n");
+    EXPECT_EQ(test::Shell("test -z \"$(ls -A '" + dir.path() + "' | grep -v -x -e created.h -e existing.h)\""), 0)
+        << "a temporary file was left behind";
 
     // The same child writes fine with room to spare.
     EXPECT_TRUE(WriteWithFileSizeLimit(20, 100000, created));

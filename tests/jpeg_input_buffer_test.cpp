@@ -27,7 +27,6 @@ Bytes PatternBytes(size_t n_size)
 TEST(InputBuffer, EmptyFileDeliversNothing)
 {
     FileInput empty(Bytes{});
-    ASSERT_TRUE(empty.file.get());
     uint8_t n_byte = 0x5A;
     EXPECT_FALSE(ReadByte(empty.input, n_byte));
     EXPECT_EQ(n_byte, 0x5A); // left unchanged
@@ -68,7 +67,7 @@ TEST(InputBuffer, SkipOfZeroTouchesNothing)
     InputBuffer &input = file.input;
     EXPECT_TRUE(SkipInput(input, 0));
     EXPECT_EQ(input.n_count, 0);
-    EXPECT_EQ(std::ftell(file.file.get()), 0);
+    EXPECT_EQ(file.file.position(), 0u);
 
     uint8_t n_byte;
     ASSERT_TRUE(ReadByte(input, n_byte));

@@ -17,33 +17,22 @@ FileInput::FileInput(const Bytes &bytes) : file(bytes)
     tarnwick::AttachInputBuffer(input, file.get());
 }
 
-namespace {
-
-ImagePtr DecodeOpenFile(FILE *p_file, LoadFailure *p_failure)
+ImagePtr DecodeJpegBytes(const Bytes &bytes, LoadFailure *p_failure)
 {
-    if(!p_file)
-        return nullptr;
+    BytesStream file(bytes);
     JpegDecoder decoder;
-    ImagePtr p_image(decoder.Decode(p_file));
+    ImagePtr p_image(decoder.Decode(file.get()));
     if(p_failure)
         *p_failure = decoder.failure;
     return p_image;
 }
 
-} // namespace
-
-ImagePtr DecodeJpegBytes(const Bytes &bytes, LoadFailure *p_failure)
-{
-    OpenBytesFile file(bytes);
-    return DecodeOpenFile(file.get(), p_failure);
-}
-
 ImagePtr DecodeJpegFile(const std::string &path, LoadFailure *p_failure)
 {
-    FILE *p_file = std::fopen(path.c_str(), "rb");
-    ImagePtr p_image = DecodeOpenFile(p_file, p_failure);
-    if(p_file)
-        std::fclose(p_file);
+    LoadFailure failure;
+    ImagePtr p_image(tarnwick::LoadImageAtPath(tarnwick::LoadJpegImage, path.c_str(), &failure));
+    if(p_failure)
+        *p_failure = failure;
     return p_image;
 }
 

@@ -14,10 +14,10 @@
 
 namespace test {
 
-// An InputBuffer attached to an open file holding the bytes.
+// An InputBuffer attached to a stream over the bytes.
 struct FileInput {
     explicit FileInput(const Bytes &bytes);
-    OpenBytesFile file;
+    BytesStream file;
     tarnwick::InputBuffer input;
 };
 

@@ -83,7 +83,7 @@ protected:
     {
         const std::string path = dir.File("image.png");
         EXPECT_TRUE(test::WriteFileBytes(path, bytes));
-        return ImagePtr(LoadPngImage(path.c_str(), &failure));
+        return ImagePtr(LoadImageAtPath(LoadPngImage, path.c_str(), &failure));
     }
 
     // The cause with which the file is refused, or kNone when it loads.
@@ -116,14 +116,14 @@ void PrintTo(const FixtureCase &c, std::ostream *p_os)
 
 class PngFixtureTest : public ::testing::TestWithParam<FixtureCase> {};
 
-// Each file decodes to exactly ImageMagick's pixels, and the byte order of a
-// big-endian machine gives every pixel byte-swapped.
+// Each file decodes to exactly ImageMagick's pixels (on a big-endian machine
+// too, where libpng is asked for the other byte order).
 TEST_P(PngFixtureTest, MatchesImageMagicksDecode)
 {
     const FixtureCase &c = GetParam();
     const std::string base = test::Fixture(std::string("png/") + c.p_name);
     LoadFailure failure;
-    const ImagePtr p_image(LoadPngImage((base + ".png").c_str(), &failure));
+    const ImagePtr p_image(LoadImageAtPath(LoadPngImage, (base + ".png").c_str(), &failure));
     if(!b_IsPngSupportBuiltIn()) {
         EXPECT_EQ(p_image, nullptr);
         EXPECT_EQ(failure, LoadFailure::kPngNotBuiltIn);
@@ -143,13 +143,6 @@ TEST_P(PngFixtureTest, MatchesImageMagicksDecode)
                                     (uint32_t(rgba[4 * i + 1]) << 8) | rgba[4 * i + 2];
         ASSERT_EQ(p_image->p_buffer[i], n_expected) << "pixel " << i;
     }
-
-    const PixelByteOrder other =
-        NativePixelByteOrder() == PixelByteOrder::kBgra ? PixelByteOrder::kArgb : PixelByteOrder::kBgra;
-    const ImagePtr p_swapped(LoadPngImageInByteOrder((base + ".png").c_str(), other, &failure));
-    ASSERT_NE(p_swapped, nullptr);
-    for(size_t i = 0; i < rgba.size() / 4; ++i)
-        ASSERT_EQ(p_swapped->p_buffer[i], __builtin_bswap32(p_image->p_buffer[i])) << "pixel " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -201,7 +194,7 @@ TEST_F(PngTest, RefusesWhatIsNoPngFile)
     EXPECT_EQ(Refusal({}), LoadFailure::kNotPng);
     EXPECT_EQ(Refusal({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, 'x'}), LoadFailure::kNotPng);
     const std::string missing = dir.File("missing.png");
-    EXPECT_EQ(ImagePtr(LoadPngImage(missing.c_str(), &failure)), nullptr);
+    EXPECT_EQ(ImagePtr(LoadImageAtPath(LoadPngImage, missing.c_str(), &failure)), nullptr);
     EXPECT_EQ(failure, LoadFailure::kCannotOpen);
 }
 

@@ -105,21 +105,6 @@ FILE *OpenTemporaryFile()
 }
 #endif
 
-OpenBytesFile::OpenBytesFile(const Bytes &bytes) : m_p_file(OpenTemporaryFile())
-{
-    if(m_p_file && ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_p_file) != bytes.size()) ||
-                    std::fseek(m_p_file, 0, SEEK_SET) != 0)) {
-        std::fclose(m_p_file);
-        m_p_file = nullptr;
-    }
-}
-
-OpenBytesFile::~OpenBytesFile()
-{
-    if(m_p_file)
-        std::fclose(m_p_file);
-}
-
 std::string Fixture(const std::string &name)
 {
     return std::string(TARNWICK_FIXTURES) + "/" + name;
@@ -336,6 +321,22 @@ RunResult RunTarnwick(const std::vector<std::string> &args, const std::string &f
     std::vector<std::string> argv{TARNWICK_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunTarget(argv, folder);
+}
+
+std::vector<std::string> TarnwickArgv(const std::vector<std::string> &args)
+{
+    std::vector<std::string> argv = TargetLauncher();
+    argv.push_back(TARNWICK_EXE);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+std::string TarnwickCommand()
+{
+    std::string command;
+    for(const std::string &word : TargetLauncher())
+        command += "'" + word + "' ";
+    return command + "'" TARNWICK_EXE "'";
 }
 
 int Shell(const std::string &command)

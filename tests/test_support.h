@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "image.h"
+#include "image_input.h"
 
 namespace test {
 
@@ -46,19 +47,19 @@ bool CopyFile(const std::string &from_path, const std::string &to_path);
 // when closed; nullptr if it could not be made.
 FILE *OpenTemporaryFile();
 
-// An anonymous temporary file (removed when closed) with the bytes written
-// and the position back at 0; closed with the object. get() is nullptr if the
-// file could not be made.
-class OpenBytesFile {
+// A reader's InputStream over its own copy of the bytes, as a loader reads a
+// picture that came from a pipe; position() is the bytes read so far.
+class BytesStream {
 public:
-    explicit OpenBytesFile(const Bytes &bytes);
-    ~OpenBytesFile();
-    OpenBytesFile(const OpenBytesFile &) = delete;
-    OpenBytesFile &operator=(const OpenBytesFile &) = delete;
-    FILE *get() const { return m_p_file; }
+    explicit BytesStream(const Bytes &bytes) : m_bytes(bytes), m_stream(tarnwick::MemoryStream(m_bytes.data(), m_bytes.size())) {}
+    BytesStream(const BytesStream &) = delete;
+    BytesStream &operator=(const BytesStream &) = delete;
+    tarnwick::InputStream &get() { return m_stream; }
+    uint64_t position() const { return m_stream.n_position; }
 
 private:
-    FILE *m_p_file;
+    Bytes m_bytes;
+    tarnwick::InputStream m_stream;
 };
 
 // Path of a committed fixture under tests/fixtures.
@@ -100,6 +101,12 @@ bool b_CanCompileForTarget();
 RunResult CompileForTarget(const std::vector<std::string> &args);
 // Runs the built Tarnwick with the given arguments.
 RunResult RunTarnwick(const std::vector<std::string> &args, const std::string &folder = "");
+// The words that start the built Tarnwick (the emulator's first on a cross
+// build), then the arguments: an argv for execv.
+std::vector<std::string> TarnwickArgv(const std::vector<std::string> &args);
+// The built Tarnwick as the start of a /bin/sh command line: its path in
+// single quotes, after the emulator's words on a cross build.
+std::string TarnwickCommand();
 // Runs a command line through the system's shell (/bin/sh, or cmd.exe on
 // Windows); returns its exit status.
 int Shell(const std::string &command);

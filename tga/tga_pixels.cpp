@@ -10,7 +10,7 @@
 // that lives for the call.
 #include "tga_reader.h"
 
-#include <cstring>
+#include "platform.h"
 
 namespace tarnwick {
 namespace {
@@ -43,17 +43,6 @@ uint32_t LookUpIndex(uint8_t n_byte, const TgaColorMap &color_map)
     return color_map.p_entries[n_index];
 }
 
-// The little-endian 32-bit value of four bytes.
-inline uint32_t n_Le32(const uint8_t *p_bytes)
-{
-    uint32_t n_value;
-    std::memcpy(&n_value, p_bytes, 4);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    n_value = __builtin_bswap32(n_value);
-#endif
-    return n_value;
-}
-
 // Converts n_count file pixels at p_src into Image pixels at p_dest.
 void ConvertPixels(uint32_t *p_dest, const uint8_t *p_src, int32_t n_count, TgaPixelKind kind,
                    const TgaColorMap &color_map)
@@ -68,7 +57,7 @@ void ConvertPixels(uint32_t *p_dest, const uint8_t *p_src, int32_t n_count, TgaP
         // G2 | R2 B3 G3 R3.
         int32_t i = 0;
         for(; i + 4 <= n_count; i += 4, p_src += 12) {
-            const uint32_t n_first = n_Le32(p_src), n_second = n_Le32(p_src + 4), n_third = n_Le32(p_src + 8);
+            const uint32_t n_first = n_LoadLittleEndian32(p_src), n_second = n_LoadLittleEndian32(p_src + 4), n_third = n_LoadLittleEndian32(p_src + 8);
             p_dest[i] = 0xFF000000u | n_first;
             p_dest[i + 1] = 0xFF000000u | n_first >> 24 | n_second << 8;
             p_dest[i + 2] = 0xFF000000u | n_second >> 16 | n_third << 16;
@@ -81,7 +70,7 @@ void ConvertPixels(uint32_t *p_dest, const uint8_t *p_src, int32_t n_count, TgaP
     case TgaPixelKind::k32Bit:
         // B G R A is 0xAARRGGBB read little-endian.
         for(int32_t i = 0; i < n_count; ++i, p_src += 4)
-            p_dest[i] = n_Le32(p_src);
+            p_dest[i] = n_LoadLittleEndian32(p_src);
         break;
     case TgaPixelKind::kIndex:
         for(int32_t i = 0; i < n_count; ++i)
@@ -91,9 +80,10 @@ void ConvertPixels(uint32_t *p_dest, const uint8_t *p_src, int32_t n_count, TgaP
 }
 
 // Reads n_count whole file pixels into the staging buffer.
-bool ReadFilePixels(uint8_t *p_staging, int32_t n_count, int32_t n_pixel_bytes, FILE *p_file)
+bool ReadFilePixels(uint8_t *p_staging, int32_t n_count, int32_t n_pixel_bytes, InputStream &input)
 {
-    return std::fread(p_staging, size_t(n_pixel_bytes), size_t(n_count), p_file) == size_t(n_count);
+    const size_t n_bytes = size_t(n_pixel_bytes) * size_t(n_count);
+    return n_ReadInput(input, p_staging, n_bytes) == n_bytes;
 }
 
 } // namespace
@@ -106,14 +96,14 @@ uint32_t Expand16BitPixel(uint16_t n_value)
     return 0xFF000000u | (n_red << 16) | (n_green << 8) | n_blue;
 }
 
-bool ReadRawPixels(uint32_t *p_dest, int32_t n_count, FILE *p_file, TgaPixelKind kind,
+bool ReadRawPixels(uint32_t *p_dest, int32_t n_count, InputStream &input, TgaPixelKind kind,
                    const TgaColorMap &color_map)
 {
     uint8_t staging[kStagingBytes];
     const int32_t n_pixel_bytes = n_TgaBytesPerPixel(kind);
     for(int32_t n_done = 0; n_done < n_count;) {
         const int32_t n_block = n_count - n_done < kStagedPixels ? n_count - n_done : kStagedPixels;
-        if(!ReadFilePixels(staging, n_block, n_pixel_bytes, p_file))
+        if(!ReadFilePixels(staging, n_block, n_pixel_bytes, input))
             return false;
         ConvertPixels(p_dest + n_done, staging, n_block, kind, color_map);
         n_done += n_block;
@@ -121,14 +111,14 @@ bool ReadRawPixels(uint32_t *p_dest, int32_t n_count, FILE *p_file, TgaPixelKind
     return true;
 }
 
-bool ReadRlePixels(uint32_t *p_dest, int32_t n_count, FILE *p_file, TgaPixelKind kind,
+bool ReadRlePixels(uint32_t *p_dest, int32_t n_count, InputStream &input, TgaPixelKind kind,
                    const TgaColorMap &color_map)
 {
     uint8_t staging[kStagingBytes];
     const int32_t n_pixel_bytes = n_TgaBytesPerPixel(kind);
     for(int32_t n_done = 0; n_done < n_count;) {
-        const int n_header = std::getc(p_file);
-        if(n_header == EOF)
+        uint8_t n_header;
+        if(n_ReadInput(input, &n_header, 1) != 1)
             return false;
         const bool b_repeat = (n_header & 0x80) != 0;
         const int32_t n_run = (n_header & 0x7F) + 1;
@@ -137,13 +127,13 @@ bool ReadRlePixels(uint32_t *p_dest, int32_t n_count, FILE *p_file, TgaPixelKind
             return false;
         if(b_repeat) {
             uint32_t n_pixel = 0;
-            if(!ReadFilePixels(staging, 1, n_pixel_bytes, p_file))
+            if(!ReadFilePixels(staging, 1, n_pixel_bytes, input))
                 return false;
             ConvertPixels(&n_pixel, staging, 1, kind, color_map);
             for(int32_t i = 0; i < n_run; ++i)
                 p_dest[n_done + i] = n_pixel;
         } else {
-            if(!ReadFilePixels(staging, n_run, n_pixel_bytes, p_file))
+            if(!ReadFilePixels(staging, n_run, n_pixel_bytes, input))
                 return false;
             ConvertPixels(p_dest + n_done, staging, n_run, kind, color_map);
         }

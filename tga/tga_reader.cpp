@@ -22,7 +22,6 @@
 #include "tga_reader.h"
 
 #include <cstdlib>
-#include <sys/stat.h>
 
 namespace tarnwick {
 namespace {
@@ -75,24 +74,10 @@ bool ChooseColorKind(uint8_t n_bits, TgaPixelKind &kind)
     }
 }
 
-// Passes over n_bytes of the file by reading them; false if the file ends first.
-bool SkipBytes(FILE *p_file, uint32_t n_bytes)
-{
-    uint8_t discard[1024];
-    while(n_bytes > 0) {
-        const size_t n_chunk = n_bytes < sizeof(discard) ? n_bytes : sizeof(discard);
-        if(std::fread(discard, 1, n_chunk, p_file) != n_chunk)
-            return false;
-        n_bytes -= uint32_t(n_chunk);
-    }
-    return true;
-}
-
 // Everything one load holds, released together on every path, and the cause
 // of its failure.
 struct TgaLoad {
-    FILE *p_file = nullptr;
-    char *p_read_buffer = nullptr; // the stream's buffer, when one could be had
+    InputStream input{};
     uint32_t *p_color_map = nullptr;
     Image *p_image = nullptr;
     LoadFailure failure = LoadFailure::kNone;
@@ -108,17 +93,14 @@ bool Fail(TgaLoad &load, LoadFailure cause)
 // before its data did, or a run-length packet reached past its row.
 bool FailReading(TgaLoad &load)
 {
-    return Fail(load, std::feof(load.p_file) || std::ferror(load.p_file) ? LoadFailure::kTruncated
-                                                                          : LoadFailure::kCorruptData);
+    return Fail(load, load.input.b_ended ? LoadFailure::kTruncated : LoadFailure::kCorruptData);
 }
 
 void ReleaseLoad(TgaLoad &load)
 {
     std::free(load.p_color_map);
     FreeImage(load.p_image);
-    if(load.p_file)
-        std::fclose(load.p_file);
-    std::free(load.p_read_buffer);
+    CloseInputStream(load.input);
 }
 
 // Bytes the stream reads from the system at a time: the rows of a large
@@ -138,7 +120,7 @@ bool ReadColorMap(TgaLoad &load, const TgaHeader &header, TgaColorMap &color_map
 
     if(n_class == kTrueColor) {
         color_map.n_entry_count = 0;
-        return SkipBytes(load.p_file, uint32_t(header.n_map_length) * ((header.n_map_entry_bits + 7u) / 8u)) ||
+        return SkipInputBytes(load.input, uint32_t(header.n_map_length) * ((header.n_map_entry_bits + 7u) / 8u)) ||
                Fail(load, LoadFailure::kTruncated);
     }
     if(color_map.n_entry_count == 0)
@@ -157,7 +139,7 @@ bool ReadColorMap(TgaLoad &load, const TgaHeader &header, TgaColorMap &color_map
             load.p_color_map[i] = 0xFF000000u + i * 0x010101u;
         return true;
     }
-    return ReadRawPixels(load.p_color_map, color_map.n_entry_count, load.p_file, entry_kind, TgaColorMap{}) ||
+    return ReadRawPixels(load.p_color_map, color_map.n_entry_count, load.input, entry_kind, TgaColorMap{}) ||
            FailReading(load);
 }
 
@@ -165,20 +147,13 @@ bool ReadColorMap(TgaLoad &load, const TgaHeader &header, TgaColorMap &color_map
 // take width x bytes-per-pixel each, and every run-length row at least one
 // packet of a header byte and one pixel per 128 pixels. Refusing a file that
 // is shorter than that before allocating keeps memory and work bounded by the
-// file's real size, not by the size it declares. Only regular files have a
-// size to compare; anything else is read until it ends.
-bool b_FileCanHoldPixels(FILE *p_file, const TgaHeader &header, TgaPixelKind kind)
+// file's real size, not by the size it declares.
+bool b_FileCanHoldPixels(const InputStream &input, const TgaHeader &header, TgaPixelKind kind)
 {
-    struct stat info;
-    const long n_position = std::ftell(p_file);
-    if(fstat(fileno(p_file), &info) != 0 || !S_ISREG(info.st_mode) || n_position < 0)
-        return true;
-    const uint64_t n_left = uint64_t(info.st_size) > uint64_t(n_position) ? uint64_t(info.st_size - n_position) : 0;
     const uint64_t n_pixel_bytes = uint64_t(n_TgaBytesPerPixel(kind));
-    const uint64_t n_rows = header.n_width ? header.n_height : 0;
     const uint64_t n_row_bytes = (header.n_image_type & 8) ? (header.n_width + 127u) / 128u * (1 + n_pixel_bytes)
                                                            : header.n_width * n_pixel_bytes;
-    return n_left >= n_rows * n_row_bytes;
+    return n_InputBytesLeft(input) >= header.n_height * n_row_bytes;
 }
 
 // Reads every row into the image, top row first in memory whatever the file's order.
@@ -191,47 +166,45 @@ bool ReadRows(TgaLoad &load, const TgaHeader &header, TgaPixelKind kind, const T
     for(int32_t n_file_row = 0; n_file_row < image.n_height; ++n_file_row) {
         const int32_t n_row = b_top_first ? n_file_row : image.n_height - 1 - n_file_row;
         uint32_t *p_row = image.p_buffer + size_t(n_row) * size_t(image.n_width);
-        const bool b_ok = b_compressed ? ReadRlePixels(p_row, image.n_width, load.p_file, kind, color_map)
-                                       : ReadRawPixels(p_row, image.n_width, load.p_file, kind, color_map);
+        const bool b_ok = b_compressed ? ReadRlePixels(p_row, image.n_width, load.input, kind, color_map)
+                                       : ReadRawPixels(p_row, image.n_width, load.input, kind, color_map);
         if(!b_ok)
             return FailReading(load);
     }
     return true;
 }
 
-bool LoadInto(TgaLoad &load, const char *p_path)
+bool LoadInto(TgaLoad &load, const ImageInput &input)
 {
-    load.p_file = std::fopen(p_path, "rb");
-    if(!load.p_file)
+    if(!OpenInputStream(input, load.input, kReadBufferBytes))
         return Fail(load, LoadFailure::kCannotOpen);
-    load.p_read_buffer = static_cast<char *>(std::malloc(kReadBufferBytes));
-    if(load.p_read_buffer)
-        std::setvbuf(load.p_file, load.p_read_buffer, _IOFBF, kReadBufferBytes);
 
     uint8_t header_bytes[kTgaHeaderSize];
-    if(std::fread(header_bytes, 1, kTgaHeaderSize, load.p_file) != kTgaHeaderSize)
+    if(n_ReadInput(load.input, header_bytes, kTgaHeaderSize) != kTgaHeaderSize)
         return Fail(load, LoadFailure::kTruncated);
     const TgaHeader header = ParseTgaHeader(header_bytes);
     const uint8_t n_class = header.n_image_type & 7;
     if(n_class != kColorMapped && n_class != kTrueColor && n_class != kGray)
         return Fail(load, LoadFailure::kUnsupportedTgaClass);
-    if(std::fseek(load.p_file, header.n_id_length, SEEK_CUR) != 0)
+    // A picture without pixels would make an array of no items, which no C
+    // or C++ compiler accepts.
+    if(header.n_width == 0 || header.n_height == 0)
+        return Fail(load, LoadFailure::kEmptyImage);
+    if(!SkipInputBytes(load.input, header.n_id_length))
         return Fail(load, LoadFailure::kTruncated);
 
     TgaColorMap color_map;
     if(!ReadColorMap(load, header, color_map))
         return false;
 
-    // The pixel depth matters only when there are pixels to read; an empty
-    // image loads whatever its depth. It is checked before the allocation so
-    // that a bad depth never costs one.
+    // The pixel depth is checked before the allocation so that a bad depth
+    // never costs one.
     TgaPixelKind kind = TgaPixelKind::kIndex;
-    const bool b_has_pixels = header.n_width != 0 && header.n_height != 0;
-    if(b_has_pixels && n_class == kTrueColor && !ChooseColorKind(header.n_pixel_bits, kind))
+    if(n_class == kTrueColor && !ChooseColorKind(header.n_pixel_bits, kind))
         return Fail(load, LoadFailure::kUnsupportedTgaDepth);
     if(!b_IsAllowedImageSize(header.n_width, header.n_height))
         return Fail(load, LoadFailure::kTooLarge);
-    if(!b_FileCanHoldPixels(load.p_file, header, kind))
+    if(!b_FileCanHoldPixels(load.input, header, kind))
         return Fail(load, LoadFailure::kTruncated);
     load.p_image = AllocateImage(header.n_width, header.n_height);
     if(!load.p_image)
@@ -246,10 +219,10 @@ bool LoadInto(TgaLoad &load, const char *p_path)
 
 } // namespace
 
-Image *LoadTgaImage(const char *p_path, LoadFailure *p_failure)
+Image *LoadTgaImage(const ImageInput &input, LoadFailure *p_failure)
 {
     TgaLoad load;
-    const bool b_loaded = LoadInto(load, p_path);
+    const bool b_loaded = LoadInto(load, input);
     Image *p_image = b_loaded ? load.p_image : nullptr;
     if(b_loaded)
         load.p_image = nullptr;

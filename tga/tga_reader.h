@@ -4,9 +4,8 @@
 #define TARNWICK_TGA_READER_H
 
 #include <cstdint>
-#include <cstdio>
-
 #include "image.h"
+#include "image_input.h"
 
 namespace tarnwick {
 
@@ -25,19 +24,19 @@ struct TgaColorMap {
     int32_t n_index_offset; // minus the first entry index
 };
 
-// Reads the file at p_path into a new Image; nullptr on any refusal, with
+// Reads the picture into a new Image; nullptr on any refusal, with
 // everything released and the file closed. *p_failure gets the cause
 // (kNone with an Image).
-Image *LoadTgaImage(const char *p_path, LoadFailure *p_failure);
+Image *LoadTgaImage(const ImageInput &input, LoadFailure *p_failure);
 
 // Reads n_count uncompressed file pixels of the kind into p_dest. False when
 // the data ends early (some pixels may have been written).
-bool ReadRawPixels(uint32_t *p_dest, int32_t n_count, FILE *p_file, TgaPixelKind kind,
+bool ReadRawPixels(uint32_t *p_dest, int32_t n_count, InputStream &input, TgaPixelKind kind,
                    const TgaColorMap &color_map);
 
 // Reads run-length packets that cover exactly n_count pixels into p_dest.
 // False when the data ends early or a packet reaches past n_count.
-bool ReadRlePixels(uint32_t *p_dest, int32_t n_count, FILE *p_file, TgaPixelKind kind,
+bool ReadRlePixels(uint32_t *p_dest, int32_t n_count, InputStream &input, TgaPixelKind kind,
                    const TgaColorMap &color_map);
 
 // File bytes of one pixel of the kind: 2, 3, 4 or 1.
