@@ -26,10 +26,11 @@
 # source packages (apt-get source with a deb-src copy of the sources list,
 # kept in build-mingw/), about 40 s in all.
 #
-# The Windows program writes its progress lines to standard output in text
-# mode, so each line ends in CR LF there; the comparison takes those lines
-# with CR LF turned into LF (TARNWICK_COMPARE_CRLF=stdout). The header itself
-# is compared byte for byte, as for every other target.
+# The Windows program writes its header and its progress lines in the C
+# library's text mode, so each line ends in CR LF there (as README.md says):
+# the comparison requires CR LF at the end of every line of both and then
+# compares them with CR LF taken as LF (TARNWICK_COMPARE_CRLF="stdout out.h").
+# Every other target's output is compared byte for byte.
 #
 # Exit status 0 only when the build, every test and every comparison passed.
 set -euo pipefail
@@ -162,7 +163,7 @@ case $target in
     prepare_wine
     emulator=(/usr/bin/env "WINEPREFIX=$WINEPREFIX" WINEDEBUG=-all /usr/lib/wine/wine64)
     program=$build/Tarnwick.exe
-    compare_crlf=stdout
+    compare_crlf="stdout out.h"
     ;;
   *)
     echo "unknown target '$target'" >&2

@@ -23,6 +23,19 @@
 
 namespace test {
 
+#ifdef _WIN32
+// Bytes that a program wrote in the C library's text mode, read as text: on
+// Windows each '\n' is written as CR LF and read back as '\n'.
+static std::string TextOfStream(const std::string &bytes)
+{
+    std::string text;
+    for(size_t i = 0; i < bytes.size(); ++i)
+        if(!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
+            text += bytes[i];
+    return text;
+}
+#endif
+
 Bytes ReadFileBytes(const std::string &path)
 {
     Bytes bytes;
@@ -40,7 +53,11 @@ Bytes ReadFileBytes(const std::string &path)
 std::string ReadFileText(const std::string &path)
 {
     Bytes bytes = ReadFileBytes(path);
+#ifdef _WIN32
+    return TextOfStream(std::string(bytes.begin(), bytes.end()));
+#else
     return std::string(bytes.begin(), bytes.end());
+#endif
 }
 
 bool WriteFileBytes(const std::string &path, const Bytes &bytes)
@@ -167,17 +184,6 @@ static std::string QuotedArgument(const std::string &arg)
     return quoted + "\"";
 }
 
-// A captured stream as text: the C runtime writes each '\n' of a text-mode
-// stream (stdout, stderr) as CR LF, and reads CR LF back as '\n'.
-static std::string TextOfStream(const std::string &bytes)
-{
-    std::string text;
-    for(size_t i = 0; i < bytes.size(); ++i)
-        if(!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
-            text += bytes[i];
-    return text;
-}
-
 // A file that a started program inherits as one of its streams.
 static HANDLE InheritedFile(const std::string &path, bool b_write)
 {
@@ -222,8 +228,8 @@ RunResult Run(const std::vector<std::string> &argv, const std::string &folder)
     for(HANDLE p_handle : {p_in, p_out, p_err})
         if(p_handle != INVALID_HANDLE_VALUE)
             CloseHandle(p_handle);
-    result.out = TextOfStream(ReadFileText(streams.File("out")));
-    result.err = TextOfStream(ReadFileText(streams.File("err")));
+    result.out = ReadFileText(streams.File("out"));
+    result.err = ReadFileText(streams.File("err"));
     return result;
 }
 #else

@@ -33,7 +33,8 @@ struct ImageDeleter {
 };
 using ImagePtr = std::unique_ptr<tarnwick::Image, ImageDeleter>;
 
-// Whole file as bytes / as text; an empty result when it cannot be read.
+// Whole file as bytes / as text (on Windows with CR LF read as '\n', as a
+// text file); an empty result when it cannot be read.
 Bytes ReadFileBytes(const std::string &path);
 std::string ReadFileText(const std::string &path);
 bool WriteFileBytes(const std::string &path, const Bytes &bytes);
