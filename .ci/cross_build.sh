@@ -57,7 +57,8 @@ timed() { # label command...
   "$@"
   echo "== $target: $label in $(seconds "$began") s"
 }
-install_packages() { apt-get install -y -qq "$@" >/dev/null; }
+# (Waiting for the package lock while another apt-get holds it.)
+install_packages() { apt-get install -y -qq -o DPkg::Lock::Timeout=600 "$@" >/dev/null; }
 
 # The target's GoogleTest, libpng and zlib from Debian's packages of another
 # architecture, unpacked into the sysroot.
