@@ -122,7 +122,8 @@ build_windows_libpng() {
 }
 
 # A Wine prefix of its own in the build folder, made once (wineboot), and
-# Wine's own messages off; its server is stopped when the script ends.
+# Wine's own messages off. Its server stays up between the many short runs of
+# the tests and the comparison, and is stopped when the script ends.
 prepare_wine() {
   export WINEPREFIX=$build/wine WINEDEBUG=-all
   trap 'wineserver -k 2>/dev/null || true' EXIT
@@ -132,6 +133,7 @@ prepare_wine() {
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
     echo "== mingw: Wine prefix made in $(seconds "$made") s"
   fi
+  wineserver -p
 }
 
 start=$(date +%s)
