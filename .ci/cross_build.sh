@@ -24,7 +24,7 @@
 # installed on this machine. For Windows, Debian has none: GoogleTest is built
 # from /usr/src/googletest (package googletest), zlib and libpng from Debian's
 # source packages (apt-get source with a deb-src copy of the sources list,
-# kept in build-mingw/), about 40 s in all.
+# kept in build-mingw/): about 40 s on an idle 2-core machine.
 #
 # The Windows program writes its header and its progress lines in the C
 # library's text mode, so each line ends in CR LF there (as README.md says):
