@@ -54,7 +54,7 @@ void WriteHeaderBench(benchmark::State &state, OutputFormat format, bool b_rle, 
     image.n_height = kHeight;
     image.p_buffer = pixels.data();
     if(format != OutputFormat::kGray)
-        ConvertToOutputFormat(image, format, false);
+        ConvertToOutputFormat(image, format);
 
     // The size of the text, from one write to tmpfs.
     struct stat info;
@@ -95,7 +95,7 @@ void FwriteFloorToTmpfs(benchmark::State &state)
 
 // Converting the colour picture into the items of a format, in place (the
 // copy of the pixels before each conversion is not timed).
-void ConvertBench(benchmark::State &state, OutputFormat format, bool b_dither)
+void ConvertBench(benchmark::State &state, OutputFormat format, Dither dither)
 {
     const std::vector<uint32_t> pixels = PhotoLikePixels(false);
     std::vector<uint32_t> work(pixels.size());
@@ -107,7 +107,7 @@ void ConvertBench(benchmark::State &state, OutputFormat format, bool b_dither)
         state.PauseTiming();
         work = pixels;
         state.ResumeTiming();
-        ConvertToOutputFormat(image, format, b_dither);
+        ConvertToOutputFormat(image, format, dither);
         benchmark::DoNotOptimize(work.data());
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(pixels.size()));
@@ -124,9 +124,9 @@ void Rgb565ToDevNull(benchmark::State &state) { WriteHeaderBench(state, kRgb565,
 void Rgb565ToTmpfs(benchmark::State &state) { WriteHeaderBench(state, kRgb565, false, kTmpfsHeader); }
 void PackedRgb565ToTmpfs(benchmark::State &state) { WriteHeaderBench(state, kRgb565, true, kTmpfsHeader); }
 void MonoToTmpfs(benchmark::State &state) { WriteHeaderBench(state, OutputFormat::kMono, false, kTmpfsHeader); }
-void ConvertToRgb565(benchmark::State &state) { ConvertBench(state, OutputFormat::kRgb565, false); }
-void ConvertToMono(benchmark::State &state) { ConvertBench(state, OutputFormat::kMono, false); }
-void ConvertToDitheredMono(benchmark::State &state) { ConvertBench(state, OutputFormat::kMono, true); }
+void ConvertToRgb565(benchmark::State &state) { ConvertBench(state, OutputFormat::kRgb565, Dither::kNone); }
+void ConvertToMono(benchmark::State &state) { ConvertBench(state, OutputFormat::kMono, Dither::kNone); }
+void ConvertToDitheredMono(benchmark::State &state) { ConvertBench(state, OutputFormat::kMono, Dither::kMonoFloyd); }
 
 BENCHMARK(FwriteFloorToTmpfs)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Plain32ToTmpfs)->Unit(benchmark::kMillisecond)->UseRealTime();

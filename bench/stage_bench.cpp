@@ -1,7 +1,7 @@
 // Time of each stage of a conversion, on real input files: JPEG decode (and
 // within it the colour assembly alone), TGA load, PNG decode, gray
-// reduction, run-length packing, item formatting, and writing the whole
-// header to a file.
+// reduction, run-length packing, item formatting, writing the whole header
+// to a file, and resizing the decoded photo to 320 x 240 with each filter.
 //
 //   build-bench/bench/stage_bench photo.jpg photo.tga OUT_DIR [picture.{png,jpg} ...] [--benchmark_... flags]
 //
@@ -27,6 +27,7 @@
 #include "jpeg_decoder.h"
 #include "jpeg_idct.h"
 #include "png_loader.h"
+#include "resize.h"
 #include "rle_packer.h"
 #include "tga_reader.h"
 
@@ -276,6 +277,36 @@ void WriteHeaderFile(benchmark::State &state, const StageInputs &inputs, bool b_
     CountPixels(state, *photo.p_image);
 }
 
+// The decoded photo resized to 320 x 240. ResizeImage releases the Image it
+// is given, so each run resizes a fresh copy, made outside the timing.
+void ResizePhoto(benchmark::State &state, const StageInputs &inputs, ResizeFilter filter)
+{
+    DecodedPhoto photo(inputs.jpeg_path, false);
+    if(!b_Decoded(state, photo))
+        return;
+    const Image &image = *photo.p_image;
+    for(auto _ : state) {
+        state.PauseTiming();
+        Image *p_copy = AllocateImage(image.n_width, image.n_height);
+        if(!p_copy) {
+            state.SkipWithError("out of memory");
+            return;
+        }
+        std::memcpy(p_copy->p_buffer, image.p_buffer, size_t(n_PixelCount(image)) * sizeof(uint32_t));
+        state.ResumeTiming();
+        TransformFailure failure = TransformFailure::kNone;
+        Image *p_resized = ResizeImage(p_copy, 320, 240, filter, failure);
+        state.PauseTiming();
+        FreeImage(p_resized ? p_resized : p_copy);
+        if(!p_resized) {
+            state.SkipWithError("the resize failed");
+            return;
+        }
+        state.ResumeTiming();
+    }
+    CountPixels(state, image);
+}
+
 void Configure(benchmark::internal::Benchmark *p_benchmark)
 {
     p_benchmark->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -317,6 +348,10 @@ int main(int argc, char **argv)
     Configure(benchmark::RegisterBenchmark("Write/Gray/disk", WriteHeaderFile, inputs, true, false, disk));
     Configure(benchmark::RegisterBenchmark("Write/Rle32/disk", WriteHeaderFile, inputs, false, true, disk));
     Configure(benchmark::RegisterBenchmark("Write/Plain32/shm", WriteHeaderFile, inputs, false, false, shm));
+    Configure(benchmark::RegisterBenchmark("Resize/320x240/lanczos", ResizePhoto, inputs, ResizeFilter::kLanczos));
+    Configure(benchmark::RegisterBenchmark("Resize/320x240/bilinear", ResizePhoto, inputs, ResizeFilter::kBilinear));
+    Configure(benchmark::RegisterBenchmark("Resize/320x240/box", ResizePhoto, inputs, ResizeFilter::kBox));
+    Configure(benchmark::RegisterBenchmark("Resize/320x240/nearest", ResizePhoto, inputs, ResizeFilter::kNearest));
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -1,5 +1,9 @@
 # tarnwick_add_image_header(<target> <image> [HEADER <path>] [RLE] [RLE_DECODER]
-#                           [GRAY | RGB565 | RGB565_SWAPPED | MONO [DITHER]])
+#                           [GRAY | RGB565 | RGB565_SWAPPED | MONO [DITHER]]
+#                           [DITHER_MODE floyd|atkinson|bayer] [THRESHOLD <n>]
+#                           [CROP <WxH+X+Y>] [ROTATE 90|180|270] [FLIP h|v]
+#                           [RESIZE <geometry> [FILTER lanczos|box|bilinear|nearest]]
+#                           [BACKGROUND <RRGGBB>] [INVERT])
 #
 # Turns <image> (a PNG, JPEG or TGA file; relative paths start at the current
 # source folder) into a C header at build time and makes <target> depend on
@@ -16,9 +20,23 @@
 #   RGB565_SWAPPED RGB565 with the two bytes exchanged (--rgb565-swapped)
 #   MONO           1 bit per pixel, rows padded to whole bytes (--mono)
 #   DITHER         with MONO: Floyd-Steinberg dithering (--dither)
+#   DITHER_MODE m  --dither=m: floyd (with MONO, RGB565 or RGB565_SWAPPED),
+#                  atkinson or bayer (with MONO)
+#   THRESHOLD n    with MONO: the 1-bit cut, 0 to 255 (--threshold=n)
+#   CROP r         keep the rectangle WxH+X+Y (--crop=r)
+#   ROTATE d       rotate clockwise by 90, 180 or 270 degrees (--rotate=d)
+#   FLIP f         mirror left-right (h) or top-bottom (v) (--flip=f)
+#   RESIZE g       resize: WxH, WxH!, Wx or xH (--resize=g)
+#   FILTER f       with RESIZE: lanczos, box, bilinear or nearest (--filter=f)
+#   BACKGROUND c   put every pixel over the colour RRGGBB (--background=c)
+#   INVERT         every colour channel c becomes 255 - c (--invert)
 #
-# At most one of GRAY, RGB565, RGB565_SWAPPED and MONO, and DITHER only with
-# MONO; anything else stops the configuration with an error.
+# At most one of GRAY, RGB565, RGB565_SWAPPED and MONO; DITHER and THRESHOLD
+# only with MONO; DITHER_MODE only with a format it changes, and not with
+# DITHER; FILTER only with RESIZE; ROTATE, FLIP, FILTER and DITHER_MODE only
+# with the words above. Anything else stops the configuration with an
+# error; a malformed CROP, RESIZE, BACKGROUND or THRESHOLD value makes the
+# build step fail with Tarnwick's message.
 #
 # Tarnwick is run in the image's own folder and given the image's file name,
 # so the names in the header depend on that file name only: <name> is the file
@@ -34,7 +52,8 @@
 # package (inside Tarnwick's own build, an alias of the Tarnwick target).
 
 function(tarnwick_add_image_header target image)
-  cmake_parse_arguments(PARSE_ARGV 2 ARG "RLE;RLE_DECODER;GRAY;RGB565;RGB565_SWAPPED;MONO;DITHER" "HEADER" "")
+  cmake_parse_arguments(PARSE_ARGV 2 ARG "RLE;RLE_DECODER;GRAY;RGB565;RGB565_SWAPPED;MONO;DITHER;INVERT"
+                        "HEADER;DITHER_MODE;THRESHOLD;CROP;ROTATE;FLIP;RESIZE;FILTER;BACKGROUND" "")
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "tarnwick_add_image_header: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
   endif()
@@ -98,6 +117,49 @@ function(tarnwick_add_image_header target image)
       message(FATAL_ERROR "tarnwick_add_image_header: DITHER works only with MONO")
     endif()
     list(APPEND switches --dither)
+  endif()
+  # The words each worded value may be.
+  set(words_ROTATE 90 180 270)
+  set(words_FLIP h v)
+  set(words_FILTER lanczos box bilinear nearest)
+  set(words_DITHER_MODE floyd atkinson bayer)
+  foreach(keyword ROTATE FLIP FILTER DITHER_MODE)
+    if(DEFINED ARG_${keyword} AND NOT ARG_${keyword} IN_LIST words_${keyword})
+      list(JOIN words_${keyword} ", " allowed)
+      message(FATAL_ERROR "tarnwick_add_image_header: ${keyword} must be one of ${allowed} "
+                          "(got '${ARG_${keyword}}')")
+    endif()
+  endforeach()
+  if(DEFINED ARG_DITHER_MODE)
+    if(ARG_DITHER)
+      message(FATAL_ERROR "tarnwick_add_image_header: give DITHER or DITHER_MODE, not both")
+    endif()
+    if(NOT ARG_MONO AND NOT (ARG_DITHER_MODE STREQUAL "floyd" AND (ARG_RGB565 OR ARG_RGB565_SWAPPED)))
+      message(FATAL_ERROR "tarnwick_add_image_header: DITHER_MODE ${ARG_DITHER_MODE} does not work with this "
+                          "format (floyd: MONO, RGB565 or RGB565_SWAPPED; atkinson and bayer: MONO)")
+    endif()
+  endif()
+  if(DEFINED ARG_THRESHOLD AND NOT ARG_MONO)
+    message(FATAL_ERROR "tarnwick_add_image_header: THRESHOLD works only with MONO")
+  endif()
+  if(DEFINED ARG_FILTER AND NOT DEFINED ARG_RESIZE)
+    message(FATAL_ERROR "tarnwick_add_image_header: FILTER works only with RESIZE")
+  endif()
+  # Each valued keyword becomes --name=value; the order does not matter to
+  # Tarnwick, which always crops, rotates, flips, resizes, puts over the
+  # background and inverts in that order.
+  foreach(keyword DITHER_MODE THRESHOLD CROP ROTATE FLIP RESIZE FILTER BACKGROUND)
+    if(DEFINED ARG_${keyword})
+      if(keyword STREQUAL "DITHER_MODE")
+        set(name dither)
+      else()
+        string(TOLOWER "${keyword}" name)
+      endif()
+      list(APPEND switches "--${name}=${ARG_${keyword}}")
+    endif()
+  endforeach()
+  if(ARG_INVERT)
+    list(APPEND switches --invert)
   endif()
 
   file(MAKE_DIRECTORY "${header_dir}")

@@ -176,7 +176,7 @@ helper_project() { # folder, then the arguments after the picture
 cmake_minimum_required(VERSION 3.16)
 project(HelperCheck LANGUAGES CXX)
 find_package(Tarnwick 1 REQUIRED)
-add_executable(viewer "$example/embed_example.cpp")
+add_executable(viewer "${helper_source:-$example/embed_example.cpp}")
 tarnwick_add_image_header(viewer "$pictures/sample.tga" $* HEADER out.h)
 EOF
   cmake -S "$folder" -B "$folder/build" -DCMAKE_PREFIX_PATH="$prefix" >"$folder/configure.log" 2>&1
@@ -185,6 +185,29 @@ EOF
 grep -q 'at most one of GRAY' "$work/helper-two/configure.log" || fail "GRAY MONO: no message"
 ! helper_project "$work/helper-alone" RGB565 DITHER || fail "DITHER without MONO was accepted"
 grep -q 'DITHER works only with MONO' "$work/helper-alone/configure.log" || fail "DITHER alone: no message"
+
+step "the helper passes the fitting keywords on, and refuses those that change nothing"
+helper_source="$work/helper-fit.cpp"
+printf '#include "out.h"\nint main() { return n_sample_tga_width == 16 ? 0 : 1; }\n' >"$helper_source"
+helper_project "$work/helper-fit" MONO DITHER_MODE bayer THRESHOLD 90 ROTATE 90 RESIZE 16x FILTER box ||
+  { cat "$work/helper-fit/configure.log"; fail "the fitting keywords were refused"; }
+cmake --build "$work/helper-fit/build" >"$work/helper-fit/build.log" 2>&1 ||
+  { cat "$work/helper-fit/build.log"; fail "the fitting keywords: build"; }
+(cd "$pictures" && "$tarnwick" sample.tga "$work/helper-fit/direct.h" --mono --dither=bayer --threshold=90 \
+  --rotate=90 --resize=16x --filter=box) || fail "the fitting switches, run directly"
+diff <(sed -n '/^const/,/^#endif/p' "$work/helper-fit/build/out.h" | grep -v '^#endif') \
+  <(sed -n '/^const/,/^#endif/p' "$work/helper-fit/direct.h" | grep -v '^#endif') >/dev/null ||
+  fail "the helper's header differs from the one its switches make"
+grep -q '^const unsigned int n_sample_tga_width = 16;$' "$work/helper-fit/build/out.h" ||
+  fail "the helper's fitted header is not 16 pixels wide"
+helper_source=
+! helper_project "$work/helper-atkinson" RGB565 DITHER_MODE atkinson || fail "RGB565 DITHER_MODE atkinson was accepted"
+grep -q 'DITHER_MODE atkinson does not work with this' "$work/helper-atkinson/configure.log" ||
+  fail "RGB565 DITHER_MODE atkinson: no message"
+! helper_project "$work/helper-filter" FILTER box || fail "FILTER without RESIZE was accepted"
+grep -q 'FILTER works only with RESIZE' "$work/helper-filter/configure.log" || fail "FILTER alone: no message"
+! helper_project "$work/helper-rotate" ROTATE 45 || fail "ROTATE 45 was accepted"
+grep -q 'ROTATE must be one of 90, 180, 270' "$work/helper-rotate/configure.log" || fail "ROTATE 45: no message"
 
 # ---- the hand-written build ----------------------------------------------------
 step "building examples/embed with its Makefile (no CMake)"

@@ -1,9 +1,11 @@
-// The conversion driver. It reads the command line, picks a loader by the
-// image path's extension (".tga" the TGA reader, ".jpg"/".jpeg" the JPEG
-// decoder, ".png" the PNG loader, anything else TGA, then JPEG, then PNG;
-// the table kLoaders), describes the picture once (image/image_input.h: a
-// pipe is read whole, so that every loader tried sees the same bytes),
-// converts the pixels into the items of the chosen output format
+// The conversion driver. It reads the command line (switches.h), picks a
+// loader by the image path's extension (".tga" the TGA reader, ".jpg"/".jpeg"
+// the JPEG decoder, ".png" the PNG loader, anything else TGA, then JPEG, then
+// PNG; the table kLoaders), describes the picture once
+// (image/image_input.h: a pipe is read whole, so that every loader tried sees
+// the same bytes), fits the picture to the display (picture_fit.h: crop,
+// rotate, flip, resize, background, invert), converts the pixels into the
+// items of the chosen output format
 // (image/output_format.h: gray, RGB565, 1-bit), calls the header writer
 // (header/header_writer.h: all of the header's text), and is the only layer
 // that prints: progress lines on standard output (with --verbose), the usage
@@ -19,6 +21,7 @@
 #include "image_input.h"
 #include "jpeg_decoder.h"
 #include "output_format.h"
+#include "picture_fit.h"
 #include "png_loader.h"
 #include "tga_reader.h"
 
@@ -40,33 +43,19 @@ const char kUsageText[] =
     "--rgb565 forces 16-bit RGB565 colors (red is 0xf800)\n"
     "--rgb565-swapped forces RGB565 with its two bytes swapped (red is 0x00f8)\n"
     "--mono forces 1 bit per pixel (set if gray >= 128), leftmost pixel in top bit\n"
-    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n";
-
-// The switches that choose the output format; the last one given wins.
-struct FormatSwitch {
-    const char *p_name;
-    OutputFormat format;
-};
-const FormatSwitch kFormatSwitches[] = {
-    {"--gray", OutputFormat::kGray},
-    {"--rgb", OutputFormat::kRgb},
-    {"--rgb565", OutputFormat::kRgb565},
-    {"--rgb565-swapped", OutputFormat::kRgb565Swapped},
-    {"--mono", OutputFormat::kMono},
-};
-
-// Sets the format when the argument is one of the format switches; false
-// when it is none of them.
-bool ApplyFormatSwitch(const char *p_arg, OutputFormat &format)
-{
-    for(const FormatSwitch &entry : kFormatSwitches) {
-        if(!std::strcmp(p_arg, entry.p_name)) {
-            format = entry.format;
-            return true;
-        }
-    }
-    return false;
-}
+    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n"
+    "--crop=WxH+X+Y keeps the W x H rectangle whose top-left pixel is (X, Y)\n"
+    "--rotate=90|180|270 rotates clockwise\n"
+    "--flip=h|v mirrors left-right (h) or top-bottom (v)\n"
+    "--resize=WxH[!]|Wx|xH fits inside W x H keeping the proportions, stretches (!),\n"
+    "\tor fixes one side\n"
+    "--filter=lanczos|box|bilinear|nearest chooses the resize filter (lanczos)\n"
+    "--background=RRGGBB puts every pixel over this colour; all become opaque\n"
+    "--invert turns every colour channel c into 255 - c\n"
+    "--threshold=N sets the 1-bit cut of --mono, 0 to 255 (128)\n"
+    "--dither=floyd|atkinson|bayer dithers --mono; floyd also dithers RGB565\n"
+    "the picture is cropped, rotated, flipped, resized, put over the background\n"
+    "\tand inverted in this order, whatever the order of the switches\n";
 
 // The loaders, in the order the fallback tries them for a name without a
 // known extension, with the extensions that choose each (any letter case).
@@ -80,26 +69,6 @@ const Loader kLoaders[] = {
     {"JPEG", {".jpg", ".jpeg"}, LoadJpegImage},
     {"PNG", {".png"}, LoadPngImage},
 };
-
-// Applies the switches that follow the two paths; warns about the others.
-ConversionOptions ParseSwitches(int n_argc, const char *const *p_argv)
-{
-    ConversionOptions options = {false, OutputFormat::kRgb, false, false, false};
-    for(int i = 3; i < n_argc; ++i) {
-        const char *p_arg = p_argv[i];
-        if(!std::strcmp(p_arg, "--verbose"))
-            options.b_verbose = true;
-        else if(!std::strcmp(p_arg, "--rle"))
-            options.b_rle = true;
-        else if(!std::strcmp(p_arg, "--rle-decoder"))
-            options.b_rle_decoder = true;
-        else if(!std::strcmp(p_arg, "--dither"))
-            options.b_dither = true;
-        else if(!ApplyFormatSwitch(p_arg, options.format))
-            std::fprintf(stderr, "warning: unknown parameter: '%s' (skipping)\n", p_arg);
-    }
-    return options;
-}
 
 bool b_EqualsIgnoringAsciiCase(const char *p_text, const char *p_lower)
 {
@@ -201,6 +170,17 @@ Image *LoadImage(const char *p_path, const ConversionOptions &options, LoadFailu
     return p_image;
 }
 
+// A step of the fitting failed: the switch as typed and the cause; a crop
+// outside the picture also gives the picture's size.
+void PrintFitError(const FitError &error)
+{
+    if(error.failure == TransformFailure::kCropOutside)
+        std::fprintf(stderr, "error: '%s': %s, which is %d x %d pixels\n", error.p_switch,
+                     DescribeTransformFailure(error.failure), error.n_width, error.n_height);
+    else
+        std::fprintf(stderr, "error: '%s': %s\n", error.p_switch, DescribeTransformFailure(error.failure));
+}
+
 } // namespace
 
 int RunTarnwick(int n_argc, const char *const *p_argv)
@@ -211,7 +191,9 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
     }
     const char *p_image_path = p_argv[1];
     const char *p_header_path = p_argv[2];
-    const ConversionOptions options = ParseSwitches(n_argc, p_argv);
+    ConversionOptions options;
+    if(!ParseSwitches(n_argc, p_argv, options))
+        return -1;
 
     LoadFailure failure = LoadFailure::kNone;
     Image *p_image = LoadImage(p_image_path, options, failure);
@@ -221,7 +203,18 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
             std::fprintf(stderr, "error: %s\n", DescribeLoadFailure(failure));
         return -1;
     }
-    ConvertToOutputFormat(*p_image, options.format, options.b_dither);
+    FitError fit_error = {nullptr, TransformFailure::kNone, 0, 0};
+    p_image = FitPicture(p_image, options.fit, fit_error);
+    if(!p_image) {
+        PrintFitError(fit_error);
+        return -1;
+    }
+    if(!ConvertToOutputFormat(*p_image, options.format, options.dither, options.n_threshold)) {
+        FreeImage(p_image);
+        std::fprintf(stderr, "error: '%s': %s\n", options.p_dither_switch,
+                     DescribeTransformFailure(TransformFailure::kOutOfMemory));
+        return -1;
+    }
 
     PrintProgress(options, "writing image data ...");
     const bool b_written = WriteImageHeader(*p_image, options.format, options.b_rle, options.b_rle_decoder,

@@ -1,19 +1,12 @@
-// The conversion driver: command line, loader choice, gray reduction, the
-// header writer's call, messages and exit status. Only this layer prints.
+// The conversion driver: command line (switches.h), loader choice, fitting
+// the picture (picture_fit.h), the output format, the header writer's call,
+// messages and exit status. Only this layer prints.
 #ifndef TARNWICK_DRIVER_H
 #define TARNWICK_DRIVER_H
 
-#include "output_format.h"
+#include "switches.h"
 
 namespace tarnwick {
-
-struct ConversionOptions {
-    bool b_verbose;
-    OutputFormat format; // the last of --rgb, --gray, --rgb565, --rgb565-swapped, --mono
-    bool b_dither;       // --dither: error diffusion for --mono
-    bool b_rle;
-    bool b_rle_decoder;
-};
 
 // Runs one conversion as the program's entry point does: returns 0 after a
 // successful conversion or the usage text, -1 after a load or write error.

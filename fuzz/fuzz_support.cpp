@@ -51,7 +51,23 @@ int n_FuzzConversionArguments(uint8_t n_choice, uint8_t n_format_choice, const c
         p_argv[n_argc++] = "--verbose";
     if(n_choice & 0x40)
         p_argv[n_argc++] = "--unknown";
+    // Bits 3-5 of the same byte: none, or a set of fitting switches: resizes
+    // that shrink, enlarge and stretch with each filter, rotation, flip,
+    // crop, background, invert, threshold and the dithering modes.
+    static const char *const kFitSwitches[8][4] = {
+        {},
+        {"--resize=7x5!"},
+        {"--resize=40x", "--filter=bilinear"},
+        {"--rotate=90", "--flip=h", "--resize=x9", "--filter=nearest"},
+        {"--crop=3x2+1+1", "--rotate=270"},
+        {"--resize=13x", "--filter=box", "--dither=floyd"},
+        {"--background=808080", "--invert", "--dither=atkinson", "--threshold=60"},
+        {"--rotate=180", "--dither=bayer", "--resize=3x200!"},
+    };
     for(const char *p_switch : kFormatSwitches[n_format_choice & 7])
+        if(p_switch)
+            p_argv[n_argc++] = p_switch;
+    for(const char *p_switch : kFitSwitches[(n_format_choice >> 3) & 7])
         if(p_switch)
             p_argv[n_argc++] = p_switch;
     return n_argc;

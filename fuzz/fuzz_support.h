@@ -29,10 +29,11 @@ void AbortIfLargerThan(const Image *p_image, uint64_t n_max_pixels);
 // set, which makes it ".png"; bits 2 to 6 add --rle, --rle-decoder, --gray,
 // --verbose and an unknown switch. The format byte (the input's last, which
 // stays part of the image file) adds output-format switches after those with
-// its low three bits; 0 adds none, so inputs from before these switches keep
-// their command line. Fills p_argv (room for kMaxFuzzArguments) and returns
-// the count.
-constexpr int kMaxFuzzArguments = 12;
+// its low three bits, and a set of fitting switches (resize with each filter,
+// rotate, flip, crop, background, invert, threshold, dithering modes) with
+// bits 3 to 5; 0 adds none. Fills p_argv (room for kMaxFuzzArguments) and
+// returns the count.
+constexpr int kMaxFuzzArguments = 16;
 const char *p_FuzzImageExtension(uint8_t n_choice);
 int n_FuzzConversionArguments(uint8_t n_choice, uint8_t n_format_choice, const char *p_image_path,
                               const char *p_header_path, const char *p_argv[kMaxFuzzArguments]);

@@ -114,7 +114,8 @@ const char *DescribeLoadFailure(LoadFailure failure)
     case LoadFailure::kHierarchicalJpeg: return "hierarchical JPEG is not supported";
     case LoadFailure::kJpegPrecision: return "JPEG samples of other than 8 bits (12-bit JPEG) are not supported";
     case LoadFailure::kTwoComponentJpeg: return "JPEG with two components is not supported";
-    case LoadFailure::kFourComponentJpeg: return "JPEG with four components (CMYK or YCCK) is not supported";
+    case LoadFailure::kFourComponentJpeg:
+        return "JPEG with four components whose Adobe colour transform is neither CMYK nor YCCK is not supported";
     case LoadFailure::kJpegColorTransform: return "this JPEG colour transform (Adobe segment) is not supported";
     case LoadFailure::kJpegSampling:
         return "JPEG sampling factors that are not whole multiples of each other (fractional sampling) are not supported";

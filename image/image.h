@@ -94,7 +94,7 @@ enum class LoadFailure : uint8_t {
     kHierarchicalJpeg,   // SOF5..SOF7, DHP
     kJpegPrecision,      // a sample precision other than 8 bits (12-bit JPEG)
     kTwoComponentJpeg,   // a frame of 2 components
-    kFourComponentJpeg,  // a frame of 4 components (CMYK or YCCK)
+    kFourComponentJpeg,  // a frame of 4 components with an Adobe transform other than CMYK or YCCK
     kJpegColorTransform, // an Adobe colour transform other than RGB or YCbCr on 3 components
     kJpegSampling,       // sampling factors that are not whole multiples of every component's
     kTooManyScans,       // more scans than the JPEG decoder's limit

@@ -1,10 +1,11 @@
-// The reader state, the bit window's slow paths, and the code search start.
+// The BitReader, and the slow paths of its window: opening, closing, and
+// loading a byte from a new block.
 #include "jpeg_bits.h"
 
 namespace tarnwick {
 namespace {
 
-void SetAnchor(BitWindow &window)
+void SetAnchor(BitReaderWindow &window)
 {
     window.p_anchor = window.p_next;
     window.n_anchor_loaded = window.n_loaded;
@@ -28,40 +29,9 @@ void ResetBitReader(BitReader &reader)
     reader.b_last_ff = 0;
 }
 
-uint8_t n_FirstUsedLength(const HuffmanTable &table)
+BitReaderWindow OpenWindow(const BitReader &reader, const InputBuffer &input)
 {
-    uint8_t n_length = 0;
-    while(n_length < kMaxCodeLength && table.n_code_counts[n_length] == 0)
-        ++n_length;
-    return n_length;
-}
-
-void BuildLookahead(HuffmanTable &table)
-{
-    const uint8_t n_first_used = n_FirstUsedLength(table);
-    table.n_long_code_start = n_first_used > kLookaheadBits ? n_first_used : uint8_t(kLookaheadBits);
-    for(uint32_t n_prefix = 0; n_prefix < (1u << kLookaheadBits); ++n_prefix) {
-        uint8_t n_symbol = 0;
-        const int n_length = MatchCode(
-            table, 0, kLookaheadBits,
-            [n_prefix](int n_index) { return int32_t(n_prefix >> (kLookaheadBits - 1 - n_index)); }, n_symbol);
-        table.lookahead[n_prefix] = uint16_t(n_length ? n_length << 8 | n_symbol : 0);
-        // A coefficient whose value bits follow within the prefix.
-        const int n_size = n_symbol & 0x0F;
-        uint32_t n_coefficient = 0;
-        if(n_length && n_size && n_length + n_size <= kLookaheadBits) {
-            const uint32_t n_value_bits = (n_prefix >> (kLookaheadBits - n_length - n_size)) & ((1u << n_size) - 1);
-            n_coefficient = uint32_t(uint16_t(ExtendSign(n_value_bits, n_size))) << 16 | uint32_t(n_symbol >> 4) << 8 |
-                            uint32_t(n_length + n_size);
-        }
-        table.coefficient_lookahead[n_prefix] = n_coefficient;
-    }
-    table.b_lookahead_built = 1;
-}
-
-BitWindow OpenWindow(const BitReader &reader, const InputBuffer &input)
-{
-    BitWindow window;
+    BitReaderWindow window;
     window.n_count = reader.n_bits_left;
     // The unread bits of the reader's byte, and zeros below them.
     window.n_bits = window.n_count ? (uint64_t(reader.n_byte) << 56) & ~(~uint64_t(0) >> window.n_count) : 0;
@@ -74,7 +44,7 @@ BitWindow OpenWindow(const BitReader &reader, const InputBuffer &input)
     return window;
 }
 
-bool LoadByteOnDemand(BitWindow &window, InputBuffer &input)
+bool LoadByteOnDemand(BitReaderWindow &window, InputBuffer &input)
 {
     if(window.b_input_ended)
         return false;
@@ -91,7 +61,7 @@ bool LoadByteOnDemand(BitWindow &window, InputBuffer &input)
     return b_loaded;
 }
 
-void CloseWindow(const BitWindow &window, BitReader &reader, InputBuffer &input)
+void CloseWindow(const BitReaderWindow &window, BitReader &reader, InputBuffer &input)
 {
     // Bytes from which a bit was taken: all but the whole unread bytes at the
     // end. The unread bits of the last of them make the reader's byte.

@@ -1,6 +1,8 @@
-// Bits of the entropy-coded data: the reader state that a scan keeps
-// between MCUs, the bit window through which every Huffman symbol and value
-// of a baseline or progressive scan is read, and the canonical code search.
+// Bits of the entropy-coded data, in three layers: the BitReader, the state
+// a scan keeps between restart intervals; its window, opened from it for one
+// interval, through which every Huffman symbol and value of a sequential or
+// progressive scan is read; and the window's register, the window's bits held
+// in local variables while one block is read.
 //
 // Entropy-coded data is read most significant bit first; a 0x00 byte stuffed
 // after every 0xFF data byte is dropped. Markers are not recognised inside
@@ -11,12 +13,13 @@
 #include <cstdint>
 
 #include "input_buffer.h"
-#include "jpeg_decoder.h"
+#include "jpeg_huffman.h"
 #include "platform.h"
 
 namespace tarnwick {
 
-// Where the data stands between MCUs: the rest of the last byte read.
+// Where the data stands while no window is open (between restart
+// intervals): the rest of the last byte read.
 struct BitReader {
     uint8_t n_byte;        // unread bits at the top
     uint8_t b_last_ff;     // the last byte loaded into n_byte was 0xFF
@@ -30,70 +33,10 @@ void ClearBitReader(BitReader &reader);
 // preceding 0xFF are dropped.
 void ResetBitReader(BitReader &reader);
 
-constexpr int kMaxCodeLength = 16;
-
-// The index of the shortest code length that has codes (16 when none has):
-// the code search of a table may start there.
-uint8_t n_FirstUsedLength(const HuffmanTable &table);
-
-// The canonical code search, one length at a time: for L = n_start_length,
-// ... n_end_length - 1 in turn, the code formed by the first L + 1 bits
-// matches when it lies within the n_code_counts[L] codes from
-// n_first_codes[L]. code_of_length(L) gives that code. Returns the length in
-// bits of the code that matched, 0 when none matched. Lengths below
-// n_start_length must have no codes, or no code that the bits can match.
-template <typename CodeOfLength>
-inline int MatchCode(const HuffmanTable &table, int n_start_length, int n_end_length, CodeOfLength code_of_length,
-                     uint8_t &n_symbol)
-{
-    for(int n_length = n_start_length; n_length < n_end_length; ++n_length) {
-        const int32_t n_offset = code_of_length(n_length) - table.n_first_codes[n_length];
-        // The table parser refuses more than 256 symbols, so the codes of
-        // every length point inside symbols.
-        if(uint32_t(n_offset) < table.n_code_counts[n_length]) {
-            n_symbol = table.p_first_values[n_length][n_offset];
-            return n_length + 1;
-        }
-    }
-    return 0;
-}
-
-// The search over bits that come one at a time from next_bit().
-template <typename NextBit>
-inline bool MatchCodeBitByBit(const HuffmanTable &table, NextBit next_bit, uint8_t &n_symbol)
-{
-    int32_t n_code = 0;
-    return MatchCode(
-               table, 0, kMaxCodeLength, [&n_code, &next_bit](int) { return n_code = n_code << 1 | next_bit(); },
-               n_symbol) != 0;
-}
-
-// Fills the table's lookahead tables from its codes: each entry holds what
-// the code search gives for those kLookaheadBits bits, so that a symbol
-// found through them is the very one the search would find.
-void BuildLookahead(HuffmanTable &table);
-// Builds them unless they are built already.
-inline void PrepareLookahead(HuffmanTable &table)
-{
-    if(!table.b_lookahead_built)
-        BuildLookahead(table);
-}
-
-// The EXTEND rule on n_bits (1..16) bits v whose first bit is the top one: a
-// value whose first bit is 0 is v - (2^n - 1), within 16 bits (n = 3:
-// 101 -> 5, 010 -> -5).
-inline int16_t ExtendSign(uint32_t n_value, int n_bits)
-{
-    // Without a branch: the sign of a coefficient is a coin toss.
-    const uint32_t n_negative_mask = (n_value >> (n_bits - 1)) - 1u; // all ones when the first bit is 0
-    n_value += n_negative_mask & (1u - (1u << n_bits));
-    return int16_t(uint16_t(n_value));
-}
-
-// --- Bit window --------------------------------------------------------------
+// --- The BitReader's window -------------------------------------------------
 //
-// The scan decoders take their bits through a 64-bit register that holds the
-// unread bits at its top. Data bytes are loaded into it several at a time,
+// The scan decoders take their bits through a window of 64 bits that holds
+// the unread bits at its top. Data bytes are loaded into it several at a time,
 // with the stuffing rule (a 0x00 after a 0xFF data byte is dropped), and
 // symbols and values are then taken from it without a check per bit: a code
 // is still matched length by length, shortest first, against the first codes
@@ -109,9 +52,9 @@ inline int16_t ExtendSign(uint32_t n_value, int n_bits)
 // Bytes are loaded ahead only from the InputBuffer's current block. A new
 // block is read only when the window is empty and a bit is needed, and then
 // one byte through ReadByte, as a bit-at-a-time reading would; that position
-// becomes the anchor. So every byte handed back lies in the current block, after the
-// anchor, whose count of loaded bytes and last-0xFF state are known.
-struct BitWindow {
+// becomes the anchor. So every byte handed back lies in the current block,
+// after the anchor, whose count of loaded bytes and last-0xFF state are known.
+struct BitReaderWindow {
     uint64_t n_bits;          // unread bits at the top, zeros below them
     int n_count;              // unread bits, 0..64
     uint32_t n_loaded;        // data bytes loaded since opening
@@ -125,15 +68,15 @@ struct BitWindow {
     bool b_anchor_last_ff;
 };
 
-BitWindow OpenWindow(const BitReader &reader, const InputBuffer &input);
+BitReaderWindow OpenWindow(const BitReader &reader, const InputBuffer &input);
 // Hands back the bytes loaded ahead and stores the state into the reader.
-void CloseWindow(const BitWindow &window, BitReader &reader, InputBuffer &input);
+void CloseWindow(const BitReaderWindow &window, BitReader &reader, InputBuffer &input);
 // The window is empty and a bit is needed: loads one data byte, dropping a
 // stuffed zero, reading a new block if need be. False once the input has
 // ended.
-bool LoadByteOnDemand(BitWindow &window, InputBuffer &input);
+bool LoadByteOnDemand(BitReaderWindow &window, InputBuffer &input);
 
-inline void AppendByte(BitWindow &window, uint8_t n_byte)
+inline void AppendByte(BitReaderWindow &window, uint8_t n_byte)
 {
     window.n_bits |= uint64_t(n_byte) << (56 - window.n_count);
     window.n_count += 8;
@@ -146,7 +89,7 @@ inline void AppendByte(BitWindow &window, uint8_t n_byte)
 // no stuffed zero can be among them), as many of them as fit are loaded in
 // one step. A stuffed zero at the very end of the block is left there: its
 // data byte is in the next block, which only an empty window may read.
-inline void FillWindow(BitWindow &window)
+inline void FillWindow(BitReaderWindow &window)
 {
     if(window.n_count <= 56 && window.p_end - window.p_next >= 8 && !window.b_last_ff) {
         const uint64_t n_next = n_LoadBigEndian64(window.p_next); // the first byte at the top
@@ -178,7 +121,7 @@ inline void FillWindow(BitWindow &window)
 
 // One bit, loading on demand: the path near block ends and at the end of
 // the input. Once the input has ended every bit reads 0.
-inline int TakeBit(BitWindow &window, InputBuffer &input)
+inline int TakeBit(BitReaderWindow &window, InputBuffer &input)
 {
     if(window.n_count == 0 && !LoadByteOnDemand(window, input))
         return 0;
@@ -188,7 +131,7 @@ inline int TakeBit(BitWindow &window, InputBuffer &input)
     return n_bit;
 }
 
-inline void DropBits(BitWindow &window, int n_bits)
+inline void DropBits(BitReaderWindow &window, int n_bits)
 {
     window.n_bits <<= n_bits;
     window.n_count -= n_bits;
@@ -196,10 +139,10 @@ inline void DropBits(BitWindow &window, int n_bits)
 
 // With at least kMaxCodeLength bits in the window: the symbol of the code at
 // its top, through the lookahead table, or for a longer code the search from
-// the table's n_long_code_start; false when no code of up to 16 bits matches
+// the table's n_long_code_start_index; false when no code of up to 16 bits matches
 // (all sixteen bits are dropped then, as a bit-at-a-time search would have
 // read them).
-inline bool TakeSymbolFromFullWindow(BitWindow &window, const HuffmanTable &table, uint8_t &n_symbol)
+inline bool TakeSymbolFromFullWindow(BitReaderWindow &window, const HuffmanTable &table, uint8_t &n_symbol)
 {
     const uint32_t n_entry = table.lookahead[window.n_bits >> (64 - kLookaheadBits)];
     if(n_entry) {
@@ -208,16 +151,16 @@ inline bool TakeSymbolFromFullWindow(BitWindow &window, const HuffmanTable &tabl
         return true;
     }
     const uint64_t n_bits = window.n_bits;
-    const int n_length = MatchCode(
-        table, table.n_long_code_start, kMaxCodeLength, [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); },
-        n_symbol);
+    const int n_length = n_MatchedCodeLength(
+        table, table.n_long_code_start_index, kMaxCodeLength,
+        [n_bits](int n_index) { return int32_t(n_bits >> (63 - n_index)); }, n_symbol);
     DropBits(window, n_length ? n_length : kMaxCodeLength);
     return n_length != 0;
 }
 
 // The next symbol of the table's code (whose lookahead tables are built);
 // false when no code of up to 16 bits matches or the input ended.
-inline bool TakeSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
+inline bool TakeSymbol(BitReaderWindow &window, InputBuffer &input, const HuffmanTable &table, uint8_t &n_symbol)
 {
     if(window.n_count < kMaxCodeLength)
         FillWindow(window);
@@ -228,7 +171,7 @@ inline bool TakeSymbol(BitWindow &window, InputBuffer &input, const HuffmanTable
 }
 
 // n_bits (0..16) bits as they stand, first bit highest.
-inline uint32_t TakeBits(BitWindow &window, InputBuffer &input, int n_bits)
+inline uint32_t TakeBits(BitReaderWindow &window, InputBuffer &input, int n_bits)
 {
     if(window.n_count < n_bits)
         FillWindow(window);
@@ -246,47 +189,47 @@ inline uint32_t TakeBits(BitWindow &window, InputBuffer &input, int n_bits)
 }
 
 // n_bits (1..16) bits, sign-extended by ExtendSign.
-inline int16_t TakeValue(BitWindow &window, InputBuffer &input, int n_bits)
+inline int16_t TakeValue(BitReaderWindow &window, InputBuffer &input, int n_bits)
 {
     return ExtendSign(TakeBits(window, input, n_bits), n_bits);
 }
 
-// --- Bit register ------------------------------------------------------------
+// --- The window's register ---------------------------------------------------
 //
 // The window's bits and count, held in local variables while a block is
 // read, so that the compiler keeps them in registers: the window itself lives
 // in memory, since its slow paths take it by reference. Every call that
 // works on the window is preceded by StoreRegister and followed by
-// RegisterOf.
-struct BitRegister {
+// LoadRegister.
+struct WindowRegister {
     uint64_t n_bits;
     int n_count;
 };
 
-inline BitRegister RegisterOf(const BitWindow &window)
+inline WindowRegister LoadRegister(const BitReaderWindow &window)
 {
-    return BitRegister{window.n_bits, window.n_count};
+    return WindowRegister{window.n_bits, window.n_count};
 }
 
-inline void StoreRegister(const BitRegister &bits, BitWindow &window)
+inline void StoreRegister(const WindowRegister &bits, BitReaderWindow &window)
 {
     window.n_bits = bits.n_bits;
     window.n_count = bits.n_count;
 }
 
-inline void DropRegisterBits(BitRegister &bits, int n_bits)
+inline void DropRegisterBits(WindowRegister &bits, int n_bits)
 {
     bits.n_bits <<= n_bits;
     bits.n_count -= n_bits;
 }
 
 // TakeBit through the register.
-inline int TakeRegisterBit(BitRegister &bits, BitWindow &window, InputBuffer &input)
+inline int TakeRegisterBit(WindowRegister &bits, BitReaderWindow &window, InputBuffer &input)
 {
     if(bits.n_count == 0) {
         StoreRegister(bits, window);
         const int n_bit = TakeBit(window, input);
-        bits = RegisterOf(window);
+        bits = LoadRegister(window);
         return n_bit;
     }
     const int n_bit = int(bits.n_bits >> 63);
@@ -295,7 +238,7 @@ inline int TakeRegisterBit(BitRegister &bits, BitWindow &window, InputBuffer &in
 }
 
 // TakeBits through the register.
-inline uint32_t TakeRegisterBits(BitRegister &bits, BitWindow &window, InputBuffer &input, int n_bits)
+inline uint32_t TakeRegisterBits(WindowRegister &bits, BitReaderWindow &window, InputBuffer &input, int n_bits)
 {
     if(bits.n_count >= n_bits) {
         const uint32_t n_value = n_bits ? uint32_t(bits.n_bits >> (64 - n_bits)) : 0;
@@ -305,13 +248,13 @@ inline uint32_t TakeRegisterBits(BitRegister &bits, BitWindow &window, InputBuff
     }
     StoreRegister(bits, window);
     const uint32_t n_value = TakeBits(window, input, n_bits);
-    bits = RegisterOf(window);
+    bits = LoadRegister(window);
     return n_value;
 }
 
 // TakeSymbol through the register: a code of up to kLookaheadBits found in
 // the register itself, anything else through the window.
-inline bool TakeRegisterSymbol(BitRegister &bits, BitWindow &window, InputBuffer &input, const HuffmanTable &table,
+inline bool TakeRegisterSymbol(WindowRegister &bits, BitReaderWindow &window, InputBuffer &input, const HuffmanTable &table,
                                uint8_t &n_symbol)
 {
     if(bits.n_count >= kMaxCodeLength) {
@@ -324,17 +267,17 @@ inline bool TakeRegisterSymbol(BitRegister &bits, BitWindow &window, InputBuffer
     }
     StoreRegister(bits, window);
     const bool b_matched = TakeSymbol(window, input, table, n_symbol);
-    bits = RegisterOf(window);
+    bits = LoadRegister(window);
     return b_matched;
 }
 
 // Fills the window through the register when it holds fewer than n_bits.
-inline void FillRegister(BitRegister &bits, BitWindow &window, int n_bits)
+inline void FillRegister(WindowRegister &bits, BitReaderWindow &window, int n_bits)
 {
     if(bits.n_count < n_bits) {
         StoreRegister(bits, window);
         FillWindow(window);
-        bits = RegisterOf(window);
+        bits = LoadRegister(window);
     }
 }
 

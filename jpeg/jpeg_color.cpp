@@ -8,7 +8,9 @@
 // clearing the rest of the word), component 1 is ORed into bits 8-15 (Cb),
 // and component 2, taken as Cr, turns each collected word into its final
 // 0xFFRRGGBB pixel. In an RGB frame the three components go straight into
-// the red, green and blue lanes.
+// the red, green and blue lanes. In a CMYK or YCCK frame the first three
+// components are collected in bits 0-7, 8-15 and 16-23, and the fourth, K,
+// turns the word into its pixel.
 //
 // The assemblers expect what the frame header guarantees: a plane allocated
 // for each component, upsampling factors of at least 1, and planes
@@ -18,6 +20,8 @@
 // samples that no block wrote are zero (level 128), since the planes are
 // allocated zero-filled.
 #include "jpeg_color.h"
+
+#include <cstddef>
 
 #include "simd.h"
 
@@ -122,11 +126,13 @@ inline uint32_t n_PixelOf(int n_y, const ChromaTerms &terms)
     return kOpaque | uint32_t(n_red) << 16 | uint32_t(n_green) << 8 | uint32_t(n_blue);
 }
 
-// The usual frame: Y at full resolution, then Cb and Cr sampled alike. Each pixel is YccToPixel of its Y sample and of the Cb and
-// Cr samples that cover it, which is what the collecting word gives; here the
-// chroma terms of each Cb, Cr pair are looked up once per image row for the
-// n_h_upsample pixels they cover, and the word is never built.
-bool b_IsUsualYccFrame(const FrameComponent *p_components)
+// The frame that nearly every encoder writes: Y at full resolution, and Cb
+// and Cr upsampled alike (4:4:4, 4:2:2, 4:2:0, 4:4:0, 4:1:1). Each pixel is
+// YccToPixel of its Y sample and of the Cb and Cr samples that cover it,
+// which is what the collecting word gives; here the chroma terms of each Cb,
+// Cr pair are looked up once per image row for the n_h_upsample pixels they
+// cover, and the word is never built.
+bool b_HasFullLumaAndMatchingChroma(const FrameComponent *p_components)
 {
     const FrameComponent &luma = p_components[0], &cb = p_components[1], &cr = p_components[2];
     return luma.n_h_upsample == 1 && luma.n_v_upsample == 1 &&
@@ -134,7 +140,7 @@ bool b_IsUsualYccFrame(const FrameComponent *p_components)
 }
 
 template <int kRepeat>
-void ConvertUsualRow(uint32_t *p_row, int n_width, const int8_t *p_luma, const int8_t *p_cb, const int8_t *p_cr,
+void ConvertMatchingChromaRow(uint32_t *p_row, int n_width, const int8_t *p_luma, const int8_t *p_cb, const int8_t *p_cr,
                      const YccTables &tables)
 {
     int x = 0;
@@ -250,13 +256,13 @@ void ConvertRowSpan(uint32_t *p_row, const int8_t *p_luma, int x0, int n_groups,
     }
 }
 
-// The usual frame with one or two pixels to a chroma sample, sixteen pixels
-// at a time: the chroma terms of each chroma row are worked out once, eight
-// at a time, for all the n_v_upsample image rows that share it. The pixels
-// past the last whole group of sixteen are converted one by one, with the
-// tables.
+// A frame of full-resolution luma and matching chroma, with one or two
+// pixels to a chroma sample, sixteen pixels at a time: the chroma terms of
+// each chroma row are worked out once, eight at a time, for all the
+// n_v_upsample image rows that share it. The pixels past the last whole
+// group of sixteen are converted one by one, with the tables.
 template <int kRepeat>
-void AssembleUsualYccImageSse2(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+void AssembleMatchingChromaImageSse2(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
                                const uint16_t *n_plane_widths, const YccTables &tables)
 {
     const int n_width = image.n_width;
@@ -288,17 +294,17 @@ void AssembleUsualYccImageSse2(Image &image, const FrameComponent *p_components,
 }
 #endif
 
-void AssembleUsualYccImage(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+void AssembleMatchingChromaImage(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
                            const uint16_t *n_plane_widths, const YccTables &tables)
 {
     const int n_hs = p_components[1].n_h_upsample, n_vs = p_components[1].n_v_upsample;
 #if TARNWICK_SIMD_SSE2
     if(n_hs == 1) {
-        AssembleUsualYccImageSse2<1>(image, p_components, p_planes, n_plane_widths, tables);
+        AssembleMatchingChromaImageSse2<1>(image, p_components, p_planes, n_plane_widths, tables);
         return;
     }
     if(n_hs == 2) {
-        AssembleUsualYccImageSse2<2>(image, p_components, p_planes, n_plane_widths, tables);
+        AssembleMatchingChromaImageSse2<2>(image, p_components, p_planes, n_plane_widths, tables);
         return;
     }
 #endif
@@ -308,9 +314,9 @@ void AssembleUsualYccImage(Image &image, const FrameComponent *p_components, int
         const int8_t *p_cb = p_planes[1] + size_t(y / n_vs) * n_plane_widths[1];
         const int8_t *p_cr = p_planes[2] + size_t(y / n_vs) * n_plane_widths[2];
         if(n_hs == 1)
-            ConvertUsualRow<1>(p_row, image.n_width, p_luma, p_cb, p_cr, tables);
+            ConvertMatchingChromaRow<1>(p_row, image.n_width, p_luma, p_cb, p_cr, tables);
         else if(n_hs == 2)
-            ConvertUsualRow<2>(p_row, image.n_width, p_luma, p_cb, p_cr, tables);
+            ConvertMatchingChromaRow<2>(p_row, image.n_width, p_luma, p_cb, p_cr, tables);
         else
             for(int x = 0; x < image.n_width; ++x)
                 p_row[x] = n_PixelOf(LevelShift(p_luma[x]), LookUpChromaTerms(tables, LevelShift(p_cb[x / n_hs]),
@@ -330,8 +336,8 @@ void AssembleColorImage(Image &image, const FrameComponent *p_components,
 {
     YccTables tables;
     BuildYccTables(tables);
-    if(b_IsUsualYccFrame(p_components)) {
-        AssembleUsualYccImage(image, p_components, p_planes, n_plane_widths, tables);
+    if(b_HasFullLumaAndMatchingChroma(p_components)) {
+        AssembleMatchingChromaImage(image, p_components, p_planes, n_plane_widths, tables);
         return;
     }
     const int n_width = image.n_width;
@@ -383,6 +389,75 @@ void AssembleRgbImage(Image &image, const FrameComponent *p_components, int8_t *
             }
         }
     }
+}
+
+namespace {
+
+// An ink value and black as Adobe stores them (inverted): ink * black / 255,
+// rounded to nearest (255 is odd, so there is no tie).
+inline uint32_t n_InkTimesBlack(uint32_t n_ink, uint32_t n_black)
+{
+    return (n_ink * n_black + 127) / 255;
+}
+
+// Four components row by row: the first three collected into bits 0-7, 8-15
+// and 16-23 of each pixel, then pixel = to_pixel(collected word, K sample).
+template <typename ToPixel>
+void AssembleFourComponents(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+                            const uint16_t *n_plane_widths, ToPixel to_pixel)
+{
+    const int n_width = image.n_width;
+    for(int y = 0; y < image.n_height; ++y) {
+        uint32_t *p_row = image.p_buffer + size_t(y) * size_t(n_width);
+        for(int j = 0; j < 4; ++j) {
+            const FrameComponent &component = p_components[j];
+            const int n_shift = 8 * j;
+            const int8_t *p_plane_row = p_planes[j] + size_t(y / component.n_v_upsample) * n_plane_widths[j];
+            if(j == 0) {
+                WalkRow(p_row, n_width, p_plane_row, component.n_h_upsample,
+                        [](uint32_t &n_pixel, uint8_t n_sample) { n_pixel = n_sample; });
+            } else if(j < 3) {
+                WalkRow(p_row, n_width, p_plane_row, component.n_h_upsample,
+                        [n_shift](uint32_t &n_pixel, uint8_t n_sample) { n_pixel |= uint32_t(n_sample) << n_shift; });
+            } else {
+                WalkRow(p_row, n_width, p_plane_row, component.n_h_upsample,
+                        [&to_pixel](uint32_t &n_pixel, uint8_t n_black) { n_pixel = to_pixel(n_pixel, n_black); });
+            }
+        }
+    }
+}
+
+// The pixel of stored C, M, Y (bits 0-7, 8-15, 16-23 of the word) and K.
+inline uint32_t n_CmykPixel(uint32_t n_word, uint32_t n_black)
+{
+    return kOpaque | n_InkTimesBlack(n_word & 0xFF, n_black) << 16 |
+           n_InkTimesBlack(n_word >> 8 & 0xFF, n_black) << 8 | n_InkTimesBlack(n_word >> 16 & 0xFF, n_black);
+}
+
+} // namespace
+
+void AssembleCmykImage(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+                       const uint16_t *n_plane_widths)
+{
+    AssembleFourComponents(image, p_components, p_planes, n_plane_widths, n_CmykPixel);
+}
+
+void AssembleYcckImage(Image &image, const FrameComponent *p_components, int8_t *const *p_planes,
+                       const uint16_t *n_plane_widths)
+{
+    YccTables tables;
+    BuildYccTables(tables);
+    AssembleFourComponents(image, p_components, p_planes, n_plane_widths,
+                           [&tables](uint32_t n_word, uint8_t n_black) {
+                               // R, G, B in bits 16-23, 8-15, 0-7; the stored C, M, Y are
+                               // 255 minus each, in the order of the collected word.
+                               const uint32_t n_rgb = YccToPixel(tables, uint8_t(n_word), uint8_t(n_word >> 8),
+                                                                 uint8_t(n_word >> 16));
+                               const uint32_t n_stored_cmy =
+                                   (255 - (n_rgb >> 16 & 0xFF)) | (255 - (n_rgb >> 8 & 0xFF)) << 8 |
+                                   (255 - (n_rgb & 0xFF)) << 16;
+                               return n_CmykPixel(n_stored_cmy, n_black);
+                           });
 }
 
 void AssembleGrayImage(Image &image, const int8_t *p_plane, uint16_t n_plane_width)

@@ -16,25 +16,20 @@
 //   DRI  (0xFFDD) restart interval in MCUs, 0 = off.
 //   APP0 (0xFFE0) "JFIF\0" and the JFIF fields, or another identifier.
 //   APP14 (0xFFEE) "Adobe", version, two flag words, colour transform byte.
+//   SOS  (0xFFDA) the scan header (jpeg_scan_common.h), then the scan's
+//        entropy-coded data, handed to the sequential or progressive stage.
 // Every read is checked and every field that indexes a table or divides is
-// checked against the limits in JpegDecoder; a segment that breaks one fails
-// the decode. Planes are released on every way out of Decode.
+// checked against the limits in jpeg_frame.h and JpegDecoder; a segment that
+// breaks one fails the decode. Planes are released on every way out of
+// Decode.
 #include "jpeg_decoder.h"
 
 #include "jpeg_color.h"
 #include "jpeg_idct.h"
-#include "jpeg_progressive.h"
-#include "jpeg_scan.h"
-#include "memory_block.h"
+#include "jpeg_scan_common.h"
+#include "jpeg_sequential.h"
 
 namespace tarnwick {
-
-const uint8_t kZigzagToNatural[63] = {
-    1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12,
-    19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35,
-    42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58,
-    59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
-
 namespace {
 
 constexpr uint16_t kStartOfImage = 0xFFD8;
@@ -124,17 +119,11 @@ MarkerHandler p_MarkerHandlerOf(uint16_t n_marker)
 }
 
 // Frees every plane and the coefficient store; the frame is then no longer
-// usable, so b_frame_seen and the DC marks drop too and never stand for
-// memory that is gone.
+// usable (ReleasePlanes drops b_frame_seen).
 void ReleaseFrame(JpegDecoder &decoder)
 {
-    for(int i = 0; i < JpegDecoder::kMaxComponents; ++i) {
-        FreePlane(decoder.p_planes[i], decoder.n_plane_widths[i], decoder.n_plane_heights[i]);
-        decoder.p_planes[i] = nullptr;
-    }
-    ReleaseCoefficients(decoder);
-    decoder.b_frame_seen = 0;
-    decoder.n_dc_complete_bits = 0;
+    ReleasePlanes(decoder.frame);
+    ReleaseCoefficients(decoder.progressive);
 }
 
 // The fields a decode relies on before the file fills them. Tables and frame
@@ -143,17 +132,15 @@ void ReleaseFrame(JpegDecoder &decoder)
 void BeginDecode(JpegDecoder &decoder)
 {
     decoder.failure = LoadFailure::kNone;
-    decoder.b_frame_seen = 0;
-    decoder.n_dc_complete_bits = 0;
+    decoder.frame.b_frame_seen = 0;
+    decoder.frame.n_dc_complete_bits = 0;
     decoder.b_restart = 0;
     decoder.b_jfif_seen = 0;
     decoder.b_adobe_seen = 0;
-    decoder.p_coefficient_store = nullptr;
-    decoder.n_coefficient_blocks = 0;
+    ClearCoefficients(decoder.progressive);
     for(int i = 0; i < 4; ++i) {
-        decoder.p_planes[i] = nullptr;
-        decoder.p_coefficients[i] = nullptr;
-        decoder.n_dc_predictors[i] = 0;
+        decoder.frame.p_planes[i] = nullptr;
+        decoder.frame.n_dc_predictors[i] = 0;
         decoder.quant_tables[i].b_defined = 0;
         for(HuffmanTable &table : decoder.huffman_tables[i])
             table.b_defined = 0;
@@ -163,27 +150,40 @@ void BeginDecode(JpegDecoder &decoder)
 // The DC coefficients of every component of the frame are complete. Coding
 // a block's DC costs at least one bit, so this keeps the Image's size, and
 // the work of assembling it, in proportion to the data the file really holds.
-bool b_EveryDcComplete(const JpegDecoder &decoder)
+bool b_EveryDcComplete(const JpegFrame &frame)
 {
-    return decoder.n_dc_complete_bits == (1u << decoder.n_components) - 1;
+    return frame.n_dc_complete_bits == (1u << frame.n_components) - 1;
 }
 
-// What the three samples of a colour frame stand for.
-enum class FrameColors { kYcc, kRgb, kUnknown };
+// What the samples of a frame stand for.
+enum class FrameColors { kGray, kYcc, kRgb, kCmyk, kYcck, kUnknown };
 
-// As libjpeg-turbo reads them: a JFIF file is YCbCr, whatever an Adobe segment
-// says; otherwise an Adobe segment's transform decides (0 RGB, 1 YCbCr; any
-// other is not a transform of three components); without either, IDs 'R',
-// 'G', 'B' in that order mean RGB and anything else YCbCr.
+// As libjpeg-turbo reads three components: a JFIF file is YCbCr, whatever an
+// Adobe segment says; otherwise an Adobe segment's transform decides (0 RGB,
+// 1 YCbCr; any other is not a transform of three components); without
+// either, IDs 'R', 'G', 'B' in that order mean RGB and anything else YCbCr.
+// Four components are what Adobe's transform says (0 CMYK, 2 YCCK; any other
+// is not a transform of four components), and CMYK without an Adobe segment,
+// as Adobe's applications and libjpeg read them, a JFIF segment or not.
 FrameColors ColorsOfFrame(const JpegDecoder &decoder)
 {
+    const JpegFrame &frame = decoder.frame;
+    if(frame.n_components == 1)
+        return FrameColors::kGray;
+    if(frame.n_components == 4) {
+        if(!decoder.b_adobe_seen)
+            return FrameColors::kCmyk;
+        return decoder.n_adobe_transform == 0   ? FrameColors::kCmyk
+               : decoder.n_adobe_transform == 2 ? FrameColors::kYcck
+                                                : FrameColors::kUnknown;
+    }
     if(decoder.b_jfif_seen)
         return FrameColors::kYcc;
     if(decoder.b_adobe_seen)
         return decoder.n_adobe_transform == 0   ? FrameColors::kRgb
                : decoder.n_adobe_transform == 1 ? FrameColors::kYcc
                                                 : FrameColors::kUnknown;
-    const FrameComponent *p_components = decoder.components;
+    const FrameComponent *p_components = frame.components;
     if(p_components[0].n_id == 'R' && p_components[1].n_id == 'G' && p_components[2].n_id == 'B')
         return FrameColors::kRgb;
     return FrameColors::kYcc;
@@ -193,35 +193,38 @@ FrameColors ColorsOfFrame(const JpegDecoder &decoder)
 // planes stay with the decoder.
 Image *AssembleImage(JpegDecoder &decoder)
 {
-    if(!decoder.b_frame_seen || !b_EveryDcComplete(decoder)) {
+    JpegFrame &frame = decoder.frame;
+    if(!frame.b_frame_seen || !b_EveryDcComplete(frame)) {
         FailDecode(decoder, LoadFailure::kCorruptData);
         return nullptr;
     }
-    const FrameColors colors = decoder.n_components == 3 ? ColorsOfFrame(decoder) : FrameColors::kYcc;
+    const FrameColors colors = ColorsOfFrame(decoder);
     if(colors == FrameColors::kUnknown) {
-        FailDecode(decoder, LoadFailure::kJpegColorTransform);
+        FailDecode(decoder, frame.n_components == 4 ? LoadFailure::kFourComponentJpeg
+                                                    : LoadFailure::kJpegColorTransform);
         return nullptr;
     }
     // A progressive frame's coefficients become samples first, and their
     // store goes before the pixel array comes: the two are never held at once.
-    if(decoder.b_progressive) {
-        TransformCoefficients(decoder);
-        ReleaseCoefficients(decoder);
+    if(frame.b_progressive) {
+        TransformCoefficients(frame, decoder.progressive);
+        ReleaseCoefficients(decoder.progressive);
     }
-    Image *p_image = AllocateImage(decoder.n_frame_width, decoder.n_frame_height);
+    Image *p_image = AllocateImage(frame.n_width, frame.n_height);
     if(!p_image) {
         FailDecode(decoder, LoadFailure::kOutOfMemory);
         return nullptr;
     }
-    p_image->n_bpp = decoder.n_precision;
-    p_image->b_grayscale = decoder.n_components == 1;
+    p_image->n_bpp = frame.n_precision;
+    p_image->b_grayscale = frame.n_components == 1;
     p_image->b_alpha = 0;
-    if(decoder.n_components == 1)
-        AssembleGrayImage(*p_image, decoder.p_planes[0], decoder.n_plane_widths[0]);
-    else if(colors == FrameColors::kRgb)
-        AssembleRgbImage(*p_image, decoder.components, decoder.p_planes, decoder.n_plane_widths);
-    else
-        AssembleColorImage(*p_image, decoder.components, decoder.p_planes, decoder.n_plane_widths);
+    switch(colors) {
+    case FrameColors::kGray: AssembleGrayImage(*p_image, frame.p_planes[0], frame.n_plane_widths[0]); break;
+    case FrameColors::kRgb: AssembleRgbImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
+    case FrameColors::kCmyk: AssembleCmykImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
+    case FrameColors::kYcck: AssembleYcckImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
+    default: AssembleColorImage(*p_image, frame.components, frame.p_planes, frame.n_plane_widths); break;
+    }
     return p_image;
 }
 
@@ -265,39 +268,8 @@ void FoldScaleFactors(float *p_factors)
     }
 }
 
-// Canonical codes: the codes of one length are consecutive, starting where the
-// previous length ended, doubled. Needs the counts to add up to at most 256.
-void BuildCanonicalCodes(HuffmanTable &table)
-{
-    uint32_t n_code = 0;
-    int n_total = 0;
-    for(int i = 0; i < 16; ++i) {
-        table.p_first_values[i] = table.symbols + n_total;
-        table.n_first_codes[i] = uint16_t(n_code);
-        n_code = (n_code + table.n_code_counts[i]) * 2;
-        n_total += table.n_code_counts[i];
-    }
-}
-
 // Reads one Huffman table whose Tc|Th byte is already consumed. n_left is
 // what the segment has left after that byte; the table must fit in it.
-// Whether the codes that the counts ask for fit in their lengths: the
-// canonical codes of each length follow the last code of the length before,
-// doubled, and the n codes of length L must end within the 2^L codes of L
-// bits. Three 1-bit codes, say, do not: such a table would give some bit
-// strings two meanings.
-bool b_CodeCountsFit(const uint8_t (&n_code_counts)[16])
-{
-    uint32_t n_next_code = 0;
-    for(int i = 0; i < 16; ++i) {
-        n_next_code += n_code_counts[i];
-        if(n_next_code > (uint32_t(1) << (i + 1)))
-            return false;
-        n_next_code <<= 1;
-    }
-    return true;
-}
-
 bool ReadHuffmanTable(InputBuffer &input, HuffmanTable &table, uint16_t &n_left)
 {
     int n_total = 0;
@@ -306,10 +278,9 @@ bool ReadHuffmanTable(InputBuffer &input, HuffmanTable &table, uint16_t &n_left)
             return false;
         n_total += n_count;
     }
-    if(n_total > JpegDecoder::kMaxHuffmanSymbols || 16 + n_total > n_left || !b_CodeCountsFit(table.n_code_counts))
+    if(16 + n_total > n_left || !SetCanonicalCodes(table))
         return false;
     n_left = uint16_t(n_left - 16 - n_total);
-    BuildCanonicalCodes(table);
     for(int i = 0; i < n_total; ++i) {
         if(!ReadByte(input, table.symbols[i]))
             return false;
@@ -320,88 +291,26 @@ bool ReadHuffmanTable(InputBuffer &input, HuffmanTable &table, uint16_t &n_left)
 // Reads entry n_index of the frame's component list; false when a field
 // breaks a limit or its ID is taken by an earlier entry. An ID is a label,
 // any byte value.
-bool ReadFrameComponent(InputBuffer &input, JpegDecoder &decoder, int n_index)
+bool ReadFrameComponent(InputBuffer &input, JpegFrame &frame, int n_index)
 {
-    FrameComponent &component = decoder.components[n_index];
+    FrameComponent &component = frame.components[n_index];
     uint8_t n_sampling;
     if(!ReadByte(input, component.n_id) || !ReadByte(input, n_sampling) ||
        !ReadByte(input, component.n_quant_table))
         return false;
     component.n_h_sampling = uint8_t(n_sampling >> 4);
     component.n_v_sampling = uint8_t(n_sampling & 0x0F);
-    if(component.n_h_sampling < 1 || component.n_h_sampling > JpegDecoder::kMaxSamplingFactor ||
-       component.n_v_sampling < 1 || component.n_v_sampling > JpegDecoder::kMaxSamplingFactor ||
-       component.n_quant_table > JpegDecoder::kMaxTableId)
+    if(component.n_h_sampling < 1 || component.n_h_sampling > kMaxSamplingFactor || component.n_v_sampling < 1 ||
+       component.n_v_sampling > kMaxSamplingFactor || component.n_quant_table > kMaxTableId)
         return false;
     for(int i = 0; i < n_index; ++i) {
-        if(decoder.components[i].n_id == component.n_id)
+        if(frame.components[i].n_id == component.n_id)
             return false;
     }
     return true;
 }
 
-int32_t n_CeilDiv(int32_t n_value, int32_t n_divisor)
-{
-    return (n_value + n_divisor - 1) / n_divisor;
-}
-
-// Samples covered by a plane along one side, padded to whole blocks.
-uint16_t n_PaddedPlaneSide(int n_frame_side, int n_upsample)
-{
-    return uint16_t(8 * n_CeilDiv(n_CeilDiv(n_frame_side, n_upsample), 8));
-}
-
-// Sizes and allocates the plane of each frame component, zero-filled so that
-// a sample no block writes reads as the mid level 128.
-bool AllocatePlanes(JpegDecoder &decoder)
-{
-    for(int i = 0; i < decoder.n_components; ++i) {
-        const FrameComponent &component = decoder.components[i];
-        const uint16_t n_width = n_PaddedPlaneSide(decoder.n_frame_width, component.n_h_upsample);
-        const uint16_t n_height = n_PaddedPlaneSide(decoder.n_frame_height, component.n_v_upsample);
-        decoder.n_plane_widths[i] = n_width;
-        decoder.n_plane_heights[i] = n_height;
-        // At most 32768 x 32768 bytes. An empty frame still gets a block, so
-        // that a null pointer always means "not allocated".
-        decoder.p_planes[i] = static_cast<int8_t *>(AllocateZeroedBlock(size_t(n_width) * n_height));
-        if(!decoder.p_planes[i])
-            return FailDecode(decoder, LoadFailure::kOutOfMemory);
-    }
-    return true;
-}
-
 } // namespace
-
-void FreePlane(int8_t *p_plane, uint16_t n_width, uint16_t n_height)
-{
-    FreeBlock(p_plane, size_t(n_width) * n_height);
-}
-
-// A frame header guarantees 1..4 components sampled 1..15 and a frame of
-// 0..32767 samples each way, so nothing here overflows: an MCU covers at
-// least 8 x 8 samples, and a component at most ceil(32767 / 8) blocks a side.
-void SetFrameGeometry(JpegDecoder &decoder)
-{
-    decoder.n_h_max = 1;
-    decoder.n_v_max = 1;
-    for(int i = 0; i < decoder.n_components; ++i) {
-        if(decoder.components[i].n_h_sampling > decoder.n_h_max)
-            decoder.n_h_max = decoder.components[i].n_h_sampling;
-        if(decoder.components[i].n_v_sampling > decoder.n_v_max)
-            decoder.n_v_max = decoder.components[i].n_v_sampling;
-    }
-    decoder.n_mcus_per_row = n_CeilDiv(decoder.n_frame_width, 8 * decoder.n_h_max);
-    decoder.n_mcu_count = decoder.n_mcus_per_row * n_CeilDiv(decoder.n_frame_height, 8 * decoder.n_v_max);
-    for(int i = 0; i < decoder.n_components; ++i) {
-        FrameComponent &component = decoder.components[i];
-        component.n_h_upsample = uint8_t(decoder.n_h_max / component.n_h_sampling);
-        component.n_v_upsample = uint8_t(decoder.n_v_max / component.n_v_sampling);
-        component.n_blocks_across = uint16_t(
-            n_CeilDiv(n_CeilDiv(decoder.n_frame_width * component.n_h_sampling, decoder.n_h_max), 8));
-        component.n_blocks_down = uint16_t(
-            n_CeilDiv(n_CeilDiv(decoder.n_frame_height * component.n_v_sampling, decoder.n_v_max), 8));
-    }
-}
 
 Image *JpegDecoder::Decode(InputStream &stream)
 {
@@ -450,11 +359,6 @@ Image *LoadJpegImage(const ImageInput &input, LoadFailure *p_failure)
 bool AcceptMarker(uint16_t, JpegDecoder &, InputBuffer &)
 {
     return true;
-}
-
-bool RefuseMarker(uint16_t, JpegDecoder &, InputBuffer &)
-{
-    return false;
 }
 
 bool SkipSegment(uint16_t, JpegDecoder &, InputBuffer &input)
@@ -538,7 +442,7 @@ bool ParseQuantTables(uint16_t, JpegDecoder &decoder, InputBuffer &input)
         const uint8_t n_id = n_table_byte & 0x0F;
         const bool b_16bit = (n_table_byte & 0xF0) == 0x10;
         const uint16_t n_table_bytes = b_16bit ? kQuantTableBytes16 : kQuantTableBytes8;
-        if(n_id > JpegDecoder::kMaxTableId || n_table_bytes > n_left)
+        if(n_id > kMaxTableId || n_table_bytes > n_left)
             return false;
         n_left = uint16_t(n_left - n_table_bytes);
 
@@ -566,7 +470,7 @@ bool ParseHuffmanTables(uint16_t, JpegDecoder &decoder, InputBuffer &input)
             return false;
         --n_left;
         const uint8_t n_class = n_table_byte >> 4, n_id = n_table_byte & 0x0F;
-        if(n_class > JpegDecoder::kMaxHuffmanClass || n_id > JpegDecoder::kMaxTableId)
+        if(n_class > JpegDecoder::kMaxHuffmanClass || n_id > kMaxTableId)
             return false;
 
         HuffmanTable &table = decoder.huffman_tables[n_id][n_class];
@@ -581,12 +485,13 @@ bool ParseHuffmanTables(uint16_t, JpegDecoder &decoder, InputBuffer &input)
 
 bool ParseFrameHeader(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &input)
 {
+    JpegFrame &frame = decoder.frame;
     // A file holds one frame; a second frame header fails the decode. Were
     // planes freed and allocated anew for each one, calloc would hand back
     // recycled heap memory that it must clear: 1 KB of frame headers of
     // alternating sizes cost about a second and 66 MB. Without a frame no
     // plane is allocated (b_frame_seen drops whenever they are released).
-    if(decoder.b_frame_seen)
+    if(frame.b_frame_seen)
         return false;
 
     uint16_t n_body, n_height, n_width;
@@ -594,16 +499,14 @@ bool ParseFrameHeader(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &inpu
     if(!ReadSegmentBodySize(input, n_body) || !ReadByte(input, n_precision) || !ReadU16(input, n_height) ||
        !ReadU16(input, n_width) || !ReadByte(input, n_components))
         return false;
-    if(n_components < 1 || n_components > JpegDecoder::kMaxComponents)
+    if(n_components < 1 || n_components > kMaxComponents)
         return false;
-    // What the file is, before what it declares: a 12-bit or CMYK file is
-    // refused for being one, whatever its size.
+    // What the file is, before what it declares: a 12-bit or two-component
+    // file is refused for being one, whatever its size.
     if(n_precision != 8)
         return FailDecode(decoder, LoadFailure::kJpegPrecision);
     if(n_components == 2)
         return FailDecode(decoder, LoadFailure::kTwoComponentJpeg);
-    if(n_components == 4)
-        return FailDecode(decoder, LoadFailure::kFourComponentJpeg);
     // A height of 0 leaves the height to a DNL segment after the first scan.
     if(n_height == 0)
         return FailDecode(decoder, LoadFailure::kUnsupportedJpeg);
@@ -611,30 +514,57 @@ bool ParseFrameHeader(uint16_t n_marker, JpegDecoder &decoder, InputBuffer &inpu
     // or C++ compiler accepts.
     if(n_width == 0)
         return FailDecode(decoder, LoadFailure::kEmptyImage);
-    if(n_height > JpegDecoder::kMaxFrameSide || n_width > JpegDecoder::kMaxFrameSide)
+    if(n_height > kMaxFrameSide || n_width > kMaxFrameSide)
         return FailDecode(decoder, LoadFailure::kTooLarge);
-    decoder.n_precision = n_precision;
-    decoder.n_frame_height = int16_t(n_height);
-    decoder.n_frame_width = int16_t(n_width);
-    decoder.n_components = n_components;
+    frame.n_precision = n_precision;
+    frame.n_height = int16_t(n_height);
+    frame.n_width = int16_t(n_width);
+    frame.n_components = n_components;
     for(int i = 0; i < n_components; ++i) {
-        if(!ReadFrameComponent(input, decoder, i))
+        if(!ReadFrameComponent(input, frame, i))
             return false;
     }
-    SetFrameGeometry(decoder);
+    SetFrameGeometry(frame);
     // Upsampling replicates each sample a whole number of times: a factor
     // that does not divide the largest one (Y 3x1 with Cb 2x1) is refused.
     for(int i = 0; i < n_components; ++i) {
-        const FrameComponent &component = decoder.components[i];
-        if(decoder.n_h_max % component.n_h_sampling || decoder.n_v_max % component.n_v_sampling)
+        const FrameComponent &component = frame.components[i];
+        if(frame.n_h_max % component.n_h_sampling || frame.n_v_max % component.n_v_sampling)
             return FailDecode(decoder, LoadFailure::kJpegSampling);
     }
-    decoder.b_progressive = n_marker == kStartOfProgressiveFrame;
+    frame.b_progressive = n_marker == kStartOfProgressiveFrame;
     decoder.n_scan_count = 0;
-    if(!AllocatePlanes(decoder) || (decoder.b_progressive && !AllocateCoefficients(decoder)))
-        return false;
-    decoder.b_frame_seen = 1;
+    if(!AllocatePlanes(frame) || (frame.b_progressive && !AllocateCoefficients(frame, decoder.progressive)))
+        return FailDecode(decoder, LoadFailure::kOutOfMemory);
+    frame.b_frame_seen = 1;
     return true;
+}
+
+bool ParseScan(uint16_t, JpegDecoder &decoder, InputBuffer &input)
+{
+    JpegFrame &frame = decoder.frame;
+    ScanHeader header;
+    if(!frame.b_frame_seen || !ReadScanHeader(frame, decoder.quant_tables, decoder.huffman_tables, input, header) ||
+       (frame.b_progressive && !b_IsValidProgressiveScan(frame, decoder.progressive, header)))
+        return false;
+    // The lookahead tables of the Huffman tables the scan decodes with, built
+    // at the first scan that uses each.
+    for(int j = 0; j < header.n_scan_components; ++j) {
+        const ScanComponent &scan_component = header.scan_components[j];
+        if(scan_component.p_dc_table)
+            PrepareLookahead(decoder.huffman_tables[scan_component.n_dc_table][0]);
+        if(scan_component.p_ac_table)
+            PrepareLookahead(decoder.huffman_tables[scan_component.n_ac_table][1]);
+    }
+    if(++decoder.n_scan_count > JpegDecoder::kMaxScans)
+        return FailDecode(decoder, LoadFailure::kTooManyScans);
+    // b_restart is only ever set together with a non-zero interval.
+    const uint16_t n_restart_interval = decoder.b_restart ? decoder.n_restart_interval : 0;
+    if(header.n_scan_components == 0)
+        return PassOverEmptyScan(frame, n_restart_interval, header.n_mcu_count, input);
+    return frame.b_progressive
+               ? DecodeProgressiveScan(frame, decoder.progressive, header, n_restart_interval, input)
+               : DecodeSequentialScan(frame, header, n_restart_interval, input);
 }
 
 } // namespace tarnwick

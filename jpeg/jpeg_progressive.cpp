@@ -31,16 +31,17 @@
 // their non-zero coefficients, and only when some block of the component
 // has one in the band. The progression lets each position of a component
 // take at most 14 scans (a first one, Al at most 13, then one per bit), and
-// JpegDecoder::kMaxScans bounds the scans of the image. Corrupt data fails the scan: a code matching nothing, a value past
-// the band, a refinement symbol of size other than 0 or 1, a DC size above
-// 16, or running out of input, which stops the scan at once.
+// the decoder's limit on scans (kMaxScans, jpeg_decoder.h) bounds the scans
+// of the image. Corrupt data fails the scan: a code matching nothing, a
+// value past the band, a refinement symbol of size other than 0 or 1, a DC
+// size above 16, or running out of input, which stops the scan at once.
 #include "jpeg_progressive.h"
 
+#include <cstddef>
 #include <cstdint>
 
 #include "jpeg_bits.h"
 #include "jpeg_idct.h"
-#include "jpeg_scan.h"
 #include "memory_block.h"
 #include "platform.h"
 #include "simd.h"
@@ -48,7 +49,6 @@
 namespace tarnwick {
 namespace {
 
-constexpr int kMaxDcSize = 16; // a value of at most 16 bits
 // The largest Al (and Ah - 1) of a scan. libjpeg accepts the same: the
 // coefficients of 8-bit samples fit in 11 bits, 15 with the quantisation
 // tables' smallest step, and shifted by 13 they still fit in 16-bit storage.
@@ -81,51 +81,40 @@ inline int16_t n_ShiftedLeft(int16_t n_value, int n_bits)
 
 // The block of component n_index at block column and row (bx, by) of its
 // plane, or nullptr when the plane does not reach it.
-int16_t *p_BlockOf(const JpegDecoder &decoder, int n_index, int32_t n_bx, int32_t n_by)
+int16_t *p_BlockOf(const JpegFrame &frame, const ProgressiveState &state, int n_index, int32_t n_bx, int32_t n_by)
 {
-    const int32_t n_blocks_across = decoder.n_plane_widths[n_index] / 8;
-    if(n_bx >= n_blocks_across || n_by >= decoder.n_plane_heights[n_index] / 8)
+    const int32_t n_blocks_across = frame.n_plane_widths[n_index] / 8;
+    if(n_bx >= n_blocks_across || n_by >= frame.n_plane_heights[n_index] / 8)
         return nullptr;
-    return decoder.p_coefficients[n_index] + 64 * (size_t(n_by) * size_t(n_blocks_across) + size_t(n_bx));
+    return state.p_coefficients[n_index] + 64 * (size_t(n_by) * size_t(n_blocks_across) + size_t(n_bx));
 }
 
 // --- DC scans ------------------------------------------------------------------
 
 // The DC coefficients of the blocks of MCU n_mcu, in the order of a
 // sequential MCU. Blocks beyond a plane are decoded and dropped.
-bool DecodeDcMcu(JpegDecoder &decoder, const ScanHeader &header, bool b_first, int32_t n_mcu, BitWindow &window,
-                 InputBuffer &input)
+bool DecodeDcMcu(JpegFrame &frame, ProgressiveState &state, const ScanHeader &header, bool b_first, int32_t n_mcu,
+                 BitReaderWindow &window, InputBuffer &input)
 {
-    const int32_t n_mcu_row = n_mcu / header.n_mcus_per_row;
-    const int32_t n_mcu_col = n_mcu % header.n_mcus_per_row;
     const int n_bit_low = header.n_bit_low;
-    for(int j = 0; j < header.n_scan_components; ++j) {
-        const ScanComponent &scan_component = header.scan_components[j];
-        const int n_index = scan_component.n_index;
-        const int n_across = scan_component.n_mcu_blocks_across;
-        const int n_down = scan_component.n_mcu_blocks_down;
-        int16_t &n_predictor = decoder.n_dc_predictors[n_index];
-        for(int n_block_row = 0; n_block_row < n_down; ++n_block_row) {
-            for(int n_block_col = 0; n_block_col < n_across; ++n_block_col) {
-                int16_t *p_block = p_BlockOf(decoder, n_index, n_across * n_mcu_col + n_block_col,
-                                             n_down * n_mcu_row + n_block_row);
-                int16_t n_dropped = 0;
-                int16_t &n_dc = p_block ? p_block[0] : n_dropped;
-                if(b_first) {
-                    uint8_t n_size = 0;
-                    if(!TakeSymbol(window, input, *scan_component.p_dc_table, n_size) ||
-                       n_size > kMaxDcSize)
-                        return false;
-                    if(n_size)
-                        n_predictor = int16_t(uint16_t(n_predictor + TakeValue(window, input, n_size)));
-                    n_dc = n_ShiftedLeft(n_predictor, n_bit_low);
-                } else if(TakeBit(window, input)) {
-                    n_dc = int16_t(uint16_t(n_dc) | (1u << n_bit_low));
-                }
+    const bool b_decoded =
+        WalkMcuBlocks(header, McuPositionOf(header, n_mcu), [&](int j, int32_t n_block_column, int32_t n_block_row) {
+            const ScanComponent &scan_component = header.scan_components[j];
+            const int n_index = scan_component.n_index;
+            int16_t *p_block = p_BlockOf(frame, state, n_index, n_block_column, n_block_row);
+            int16_t n_dropped = 0;
+            int16_t &n_dc = p_block ? p_block[0] : n_dropped;
+            if(b_first) {
+                int16_t &n_predictor = frame.n_dc_predictors[n_index];
+                if(!DecodeDcDifference(window, input, *scan_component.p_dc_table, n_predictor))
+                    return false;
+                n_dc = n_ShiftedLeft(n_predictor, n_bit_low);
+            } else if(TakeBit(window, input)) {
+                n_dc = int16_t(uint16_t(n_dc) | (1u << n_bit_low));
             }
-        }
-    }
-    return !window.b_input_ended;
+            return true;
+        });
+    return b_decoded && !window.b_input_ended;
 }
 
 // --- AC scans ------------------------------------------------------------------
@@ -133,11 +122,11 @@ bool DecodeDcMcu(JpegDecoder &decoder, const ScanHeader &header, bool b_first, i
 // The first bits of the band of one block that no end-of-band run covers.
 // An end of band here sets n_eob_run to the number of blocks after this one
 // that the run covers too.
-bool DecodeAcFirstBlock(BitWindow &window, InputBuffer &input, const ScanHeader &header, int16_t *p_block,
+bool DecodeAcFirstBlock(BitReaderWindow &window, InputBuffer &input, const ScanHeader &header, int16_t *p_block,
                         int32_t &n_eob_run, uint64_t &n_nonzero_positions)
 {
     const HuffmanTable &table = *header.scan_components[0].p_ac_table;
-    BitRegister bits = RegisterOf(window);
+    WindowRegister bits = LoadRegister(window);
     bool b_valid = true;
     for(int k = header.n_spectral_start; k <= header.n_spectral_end; ++k) {
         FillRegister(bits, window, kMaxCodeLength + 15);
@@ -188,7 +177,7 @@ inline bool b_AnyNonzero(const int16_t *p_block, int n_start, int n_end)
 
 // The correction bits of the non-zero coefficients at positions
 // n_start..n_end of the block.
-void CorrectNonzeroCoefficients(BitRegister &bits, BitWindow &window, InputBuffer &input, int16_t *p_block,
+void CorrectNonzeroCoefficients(WindowRegister &bits, BitReaderWindow &window, InputBuffer &input, int16_t *p_block,
                                 int n_start, int n_end, int n_bit)
 {
     for(int k = n_start; k <= n_end; ++k)
@@ -196,10 +185,10 @@ void CorrectNonzeroCoefficients(BitRegister &bits, BitWindow &window, InputBuffe
             CorrectCoefficient(p_block[k], n_bit);
 }
 
-void CorrectNonzeroCoefficients(BitWindow &window, InputBuffer &input, int16_t *p_block, int n_start, int n_end,
+void CorrectNonzeroCoefficients(BitReaderWindow &window, InputBuffer &input, int16_t *p_block, int n_start, int n_end,
                                 int n_bit)
 {
-    BitRegister bits = RegisterOf(window);
+    WindowRegister bits = LoadRegister(window);
     CorrectNonzeroCoefficients(bits, window, input, p_block, n_start, n_end, n_bit);
     StoreRegister(bits, window);
 }
@@ -207,13 +196,13 @@ void CorrectNonzeroCoefficients(BitWindow &window, InputBuffer &input, int16_t *
 // One more bit of the band of one block that no end-of-band run covers. An
 // end of band here sets n_eob_run to the number of blocks after this one
 // that the run covers too.
-bool DecodeAcRefineBlock(BitWindow &window, InputBuffer &input, const ScanHeader &header, int16_t *p_block,
+bool DecodeAcRefineBlock(BitReaderWindow &window, InputBuffer &input, const ScanHeader &header, int16_t *p_block,
                          int32_t &n_eob_run, uint64_t &n_nonzero_positions)
 {
     const HuffmanTable &table = *header.scan_components[0].p_ac_table;
     const int n_end = header.n_spectral_end;
     const int n_bit = 1 << header.n_bit_low;
-    BitRegister bits = RegisterOf(window);
+    WindowRegister bits = LoadRegister(window);
     bool b_valid = true;
     int k = header.n_spectral_start;
     for(; k <= n_end; ++k) {
@@ -262,46 +251,26 @@ bool DecodeAcRefineBlock(BitWindow &window, InputBuffer &input, const ScanHeader
     return b_valid;
 }
 
-// Walks a component's own blocks in raster order through its store, whose
-// rows may be wider than the component (n_stride blocks a row).
-struct BlockCursor {
-    int16_t *p_store;
-    int32_t n_across; // the component's blocks a row
-    int32_t n_stride; // the store's blocks a row
-    int16_t *p_block;
-    int32_t n_column;
-};
-
-void SeekBlock(BlockCursor &cursor, int32_t n_block)
-{
-    cursor.n_column = n_block % cursor.n_across;
-    cursor.p_block =
-        cursor.p_store + 64 * (size_t(n_block / cursor.n_across) * size_t(cursor.n_stride) + size_t(cursor.n_column));
-}
-
-inline void AdvanceBlock(BlockCursor &cursor)
-{
-    cursor.p_block += 64;
-    if(++cursor.n_column == cursor.n_across) {
-        cursor.n_column = 0;
-        cursor.p_block += 64 * size_t(cursor.n_stride - cursor.n_across);
-    }
-}
-
 // Blocks n_first .. n_stop - 1 of an AC scan of one component, in raster
 // order over the component's own blocks (which lie inside its store:
 // checked with the scan header). n_eob_run carries the blocks of an
 // end-of-band run not yet passed.
-bool DecodeAcBlocks(JpegDecoder &decoder, const ScanHeader &header, bool b_first, int32_t n_first, int32_t n_stop,
-                    BitWindow &window, InputBuffer &input, int32_t &n_eob_run)
+bool DecodeAcBlocks(JpegFrame &frame, ProgressiveState &state, const ScanHeader &header, bool b_first,
+                    int32_t n_first, int32_t n_stop, BitReaderWindow &window, InputBuffer &input, int32_t &n_eob_run)
 {
     const int n_index = header.scan_components[0].n_index;
-    uint64_t &n_nonzero_positions = decoder.n_nonzero_positions[n_index];
+    uint64_t &n_nonzero_positions = state.n_nonzero_positions[n_index];
     const uint64_t n_band = n_BandMask(header.n_spectral_start, header.n_spectral_end);
     const int n_bit = 1 << header.n_bit_low;
-    BlockCursor cursor = {decoder.p_coefficients[n_index], header.n_mcus_per_row,
-                          decoder.n_plane_widths[n_index] / 8, nullptr, 0};
-    SeekBlock(cursor, n_first);
+    // One block per MCU: the MCU's position is the block's. Its block in the
+    // store follows the previous one, except at the start of a row.
+    const int32_t n_blocks_across = header.n_mcus_per_row;
+    McuPosition position = McuPositionOf(header, n_first);
+    int16_t *p_block = p_BlockOf(frame, state, n_index, position.n_column, position.n_row);
+    const auto step = [&] {
+        StepMcu(n_blocks_across, position);
+        p_block = position.n_column ? p_block + 64 : p_BlockOf(frame, state, n_index, 0, position.n_row);
+    };
     for(int32_t n_block = n_first; n_block < n_stop;) {
         if(n_eob_run > 0) {
             const int32_t n_run_end = n_stop - n_block < n_eob_run ? n_stop : n_block + n_eob_run;
@@ -309,69 +278,73 @@ bool DecodeAcBlocks(JpegDecoder &decoder, const ScanHeader &header, bool b_first
             if(b_first || !(n_nonzero_positions & n_band)) {
                 // Nothing to do in these blocks: their band stays as it is.
                 n_block = n_run_end;
-                if(n_block < n_stop)
-                    SeekBlock(cursor, n_block);
+                if(n_block < n_stop) {
+                    position = McuPositionOf(header, n_block);
+                    p_block = p_BlockOf(frame, state, n_index, position.n_column, position.n_row);
+                }
                 continue;
             }
             // A refinement: the blocks' non-zero coefficients take their
             // correction bits.
-            for(; n_block < n_run_end; ++n_block, AdvanceBlock(cursor))
-                if(b_AnyNonzero(cursor.p_block, header.n_spectral_start, header.n_spectral_end))
-                    CorrectNonzeroCoefficients(window, input, cursor.p_block, header.n_spectral_start,
+            for(; n_block < n_run_end; ++n_block, step())
+                if(b_AnyNonzero(p_block, header.n_spectral_start, header.n_spectral_end))
+                    CorrectNonzeroCoefficients(window, input, p_block, header.n_spectral_start,
                                                header.n_spectral_end, n_bit);
             if(window.b_input_ended)
                 return false;
             continue;
         }
         const bool b_decoded =
-            b_first ? DecodeAcFirstBlock(window, input, header, cursor.p_block, n_eob_run, n_nonzero_positions)
-                    : DecodeAcRefineBlock(window, input, header, cursor.p_block, n_eob_run, n_nonzero_positions);
+            b_first ? DecodeAcFirstBlock(window, input, header, p_block, n_eob_run, n_nonzero_positions)
+                    : DecodeAcRefineBlock(window, input, header, p_block, n_eob_run, n_nonzero_positions);
         if(!b_decoded || window.b_input_ended)
             return false;
         ++n_block;
-        AdvanceBlock(cursor);
+        step();
     }
     return true;
 }
 
 // MCUs n_first .. n_stop - 1 of the scan, with no restart marker among them.
-bool DecodeMcus(JpegDecoder &decoder, const ScanHeader &header, ScanKind kind, int32_t n_first, int32_t n_stop,
-                BitWindow &window, InputBuffer &input, int32_t &n_eob_run)
+bool DecodeInterval(JpegFrame &frame, ProgressiveState &state, const ScanHeader &header, ScanKind kind,
+                    int32_t n_first, int32_t n_stop, BitReaderWindow &window, InputBuffer &input, int32_t &n_eob_run)
 {
     if(kind == ScanKind::kAcFirst || kind == ScanKind::kAcRefine)
-        return DecodeAcBlocks(decoder, header, kind == ScanKind::kAcFirst, n_first, n_stop, window, input, n_eob_run);
+        return DecodeAcBlocks(frame, state, header, kind == ScanKind::kAcFirst, n_first, n_stop, window, input,
+                              n_eob_run);
     for(int32_t n_mcu = n_first; n_mcu < n_stop; ++n_mcu)
-        if(!DecodeDcMcu(decoder, header, kind == ScanKind::kDcFirst, n_mcu, window, input))
+        if(!DecodeDcMcu(frame, state, header, kind == ScanKind::kDcFirst, n_mcu, window, input))
             return false;
     return true;
 }
 
 // A DC first scan begins each component's data: its quantisation factors
 // are kept from here on.
-void KeepQuantFactors(JpegDecoder &decoder, const ScanHeader &header)
+void KeepQuantFactors(ProgressiveState &state, const ScanHeader &header)
 {
     for(int j = 0; j < header.n_scan_components; ++j) {
         const ScanComponent &scan_component = header.scan_components[j];
-        const float *p_factors = decoder.quant_tables[scan_component.p_component->n_quant_table].factors;
         for(int k = 0; k < 64; ++k)
-            decoder.dequant_factors[scan_component.n_index][k] = p_factors[k];
+            state.dequant_factors[scan_component.n_index][k] = scan_component.p_quant_table->factors[k];
     }
 }
 
 // The scan decoded all its MCUs: its positions now hold bits down to Al.
-void RecordScan(JpegDecoder &decoder, const ScanHeader &header, ScanKind kind)
+void RecordScan(JpegFrame &frame, ProgressiveState &state, const ScanHeader &header, ScanKind kind)
 {
     for(int j = 0; j < header.n_scan_components; ++j) {
         const int n_index = header.scan_components[j].n_index;
         for(int k = header.n_spectral_start; k <= header.n_spectral_end; ++k)
-            decoder.n_coefficient_bits[n_index][k] = int8_t(header.n_bit_low);
+            state.n_coefficient_bits[n_index][k] = int8_t(header.n_bit_low);
         if(kind == ScanKind::kDcFirst)
-            decoder.n_dc_complete_bits |= uint8_t(1u << n_index);
+            frame.n_dc_complete_bits |= uint8_t(1u << n_index);
     }
 }
 
-} // namespace
-
+// The one allocation of a frame's coefficients: n_blocks blocks of 64
+// zero-filled 16-bit values (at least one byte for none), or nullptr. A
+// large store is a block of fresh zero pages (memory_block.h), so the blocks
+// that no scan reaches cost no memory.
 int16_t *AllocateCoefficientStore(size_t n_blocks)
 {
     constexpr size_t kBlockBytes = 64 * sizeof(int16_t);
@@ -380,42 +353,44 @@ int16_t *AllocateCoefficientStore(size_t n_blocks)
     return static_cast<int16_t *>(AllocateZeroedBlock(n_blocks * kBlockBytes));
 }
 
-void FreeCoefficientStore(int16_t *p_store, size_t n_blocks)
-{
-    FreeBlock(p_store, n_blocks * 64 * sizeof(int16_t));
-}
+} // namespace
 
-void ReleaseCoefficients(JpegDecoder &decoder)
+void ClearCoefficients(ProgressiveState &state)
 {
-    FreeCoefficientStore(decoder.p_coefficient_store, decoder.n_coefficient_blocks);
-    decoder.p_coefficient_store = nullptr;
-    decoder.n_coefficient_blocks = 0;
-    for(int16_t *&p_coefficients : decoder.p_coefficients)
+    state.p_coefficient_store = nullptr;
+    state.n_coefficient_blocks = 0;
+    for(int16_t *&p_coefficients : state.p_coefficients)
         p_coefficients = nullptr;
 }
 
-bool AllocateCoefficients(JpegDecoder &decoder)
+void ReleaseCoefficients(ProgressiveState &state)
 {
-    size_t n_offsets[JpegDecoder::kMaxComponents];
+    FreeBlock(state.p_coefficient_store, state.n_coefficient_blocks * 64 * sizeof(int16_t));
+    ClearCoefficients(state);
+}
+
+bool AllocateCoefficients(const JpegFrame &frame, ProgressiveState &state)
+{
+    size_t n_offsets[kMaxComponents];
     size_t n_blocks = 0;
-    for(int i = 0; i < decoder.n_components; ++i) {
+    for(int i = 0; i < frame.n_components; ++i) {
         n_offsets[i] = n_blocks;
-        n_blocks += size_t(decoder.n_plane_widths[i] / 8) * size_t(decoder.n_plane_heights[i] / 8);
+        n_blocks += size_t(frame.n_plane_widths[i] / 8) * size_t(frame.n_plane_heights[i] / 8);
     }
-    decoder.p_coefficient_store = AllocateCoefficientStore(n_blocks);
-    if(!decoder.p_coefficient_store)
-        return FailDecode(decoder, LoadFailure::kOutOfMemory);
-    decoder.n_coefficient_blocks = n_blocks;
-    for(int i = 0; i < decoder.n_components; ++i) {
-        decoder.p_coefficients[i] = decoder.p_coefficient_store + 64 * n_offsets[i];
-        decoder.n_nonzero_positions[i] = 0;
-        for(int8_t &n_bits : decoder.n_coefficient_bits[i])
+    state.p_coefficient_store = AllocateCoefficientStore(n_blocks);
+    if(!state.p_coefficient_store)
+        return false;
+    state.n_coefficient_blocks = n_blocks;
+    for(int i = 0; i < frame.n_components; ++i) {
+        state.p_coefficients[i] = state.p_coefficient_store + 64 * n_offsets[i];
+        state.n_nonzero_positions[i] = 0;
+        for(int8_t &n_bits : state.n_coefficient_bits[i])
             n_bits = -1;
     }
     return true;
 }
 
-bool b_IsValidProgressiveScan(const JpegDecoder &decoder, const ScanHeader &header)
+bool b_IsValidProgressiveScan(const JpegFrame &frame, const ProgressiveState &state, const ScanHeader &header)
 {
     const int n_start = header.n_spectral_start, n_end = header.n_spectral_end;
     const int n_high = header.n_bit_high, n_low = header.n_bit_low;
@@ -429,34 +404,35 @@ bool b_IsValidProgressiveScan(const JpegDecoder &decoder, const ScanHeader &head
         if(n_start > 0) {
             // The DC first, and blocks that all lie in the store.
             const FrameComponent &component = *scan_component.p_component;
-            if(!(decoder.n_dc_complete_bits >> n_index & 1) ||
-               component.n_blocks_across > decoder.n_plane_widths[n_index] / 8 ||
-               component.n_blocks_down > decoder.n_plane_heights[n_index] / 8)
+            if(!(frame.n_dc_complete_bits >> n_index & 1) ||
+               component.n_blocks_across > frame.n_plane_widths[n_index] / 8 ||
+               component.n_blocks_down > frame.n_plane_heights[n_index] / 8)
                 return false;
         }
         const int n_expected = n_high == 0 ? -1 : n_high;
         for(int k = n_start; k <= n_end; ++k)
-            if(decoder.n_coefficient_bits[n_index][k] != n_expected)
+            if(state.n_coefficient_bits[n_index][k] != n_expected)
                 return false;
     }
     return true;
 }
 
-bool DecodeProgressiveScan(JpegDecoder &decoder, const ScanHeader &header, InputBuffer &input)
+bool DecodeProgressiveScan(JpegFrame &frame, ProgressiveState &state, const ScanHeader &header,
+                           uint16_t n_restart_interval, InputBuffer &input)
 {
     const ScanKind kind = KindOf(header);
     if(kind == ScanKind::kDcFirst)
-        KeepQuantFactors(decoder, header);
+        KeepQuantFactors(state, header);
     int32_t n_eob_run = 0;
     const bool b_decoded = DecodeByRestartIntervals(
-        decoder, header, input,
-        [&](int32_t n_first, int32_t n_stop, BitWindow &window) {
-            return DecodeMcus(decoder, header, kind, n_first, n_stop, window, input, n_eob_run);
+        frame, header, n_restart_interval, input,
+        [&](int32_t n_first, int32_t n_stop, BitReaderWindow &window) {
+            return DecodeInterval(frame, state, header, kind, n_first, n_stop, window, input, n_eob_run);
         },
         [&n_eob_run] { n_eob_run = 0; }); // an end-of-band run ends at a restart
     if(!b_decoded)
         return false;
-    RecordScan(decoder, header, kind);
+    RecordScan(frame, state, header, kind);
     return true;
 }
 
@@ -486,7 +462,7 @@ inline uint64_t n_NonzeroPositions(const int16_t *p_block)
 
 } // namespace
 
-void TransformCoefficients(JpegDecoder &decoder)
+void TransformCoefficients(JpegFrame &frame, const ProgressiveState &state)
 {
     uint8_t natural_of[64];
     natural_of[0] = 0;
@@ -499,13 +475,13 @@ void TransformCoefficients(JpegDecoder &decoder)
     float coefficients[64];
     for(float &f_coefficient : coefficients)
         f_coefficient = 0.0f;
-    for(int i = 0; i < decoder.n_components; ++i) {
-        const float *p_factors = decoder.dequant_factors[i];
-        const int32_t n_width = decoder.n_plane_widths[i];
-        const int32_t n_blocks_across = n_width / 8, n_blocks_down = decoder.n_plane_heights[i] / 8;
-        const int16_t *p_block = decoder.p_coefficients[i];
+    for(int i = 0; i < frame.n_components; ++i) {
+        const float *p_factors = state.dequant_factors[i];
+        const int32_t n_width = frame.n_plane_widths[i];
+        const int32_t n_blocks_across = n_width / 8, n_blocks_down = frame.n_plane_heights[i] / 8;
+        const int16_t *p_block = state.p_coefficients[i];
         for(int32_t n_by = 0; n_by < n_blocks_down; ++n_by) {
-            int8_t *p_row = decoder.p_planes[i] + size_t(n_by) * 8 * size_t(n_width);
+            int8_t *p_row = frame.p_planes[i] + size_t(n_by) * 8 * size_t(n_width);
             for(int32_t n_bx = 0; n_bx < n_blocks_across; ++n_bx, p_block += 64) {
                 const uint64_t n_nonzero = n_NonzeroPositions(p_block);
                 if(n_nonzero <= 1) {

@@ -29,7 +29,19 @@ const char kUsage[] =
     "--rgb565 forces 16-bit RGB565 colors (red is 0xf800)\n"
     "--rgb565-swapped forces RGB565 with its two bytes swapped (red is 0x00f8)\n"
     "--mono forces 1 bit per pixel (set if gray >= 128), leftmost pixel in top bit\n"
-    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n";
+    "--dither with --mono, Floyd-Steinberg dithering instead of a threshold\n"
+    "--crop=WxH+X+Y keeps the W x H rectangle whose top-left pixel is (X, Y)\n"
+    "--rotate=90|180|270 rotates clockwise\n"
+    "--flip=h|v mirrors left-right (h) or top-bottom (v)\n"
+    "--resize=WxH[!]|Wx|xH fits inside W x H keeping the proportions, stretches (!),\n"
+    "\tor fixes one side\n"
+    "--filter=lanczos|box|bilinear|nearest chooses the resize filter (lanczos)\n"
+    "--background=RRGGBB puts every pixel over this colour; all become opaque\n"
+    "--invert turns every colour channel c into 255 - c\n"
+    "--threshold=N sets the 1-bit cut of --mono, 0 to 255 (128)\n"
+    "--dither=floyd|atkinson|bayer dithers --mono; floyd also dithers RGB565\n"
+    "the picture is cropped, rotated, flipped, resized, put over the background\n"
+    "\tand inverted in this order, whatever the order of the switches\n";
 
 const int kFailure = 255; // the program's -1 as the shell sees it
 

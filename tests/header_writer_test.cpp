@@ -2,7 +2,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <random>
 #include <string>
 #include <sys/stat.h>
 #ifndef _WIN32 // a full device, and a child process with a file size limit
@@ -113,23 +112,6 @@ TEST(HeaderWriter, EmptyImageGivesAnArrayWithoutItems)
     EXPECT_NE(text.find("p_e_tga[] = {\n\t};\n\nconst unsigned int n_e_tga_width = 0;\n"
                         "const unsigned int n_e_tga_height = 5;\n\n#endif //__E_H_INCLUDED\n"),
               std::string::npos);
-}
-
-TEST(HeaderWriter, ItemsMatchPrintfForEveryByteAndRandomWords)
-{
-    std::mt19937 random(12345);
-    Pixels words{0, 1, 0xff, 0x100, 0xffffffff, 0x80000000, 0x7fffffff};
-    for(int i = 0; i < 3000; ++i)
-        words.push_back(random());
-    EXPECT_EQ(test::PlainItemText(words, false), test::ReferenceItemText(words, false));
-
-    Pixels bytes;
-    for(uint32_t n_value = 0; n_value < 256; ++n_value)
-        bytes.push_back(n_value);
-    // An 8-bit item that was never reduced to gray widens like "%02x" does.
-    Pixels wide{0x100, 0xabc, 0x1234, 0xfffff, 0x1000000, 0xffffffff, 0x5, 0x12345678};
-    bytes.insert(bytes.end(), wide.begin(), wide.end());
-    EXPECT_EQ(test::PlainItemText(bytes, true), test::ReferenceItemText(bytes, true));
 }
 
 TEST(HeaderWriter, ItemsSpanningManyOutputChunksStayInOrder)

@@ -1,6 +1,7 @@
-// Real JPEG files decoded end to end through JpegDecoder::Decode and compared
-// with libjpeg-turbo's float inverse DCT and replicating upsampler
-// (djpeg -dct float -nosmooth; references committed next to the files).
+// Real JPEG files, sequential and progressive, decoded end to end through
+// JpegDecoder::Decode and compared with libjpeg-turbo's float inverse DCT and
+// replicating upsampler (djpeg -dct float -nosmooth); every inverted byte of
+// two of them; and a conversion of one to a header.
 //
 // The two decoders differ by design: libjpeg rounds the inverse DCT and the
 // colour conversion where this decoder truncates toward zero, so a channel
@@ -30,10 +31,22 @@ using test::ImagePtr;
 
 class JpegFile : public ::testing::TestWithParam<const char *> {};
 
+// The reference is committed next to the file (NAME.ppm, or NAME.pgm for
+// gray); a file whose reference is too large to commit gets it from djpeg
+// at test time.
 TEST_P(JpegFile, MatchesLibjpegWithinTruncationDifferences)
 {
     const std::string base = test::Fixture("jpeg/") + GetParam();
-    const std::string reference = test::FileExists(base + ".pgm") ? base + ".pgm" : base + ".ppm";
+    for(const char *p_extension : {".pgm", ".ppm"})
+        if(test::FileExists(base + p_extension)) {
+            ExpectCloseToReference(base + ".jpg", base + p_extension);
+            return;
+        }
+    if(test::Shell("command -v djpeg >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "djpeg is not installed";
+    test::TempDir temp;
+    const std::string reference = temp.File("reference.ppm");
+    ASSERT_EQ(test::Shell("djpeg -dct float -nosmooth '" + base + ".jpg' > '" + reference + "'"), 0);
     ExpectCloseToReference(base + ".jpg", reference);
 }
 
@@ -49,45 +62,22 @@ INSTANTIATE_TEST_SUITE_P(
         "cjpeg_444_scans", "cjpeg_420_scans_restart", "cjpeg_gray_2x2",
         // Other encoders; comment, EXIF and ICC segments.
         "magick_420", "magick_440", "magick_422_17x9_comment", "pillow_444", "pillow_422_comment",
-        "pillow_420_exif_icc", "pillow_gray"),
+        "pillow_420_exif_icc", "pillow_gray",
+        // About 1000 x 700 pixels: more than one 16 KiB input block, 2800 MCUs.
+        "cjpeg_420_1000x700",
+        // cjpeg's progressive script: 4:4:4, 4:2:2, 4:2:0, gray, 17 x 9,
+        // restart intervals of one MCU row and of three blocks.
+        "cjpeg_prog_444", "cjpeg_prog_422", "cjpeg_prog_420", "cjpeg_prog_gray", "cjpeg_prog_420_17x9",
+        "cjpeg_prog_420_restart_row", "cjpeg_prog_444_restart_3b",
+        // Scripts of cjpeg -scans: successive approximation down from bit 3,
+        // DC scans of one and two components; gray with restarts.
+        "cjpeg_prog_420_approximation", "cjpeg_prog_gray_approximation_restart",
+        // Progressive files of jpegtran, ImageMagick and Pillow.
+        "jpegtran_prog_411_restart", "magick_prog_420", "magick_prog_422_17x9", "pillow_prog_422",
+        "pillow_prog_420_optimize", "pillow_prog_gray",
+        // RGB: IDs 'R', 'G', 'B' and an Adobe segment of transform 0.
+        "cjpeg_rgb", "cjpeg_rgb_prog_17x9"),
     [](const ::testing::TestParamInfo<const char *> &info) { return std::string(info.param); });
-
-// About 1000 x 700 pixels: more than one 16 KiB input block, 2800 MCUs. The
-// reference is too large to commit, so djpeg makes it when it is installed.
-TEST(JpegLargeFile, MatchesLibjpegWithinTruncationDifferences)
-{
-    if(test::Shell("command -v djpeg >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "djpeg is not installed";
-    test::TempDir temp;
-    const std::string jpeg = test::Fixture("jpeg/cjpeg_420_1000x700.jpg");
-    const std::string reference = temp.File("reference.ppm");
-    ASSERT_EQ(test::Shell("djpeg -dct float -nosmooth '" + jpeg + "' > '" + reference + "'"), 0);
-    ExpectCloseToReference(jpeg, reference);
-}
-
-// Every prefix of real files, with and without an end-of-image marker
-// appended: the decode fails or yields an image of the declared size, and
-// never reads or writes outside its tables and planes (sanitizer build).
-TEST(JpegTruncated, EveryPrefixFailsCleanly)
-{
-    for(const char *p_name : {"cjpeg_420_17x9.jpg", "cjpeg_420_scans_restart.jpg", "magick_422_17x9_comment.jpg",
-                              "cjpeg_prog_420_17x9.jpg", "cjpeg_prog_gray_approximation_restart.jpg"}) {
-        const Bytes whole = test::ReadFileBytes(test::Fixture(std::string("jpeg/") + p_name));
-        ASSERT_FALSE(whole.empty()) << p_name;
-        ASSERT_TRUE(test::DecodeJpegBytes(whole)) << p_name;
-        for(size_t n_length = 0; n_length < whole.size(); ++n_length) {
-            Bytes prefix(whole.begin(), whole.begin() + long(n_length));
-            EXPECT_FALSE(test::DecodeJpegBytes(prefix)) << p_name << " cut to " << n_length << " bytes";
-            prefix.insert(prefix.end(), {0xFF, 0xD9});
-            ImagePtr p_image = test::DecodeJpegBytes(prefix);
-            if(p_image) {
-                const ImagePtr p_whole = test::DecodeJpegBytes(whole);
-                EXPECT_EQ(p_image->n_width, p_whole->n_width) << p_name << " cut to " << n_length;
-                EXPECT_EQ(p_image->n_height, p_whole->n_height) << p_name << " cut to " << n_length;
-            }
-        }
-    }
-}
 
 // Each byte of a small file inverted in turn: whatever the decode makes of
 // it, it ends, and within its memory.

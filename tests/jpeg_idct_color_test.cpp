@@ -177,8 +177,17 @@ TEST(YccTables, EntriesAreTruncatedProducts)
     EXPECT_EQ(tables.cr_to_r[127], -1);
     EXPECT_EQ(tables.cr_to_r[128], 0);
     EXPECT_EQ(tables.cr_to_r[129], 1);
-    // The four tables follow each other in one block of 1024 entries.
-    EXPECT_EQ(sizeof(YccTables), 1024 * sizeof(int16_t));
+}
+
+// YCbCr to RGB worked out here in double precision, apart from the
+// decoder's tables: each chroma term (chroma - 128) times its factor,
+// truncated toward zero, added to Y, and each channel clamped to 0..255.
+uint32_t ReferencePixel(int n_y, int n_cb, int n_cr)
+{
+    const auto term = [](int n_chroma, double f_factor) { return int(std::trunc((n_chroma - 128) * f_factor)); };
+    const auto clamp = [](int n_value) { return uint32_t(n_value < 0 ? 0 : n_value > 255 ? 255 : n_value); };
+    return 0xFF000000u | clamp(n_y + term(n_cr, 1.402)) << 16 |
+           clamp(n_y + term(n_cb, -0.34414) + term(n_cr, -0.71414)) << 8 | clamp(n_y + term(n_cb, 1.772));
 }
 
 TEST(YccToPixel, ConvertsAndClampsEachChannel)
@@ -191,6 +200,13 @@ TEST(YccToPixel, ConvertsAndClampsEachChannel)
     EXPECT_EQ(YccToPixel(tables, 100, 200, 50), 0xFF0083E3u);
     EXPECT_EQ(YccToPixel(tables, 0, 0, 0), 0xFF008700u);
     EXPECT_EQ(YccToPixel(tables, 255, 255, 255), 0xFFFF7AFFu);
+    // Every chroma pair under dark, middle and light luma.
+    for(int n_y : {0, 17, 128, 240, 255})
+        for(int n_cb = 0; n_cb < 256; ++n_cb)
+            for(int n_cr = 0; n_cr < 256; ++n_cr)
+                ASSERT_EQ(YccToPixel(tables, uint8_t(n_y), uint8_t(n_cb), uint8_t(n_cr)),
+                          ReferencePixel(n_y, n_cb, n_cr))
+                    << n_y << " " << n_cb << " " << n_cr;
 }
 
 // Planes of one frame, allocated like the frame header does (zero-filled),
@@ -246,8 +262,9 @@ uint8_t Level(int8_t n_sample)
 }
 
 // Assembles an image from patterned planes of the given sizes (IDs 1, 2, 3
-// in frame order) and checks every pixel against YccToPixel of the samples
-// that cover it: each component's at (x / n_h_upsample, y / n_v_upsample).
+// in frame order) and checks every pixel against ReferencePixel of the
+// samples that cover it: each component's at (x / n_h_upsample, y /
+// n_v_upsample).
 void ExpectPixelsOfCoveringSamples(TestPlanes &planes, const FrameComponent (&components)[3],
                                    const int (&plane_sizes)[3][2], TestImage &test)
 {
@@ -256,14 +273,12 @@ void ExpectPixelsOfCoveringSamples(TestPlanes &planes, const FrameComponent (&co
         FillPattern(planes, n_id, plane_sizes[n_id - 1][0], plane_sizes[n_id - 1][1]);
     }
     AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
-    YccTables tables;
-    BuildYccTables(tables);
     const auto sample = [&](int j, int x, int y) {
         return Level(planes.At(j + 1, x / components[j].n_h_upsample, y / components[j].n_v_upsample));
     };
     for(int y = 0; y < test.image.n_height; ++y)
         for(int x = 0; x < test.image.n_width; ++x)
-            ASSERT_EQ(test.At(x, y), YccToPixel(tables, sample(0, x, y), sample(1, x, y), sample(2, x, y)))
+            ASSERT_EQ(test.At(x, y), ReferencePixel(sample(0, x, y), sample(1, x, y), sample(2, x, y)))
                 << x << "," << y;
 }
 
@@ -277,15 +292,13 @@ TEST(AssembleColorImage, ChromaSampledTwoByTwoCoversSquaresCutAtTheEdges)
     // Column 16 alone takes chroma column 8; row 8 alone takes chroma row 4.
     planes.At(2, 8, 4) = 127;
     AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
-    YccTables tables;
-    BuildYccTables(tables);
-    EXPECT_EQ(test.At(16, 8), YccToPixel(tables, Level(planes.At(1, 16, 8)), 255, Level(planes.At(3, 8, 4))));
+    EXPECT_EQ(test.At(16, 8), ReferencePixel(Level(planes.At(1, 16, 8)), 255, Level(planes.At(3, 8, 4))));
 }
 
 // Every Cb, Cr pair (Cb by chroma row, Cr by chroma column) under varying
 // luma, chroma at full and half resolution each way, in a picture wide
 // enough for whole groups of sixteen pixels and a few more: each pixel is
-// YccToPixel of its samples, however the rows are converted.
+// ReferencePixel of its samples, however the rows are converted.
 TEST(AssembleColorImage, EveryChromaPairAtFullAndHalfResolution)
 {
     for(int n_hs : {1, 2}) {
@@ -308,13 +321,11 @@ TEST(AssembleColorImage, EveryChromaPairAtFullAndHalfResolution)
                 }
             TestImage test(n_width, n_height);
             AssembleColorImage(test.image, components, planes.p_planes, planes.n_widths);
-            YccTables tables;
-            BuildYccTables(tables);
             for(int y = 0; y < n_height; ++y)
                 for(int x = 0; x < n_width; ++x)
-                    ASSERT_EQ(test.At(x, y), YccToPixel(tables, Level(planes.At(1, x, y)),
-                                                        Level(planes.At(2, x / n_hs, y / n_vs)),
-                                                        Level(planes.At(3, x / n_hs, y / n_vs))))
+                    ASSERT_EQ(test.At(x, y), ReferencePixel(Level(planes.At(1, x, y)),
+                                                            Level(planes.At(2, x / n_hs, y / n_vs)),
+                                                            Level(planes.At(3, x / n_hs, y / n_vs))))
                         << x << "," << y;
         }
     }
@@ -339,8 +350,6 @@ TEST(AssembleColorImage, FullResolutionComponentsTakenByPositionWhateverTheirIds
         planes.Add(n_position, 8, 8);
         FillPattern(planes, n_position, 8, 8);
     }
-    YccTables tables;
-    BuildYccTables(tables);
     // The first component is Y, the second Cb, the third Cr: the IDs are
     // labels.
     const FrameComponent in_order[3] = {Component(1, 1, 1, 1, 1), Component(2, 1, 1, 1, 1),
@@ -352,8 +361,8 @@ TEST(AssembleColorImage, FullResolutionComponentsTakenByPositionWhateverTheirIds
         AssembleColorImage(test.image, p_components, planes.p_planes, planes.n_widths);
         for(int y = 0; y < 3; ++y)
             for(int x = 0; x < 7; ++x)
-                ASSERT_EQ(test.At(x, y), YccToPixel(tables, Level(planes.At(1, x, y)),
-                                                    Level(planes.At(2, x, y)), Level(planes.At(3, x, y))))
+                ASSERT_EQ(test.At(x, y), ReferencePixel(Level(planes.At(1, x, y)), Level(planes.At(2, x, y)),
+                                                        Level(planes.At(3, x, y))))
                     << x << "," << y;
     }
 }
@@ -394,6 +403,40 @@ TEST(AssembleColorImage, HorizontalOnlyAndVerticalOnlySubsampling)
         TestImage test(13, 5);
         ExpectPixelsOfCoveringSamples(planes, components, {{16, 8}, {n_cw, n_ch}, {n_cw, n_ch}}, test);
     }
+}
+
+// Four pixels of stored (inverted) C, M, Y, K, worked by hand: each channel
+// is ink x K / 255 rounded to nearest (128 / 255 = 0.502 gives 1, 127 / 255
+// = 0.498 gives 0). Read as YCCK, Y, Cb, Cr become R, G, B by the YCbCr
+// tables and the inks are 255 - R, 255 - G, 255 - B: Y 255, Cb 0, Cr 128
+// give R 255, G 299 -> 255, B 255 - 226 = 29, inks 0, 0, 226; Y 1, Cb 1,
+// Cr 1 give R 1 - 178 -> 0, G 1 + 43 + 90 = 134, B 1 - 225 -> 0, inks 255,
+// 121, 255, and 121 x 128 / 255 = 60.7 gives 61; Y 1, Cb 0, Cr 0 give G
+// 1 + 44 + 91 = 136, inks 255, 119, 255, and 119 x 127 / 255 = 59.3 gives
+// 59. K, sampled 1 x 1 under the others' 1 x 2, covers both image rows.
+TEST(AssembleCmykImage, ChannelsAreInkTimesBlackRoundedToNearest)
+{
+    const uint8_t samples[4][4] = {{255, 255, 1, 1}, {0, 128, 1, 0}, {128, 128, 1, 0}, {255, 128, 128, 127}};
+    const uint32_t expected_cmyk[4] = {0xFFFF0080u, 0xFF804040u, 0xFF010101u, 0xFF000000u};
+    const uint32_t expected_ycck[4] = {0xFF0000E2u, 0xFF000000u, 0xFF803D80u, 0xFF7F3B7Fu};
+    TestPlanes planes;
+    for(int n_position = 1; n_position <= 4; ++n_position)
+        planes.Add(n_position, 8, 8);
+    for(int j = 0; j < 4; ++j)
+        for(int x = 0; x < 4; ++x) {
+            planes.At(j + 1, x, 0) = int8_t(samples[j][x] - 128);
+            planes.At(j + 1, x, 1) = int8_t(j < 3 ? samples[j][x] - 128 : -128); // K row 1 is not read
+        }
+    const FrameComponent components[4] = {Component(1, 1, 2, 1, 2), Component(2, 1, 2, 1, 2),
+                                          Component(3, 1, 2, 1, 2), Component(4, 1, 1, 1, 2)};
+    TestImage cmyk(4, 2), ycck(4, 2);
+    AssembleCmykImage(cmyk.image, components, planes.p_planes, planes.n_widths);
+    AssembleYcckImage(ycck.image, components, planes.p_planes, planes.n_widths);
+    for(int y = 0; y < 2; ++y)
+        for(int x = 0; x < 4; ++x) {
+            EXPECT_EQ(cmyk.At(x, y), expected_cmyk[x]) << x << "," << y;
+            EXPECT_EQ(ycck.At(x, y), expected_ycck[x]) << x << "," << y;
+        }
 }
 
 TEST(AssembleGrayImage, ReplicatesTheSampleIntoThreeChannelsAndSkipsPadding)

@@ -10,7 +10,8 @@
 
 #include "jpeg_decoder.h"
 #include "jpeg_idct.h"
-#include "jpeg_scan.h"
+#include "jpeg_huffman.h"
+#include "jpeg_sequential.h"
 #include "jpeg_test_support.h"
 
 namespace {
@@ -126,21 +127,21 @@ class ScanTest : public ::testing::Test {
 protected:
     void SetFrame(int n_width, int n_height, const std::vector<ComponentLayout> &layouts)
     {
-        decoder.n_frame_width = int16_t(n_width);
-        decoder.n_frame_height = int16_t(n_height);
-        decoder.n_components = uint8_t(layouts.size());
+        decoder.frame.n_width = int16_t(n_width);
+        decoder.frame.n_height = int16_t(n_height);
+        decoder.frame.n_components = uint8_t(layouts.size());
         for(size_t j = 0; j < layouts.size(); ++j)
-            decoder.components[j] =
+            decoder.frame.components[j] =
                 FrameComponent{uint8_t(layouts[j].n_id), uint8_t(layouts[j].n_h), uint8_t(layouts[j].n_v), 0, 0, 0, 0, 0};
-        SetFrameGeometry(decoder);
+        SetFrameGeometry(decoder.frame);
         for(size_t j = 0; j < layouts.size(); ++j) {
-            const int n_hs = decoder.components[j].n_h_upsample, n_vs = decoder.components[j].n_v_upsample;
-            decoder.n_plane_widths[j] = uint16_t(((n_width + n_hs - 1) / n_hs + 7) / 8 * 8);
-            decoder.n_plane_heights[j] = uint16_t(((n_height + n_vs - 1) / n_vs + 7) / 8 * 8);
-            planes[j].assign(size_t(decoder.n_plane_widths[j]) * decoder.n_plane_heights[j], 0);
-            decoder.p_planes[j] = planes[j].data();
+            const int n_hs = decoder.frame.components[j].n_h_upsample, n_vs = decoder.frame.components[j].n_v_upsample;
+            decoder.frame.n_plane_widths[j] = uint16_t(((n_width + n_hs - 1) / n_hs + 7) / 8 * 8);
+            decoder.frame.n_plane_heights[j] = uint16_t(((n_height + n_vs - 1) / n_vs + 7) / 8 * 8);
+            planes[j].assign(size_t(decoder.frame.n_plane_widths[j]) * decoder.frame.n_plane_heights[j], 0);
+            decoder.frame.p_planes[j] = planes[j].data();
         }
-        decoder.b_frame_seen = 1;
+        decoder.frame.b_frame_seen = 1;
     }
 
     void SetUp() override
@@ -213,8 +214,8 @@ protected:
     // decoder keeps it).
     size_t n_PlaneOf(int n_id) const
     {
-        for(size_t j = 0; j < decoder.n_components; ++j)
-            if(decoder.components[j].n_id == n_id)
+        for(size_t j = 0; j < decoder.frame.n_components; ++j)
+            if(decoder.frame.components[j].n_id == n_id)
                 return j;
         ADD_FAILURE() << "no component " << n_id;
         return 0;
@@ -222,7 +223,7 @@ protected:
     int8_t Sample(int n_id, int x, int y) const
     {
         const size_t j = n_PlaneOf(n_id);
-        return planes[j][size_t(y) * decoder.n_plane_widths[j] + x];
+        return planes[j][size_t(y) * decoder.frame.n_plane_widths[j] + x];
     }
     // Every sample of the 8x8 block at (x0, y0) equals n_value.
     void ExpectFlatBlock(int n_id, int x0, int y0, int n_value) const
@@ -253,7 +254,7 @@ TEST_F(ScanTest, DcDifferencesAccumulateAndSizeZeroRepeatsTheValue)
     ExpectFlatBlock(1, 16, 0, 15);
     ExpectFlatBlock(1, 24, 0, 115);
     ExpectFlatBlock(1, 32, 0, -12);
-    EXPECT_EQ(decoder.n_dc_predictors[0], -12);
+    EXPECT_EQ(decoder.frame.n_dc_predictors[0], -12);
 }
 
 // The coefficients land at their zigzag position's natural index, each
@@ -321,8 +322,8 @@ TEST_F(ScanTest, SixteenBitCodesDecode)
 TEST_F(ScanTest, InterleavedScanDropsBlocksBeyondThePaddedPlane)
 {
     SetFrame(17, 9, {{1, 2, 2}, {2, 1, 1}, {3, 1, 1}});
-    ASSERT_EQ(decoder.n_mcus_per_row, 2);
-    ASSERT_EQ(decoder.n_mcu_count, 2);
+    ASSERT_EQ(decoder.frame.n_mcus_per_row, 2);
+    ASSERT_EQ(decoder.frame.n_mcu_count, 2);
     // Y block values 10, 11, ...; Cb 50, 51; Cr -50, -51.
     int n_y = 0, n_cb = 0, n_cr = 0;
     for(int n_mcu = 0; n_mcu < 2; ++n_mcu) {
@@ -344,7 +345,7 @@ TEST_F(ScanTest, InterleavedScanDropsBlocksBeyondThePaddedPlane)
     ExpectFlatBlock(2, 8, 0, 51);
     ExpectFlatBlock(3, 0, 0, -50);
     ExpectFlatBlock(3, 8, 0, -51);
-    EXPECT_EQ(decoder.n_dc_predictors[0], 17);
+    EXPECT_EQ(decoder.frame.n_dc_predictors[0], 17);
 }
 
 // A scan of one component is not interleaved: one block per MCU, in raster
@@ -403,7 +404,7 @@ TEST_F(ScanTest, ThreeOneComponentScansDecodeLikeOneInterleavedScan)
 
     for(int c = 0; c < 3; ++c) {
         planes[c].assign(planes[c].size(), 0);
-        decoder.n_dc_predictors[c] = 0;
+        decoder.frame.n_dc_predictors[c] = 0;
         data = BitWriter();
         PutDcOnlyBlock(values[c][0]);
         PutDcOnlyBlock(values[c][1] - values[c][0]);
@@ -486,7 +487,7 @@ TEST_F(ScanTest, StuffedZeroAcrossAnInputBlockEndAfterAnMcuEndingInItsFF)
     ASSERT_EQ(bytes[size_t(kInputBlockSize)], 0x00);
     bytes.insert(bytes.end(), {0xFF, 0xD9});
     ASSERT_TRUE(RunScanBytes(bytes));
-    EXPECT_EQ(decoder.n_dc_predictors[0], 3);
+    EXPECT_EQ(decoder.frame.n_dc_predictors[0], 3);
     for(int n_block = n_flat - 1; n_block < n_blocks; ++n_block) {
         const int n_expected = n_block < n_flat ? 0 : n_block < n_flat + 3 ? n_block - n_flat + 1 : 3;
         ExpectFlatBlock(1, 8 * (n_block % 4094), 8 * (n_block / 4094), n_expected);
@@ -574,7 +575,7 @@ TEST_F(ScanTest, DcSizeAbove16FailsTheScan)
     data.Put(0x8001, 16);
     data.Symbol(ac_codes, 0x00);
     ASSERT_TRUE(RunScan({{1, 0x01}}));
-    EXPECT_EQ(decoder.n_dc_predictors[0], int16_t(0x8001));
+    EXPECT_EQ(decoder.frame.n_dc_predictors[0], int16_t(0x8001));
     data = BitWriter();
     data.Symbol(dc_codes, 17);
     data.Put(0x1FFFF, 17);
@@ -603,9 +604,9 @@ TEST_F(ScanTest, ScanHeadersNamingWhatTheDecodeLacksFail)
     decoder.quant_tables[0].b_defined = 0;
     EXPECT_FALSE(RunScan({{1, 0x01}})) << "quantisation table undefined";
     decoder.quant_tables[0].b_defined = 1;
-    decoder.b_frame_seen = 0;
+    decoder.frame.b_frame_seen = 0;
     EXPECT_FALSE(RunScan({{1, 0x01}})) << "no frame header";
-    decoder.b_frame_seen = 1;
+    decoder.frame.b_frame_seen = 1;
     data = blocks;
     EXPECT_TRUE(RunScan({{1, 0x01}, {2, 0x01}, {3, 0x01}}));
 }
@@ -736,7 +737,7 @@ TEST(HuffmanLookahead, EverySixteenBitStringDecodesAsTheCanonicalCode)
             int n_bit = 16;
             const int n_length =
                 n_ReferenceCodeLength(table, [&] { return int(n_string >> --n_bit) & 1; }, n_expected);
-            BitWindow window{};
+            BitReaderWindow window{};
             window.n_bits = uint64_t(n_string) << 48 | 0xA5A5A5A5A5A5u; // bits after the string must not matter
             window.n_count = 64;
             ASSERT_EQ(TakeSymbolFromFullWindow(window, table, n_symbol), n_length != 0) << n_string;
@@ -813,7 +814,7 @@ Bytes RandomScanBytes(uint32_t n_seed, size_t n_ff_pair_at)
 // the same state after every MCU, so that restart marker searches (one after
 // every 37th MCU here) start from the same byte; when the data breaks, both
 // must fail at the same MCU.
-TEST_F(ScanTest, BitWindowReadsExactlyWhatTheBitAtATimeReferenceReads)
+TEST_F(ScanTest, BitReaderWindowReadsExactlyWhatTheBitAtATimeReferenceReads)
 {
     struct Case {
         uint32_t n_seed;
@@ -843,25 +844,26 @@ TEST_F(ScanTest, BitWindowReadsExactlyWhatTheBitAtATimeReferenceReads)
         ScanHeader header{};
         header.n_scan_components = 1;
         header.scan_components[0].n_id = 1;
-        header.scan_components[0].p_component = &decoder.components[0];
+        header.scan_components[0].p_component = &decoder.frame.components[0];
+        header.scan_components[0].p_quant_table = &decoder.quant_tables[0];
         header.scan_components[0].p_dc_table = &dc_table;
         header.scan_components[0].p_ac_table = &ac_table;
         header.scan_components[0].n_mcu_blocks_across = 1;
         header.scan_components[0].n_mcu_blocks_down = 1;
-        header.n_mcus_per_row = decoder.n_mcus_per_row;
-        header.n_mcu_count = decoder.n_mcu_count;
+        header.n_mcus_per_row = decoder.frame.n_mcus_per_row;
+        header.n_mcu_count = decoder.frame.n_mcu_count;
 
         const Bytes bytes = RandomScanBytes(c.n_seed, c.n_ff_pair_at);
         FileInput window_file(bytes), reference_file(bytes);
         BitReader window_reader, reference_reader{};
         ClearBitReader(window_reader);
         int16_t n_reference_predictor = 0;
-        decoder.n_dc_predictors[0] = 0;
+        decoder.frame.n_dc_predictors[0] = 0;
         std::vector<int8_t> reference_plane(planes[0].size(), 0);
         int n_mcu = 0;
         for(;; ++n_mcu) {
             const int32_t n_index = n_mcu % header.n_mcu_count;
-            const bool b_window = DecodeMcu(decoder, n_index, header, window_reader, window_file.input);
+            const bool b_window = test::DecodeMcuThroughReader(decoder.frame, header, n_index, window_reader, window_file.input);
             float coefficients[64];
             const bool b_reference = ReferenceDecodeBlock(reference_reader, reference_file.input, dc_table, ac_table,
                                                           decoder.quant_tables[0].factors, n_reference_predictor,
@@ -869,8 +871,8 @@ TEST_F(ScanTest, BitWindowReadsExactlyWhatTheBitAtATimeReferenceReads)
             ASSERT_EQ(b_window, b_reference) << "MCU " << n_mcu;
             if(!b_window)
                 break;
-            StoreBlock(coefficients, reference_plane.data() + 8 * n_index, decoder.n_plane_widths[0]);
-            ASSERT_EQ(decoder.n_dc_predictors[0], n_reference_predictor) << "MCU " << n_mcu;
+            StoreBlock(coefficients, reference_plane.data() + 8 * n_index, decoder.frame.n_plane_widths[0]);
+            ASSERT_EQ(decoder.frame.n_dc_predictors[0], n_reference_predictor) << "MCU " << n_mcu;
             ASSERT_EQ(window_reader.n_bits_left, reference_reader.n_bits_left) << "MCU " << n_mcu;
             ASSERT_EQ(window_reader.n_byte, reference_reader.n_byte) << "MCU " << n_mcu;
             ASSERT_EQ(window_reader.b_last_ff, reference_reader.b_last_ff) << "MCU " << n_mcu;

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "jpeg_sequential.h"
+
 namespace test {
 
 using tarnwick::JpegDecoder;
@@ -34,6 +36,17 @@ ImagePtr DecodeJpegFile(const std::string &path, LoadFailure *p_failure)
     if(p_failure)
         *p_failure = failure;
     return p_image;
+}
+
+bool DecodeMcuThroughReader(tarnwick::JpegFrame &frame, const tarnwick::ScanHeader &header, int32_t n_mcu,
+                            tarnwick::BitReader &reader, tarnwick::InputBuffer &input)
+{
+    tarnwick::BitReaderWindow window = tarnwick::OpenWindow(reader, input);
+    tarnwick::CoefficientBlock block = tarnwick::ZeroBlock();
+    const tarnwick::NaturalFactors factors = tarnwick::NaturalFactorsOf(header);
+    const bool b_decoded = tarnwick::DecodeMcu(frame, header, factors, n_mcu, window, input, block);
+    tarnwick::CloseWindow(window, reader, input);
+    return b_decoded;
 }
 
 Bytes Marker(uint16_t n_marker)

@@ -1,7 +1,8 @@
 // JPEG test helpers: an InputBuffer over given bytes, decoding bytes or a
-// path with the cause of a failure, byte builders for marker segments, the
-// zigzag order as the diagonal walk, the inverse DCT's scale factors, and
-// the comparison with libjpeg's reference pictures.
+// path with the cause of a failure, one sequential MCU read through a
+// BitReader, byte builders for marker segments, the zigzag order as the
+// diagonal walk, the inverse DCT's scale factors, and the comparison with
+// libjpeg's reference pictures.
 #ifndef TARNWICK_TESTS_JPEG_TEST_SUPPORT_H
 #define TARNWICK_TESTS_JPEG_TEST_SUPPORT_H
 
@@ -9,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "jpeg_bits.h"
 #include "jpeg_decoder.h"
+#include "jpeg_scan_common.h"
 #include "test_support.h"
 
 namespace test {
@@ -25,6 +28,12 @@ struct FileInput {
 // given) gets the decoder's cause.
 ImagePtr DecodeJpegBytes(const Bytes &bytes, tarnwick::LoadFailure *p_failure = nullptr);
 ImagePtr DecodeJpegFile(const std::string &path, tarnwick::LoadFailure *p_failure = nullptr);
+
+// Decodes MCU n_mcu of a sequential scan as the scan does, through a window
+// opened from the reader and closed into it again, so that the reader and
+// the input can be looked at between MCUs.
+bool DecodeMcuThroughReader(tarnwick::JpegFrame &frame, const tarnwick::ScanHeader &header, int32_t n_mcu,
+                            tarnwick::BitReader &reader, tarnwick::InputBuffer &input);
 
 // ---- Marker segments -------------------------------------------------------
 

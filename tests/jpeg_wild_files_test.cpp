@@ -1,8 +1,8 @@
-// JPEG files as other tools write them: progressive files of cjpeg,
-// jpegtran, ImageMagick and Pillow, component IDs other than 1, 2, 3, RGB
-// and CMYK files; and progressive streams built bit by bit for what encoders
-// never write. The fixtures and their djpeg references come from
-// tests/fixtures/make_jpeg_wild_fixtures.sh.
+// JPEG files as other tools write them, rewritten: progressive and
+// sequential twins of the same coefficients, component IDs other than 1, 2,
+// 3, colour transforms, CMYK files and broken progressions; and progressive
+// streams built bit by bit for what encoders never write. The fixtures and
+// their djpeg references come from tests/fixtures/make_jpeg_wild_fixtures.sh.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -91,33 +92,6 @@ bool b_HaveTool(const char *p_tool)
     return test::Shell(std::string("command -v ") + p_tool + " >/dev/null 2>&1") == 0;
 }
 
-// ---- Files within libjpeg's distance --------------------------------------
-
-class WildJpegFile : public ::testing::TestWithParam<const char *> {};
-
-TEST_P(WildJpegFile, MatchesLibjpegWithinTruncationDifferences)
-{
-    const std::string base = FixturePath(GetParam());
-    ExpectCloseToReference(base + ".jpg", test::FileExists(base + ".pgm") ? base + ".pgm" : base + ".ppm");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, WildJpegFile,
-    ::testing::Values(
-        // cjpeg's progressive script: 4:4:4, 4:2:2, 4:2:0, gray, 17 x 9,
-        // restart intervals of one MCU row and of three blocks.
-        "cjpeg_prog_444", "cjpeg_prog_422", "cjpeg_prog_420", "cjpeg_prog_gray", "cjpeg_prog_420_17x9",
-        "cjpeg_prog_420_restart_row", "cjpeg_prog_444_restart_3b",
-        // Scripts of cjpeg -scans: successive approximation down from bit 3,
-        // DC scans of one and two components; gray with restarts.
-        "cjpeg_prog_420_approximation", "cjpeg_prog_gray_approximation_restart",
-        // jpegtran, ImageMagick and Pillow.
-        "jpegtran_prog_411_restart", "magick_prog_420", "magick_prog_422_17x9", "pillow_prog_422",
-        "pillow_prog_420_optimize", "pillow_prog_gray",
-        // RGB: IDs 'R', 'G', 'B' and an Adobe segment of transform 0.
-        "cjpeg_rgb", "cjpeg_rgb_prog_17x9"),
-    [](const ::testing::TestParamInfo<const char *> &info) { return std::string(info.param); });
-
 // ---- Progressive and sequential twins ---------------------------------------
 
 std::vector<std::string> JpegFixtureNames()
@@ -135,6 +109,15 @@ std::vector<std::string> JpegFixtureNames()
     return names;
 }
 
+// The number of components the frame header declares.
+int n_FrameComponents(const Bytes &bytes)
+{
+    for(const Span &span : Segments(bytes))
+        if(span.n_code >= 0xC0 && span.n_code <= 0xC2)
+            return bytes[span.n_start + 9];
+    return 0;
+}
+
 // jpegtran rewrites a file's coefficients losslessly: a sequential fixture
 // as progressive (cjpeg's script, with restart intervals, and a script of
 // successive approximation), a progressive one as sequential. Every twin
@@ -144,12 +127,16 @@ TEST(JpegTwins, ProgressiveAndSequentialFilesOfTheSameCoefficientsDecodeAlike)
     if(!b_HaveTool("jpegtran"))
         GTEST_SKIP() << "jpegtran is not installed";
     TempDir dir;
-    // Successive approximation, bands split, DC scans of one component.
-    const std::string scripts[2] = {
-        WriteText(dir, "gray.txt", "0: 0 0 0 1; 0: 1 9 0 2; 0: 10 63 0 0; 0: 1 9 2 1; 0: 0 0 1 0; 0: 1 9 1 0;"),
-        WriteText(dir, "color.txt",
-                  "0 1 2: 0 0 0 2; 0: 1 63 0 1; 1: 1 63 0 0; 2: 1 20 0 1; 2: 21 63 0 0;"
-                  " 0: 0 0 2 1; 1 2: 0 0 2 1; 0: 1 63 1 0; 0 1 2: 0 0 1 0; 2: 1 20 1 0;")};
+    // Successive approximation, bands split, DC scans of one component; for
+    // one, three and four components.
+    const std::map<int, std::string> scripts = {
+        {1, WriteText(dir, "gray.txt", "0: 0 0 0 1; 0: 1 9 0 2; 0: 10 63 0 0; 0: 1 9 2 1; 0: 0 0 1 0; 0: 1 9 1 0;")},
+        {3, WriteText(dir, "color.txt",
+                      "0 1 2: 0 0 0 2; 0: 1 63 0 1; 1: 1 63 0 0; 2: 1 20 0 1; 2: 21 63 0 0;"
+                      " 0: 0 0 2 1; 1 2: 0 0 2 1; 0: 1 63 1 0; 0 1 2: 0 0 1 0; 2: 1 20 1 0;")},
+        {4, WriteText(dir, "cmyk.txt",
+                      "0 1 2 3: 0 0 0 1; 0: 1 63 0 0; 1: 1 63 0 0; 2: 1 20 0 1; 2: 21 63 0 0;"
+                      " 3: 1 63 0 1; 1 3: 0 0 1 0; 0 2: 0 0 1 0; 2: 1 20 1 0; 3: 1 63 1 0;")}};
     const std::vector<std::string> names = JpegFixtureNames();
     ASSERT_GT(names.size(), 40u);
     int n_twins = 0;
@@ -163,7 +150,7 @@ TEST(JpegTwins, ProgressiveAndSequentialFilesOfTheSameCoefficientsDecodeAlike)
             options = {""};
         } else {
             options = {"-progressive", "-progressive -restart 1", "-progressive -restart 5B",
-                       "-scans '" + scripts[p_image->b_grayscale ? 0 : 1] + "'"};
+                       "-scans '" + scripts.at(n_FrameComponents(test::ReadFileBytes(path))) + "'"};
         }
         for(const std::string &option : options) {
             SCOPED_TRACE("jpegtran " + option);
@@ -275,11 +262,86 @@ TEST(JpegColorTransform, AdobeSegmentJfifAndIdsChooseRgbOrYcbcrAsLibjpegDoes)
     EXPECT_EQ(failure, LoadFailure::kJpegColorTransform);
 }
 
-TEST(JpegColorTransform, CmykFileIsRefusedForItsFourComponents)
+// ---- CMYK and YCCK ----------------------------------------------------------------
+
+struct FourComponentCase {
+    const char *p_path; // under tests/fixtures, without .jpg; the reference is NAME.ppm
+    bool b_ycck;        // Adobe transform 2; else CMYK (transform 0)
+};
+
+void PrintTo(const FourComponentCase &c, std::ostream *p_out)
 {
+    *p_out << c.p_path;
+}
+
+class FourComponentJpegFile : public ::testing::TestWithParam<FourComponentCase> {};
+
+// Four-component files against ImageMagick's RGB reading of them
+// (convert -define jpeg:fancy-upsampling=off NAME.jpg -colorspace sRGB
+// NAME.ppm: the stored values inverted, no colour profile, samples
+// replicated). CMYK differs only by the inverse DCT's truncation (libjpeg
+// rounds): at most 2 levels. YCCK adds the YCbCr conversion, whose tables
+// truncate where libjpeg's round: at most 5 levels, as YCbCr files differ
+// from libjpeg (JpegFile). A CMYK file without its Adobe segment reads the
+// same, as Adobe's applications read it.
+TEST_P(FourComponentJpegFile, MatchesImageMagickReadingOfAdobeFiles)
+{
+    const FourComponentCase &c = GetParam();
+    const std::string base = test::Fixture(c.p_path);
+    Pnm reference;
+    ASSERT_TRUE(ReadPnm(base + ".ppm", reference));
+    ASSERT_EQ(reference.n_channels, 3);
+    const Bytes file = test::ReadFileBytes(base + ".jpg");
     LoadFailure failure = LoadFailure::kNone;
-    EXPECT_FALSE(test::DecodeJpegFile(test::Fixture("cmyk_magick.jpg"), &failure));
-    EXPECT_EQ(failure, LoadFailure::kFourComponentJpeg);
+    ImagePtr p_image = test::DecodeJpegBytes(file, &failure);
+    ASSERT_TRUE(p_image) << int(failure);
+    ASSERT_EQ(p_image->n_width, reference.n_width);
+    ASSERT_EQ(p_image->n_height, reference.n_height);
+    EXPECT_EQ(p_image->b_grayscale, 0);
+    EXPECT_EQ(p_image->b_alpha, 0);
+    for(uint64_t i = 0; i < n_PixelCount(*p_image); ++i)
+        ASSERT_EQ(p_image->p_buffer[i] >> 24, 0xFFu) << "pixel " << i;
+    const Difference difference = Compare(*p_image, reference);
+    EXPECT_LE(difference.n_max, c.b_ycck ? 5 : 2);
+    EXPECT_GE(difference.psnr, c.b_ycck ? 42.0 : 48.0);
+    std::printf("  %-34s %4d x %-4d PSNR %.2f dB, largest difference %d\n", c.p_path, p_image->n_width,
+                p_image->n_height, difference.psnr, difference.n_max);
+    if(!c.b_ycck) {
+        ImagePtr p_without = test::DecodeJpegBytes(WithAdobeTransform(file, -1));
+        ASSERT_TRUE(p_without);
+        EXPECT_TRUE(b_SamePixels(*p_image, *p_without));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, FourComponentJpegFile,
+    ::testing::Values(
+        // Made here: ImageMagick writes YCCK, Pillow CMYK; sequential and
+        // progressive, first components sampled 2 x 2, restart intervals.
+        FourComponentCase{"cmyk_magick", true}, FourComponentCase{"jpeg/ycck_magick_prog", true},
+        FourComponentCase{"jpeg/ycck_magick_420", true}, FourComponentCase{"jpeg/ycck_jpegtran_prog_420_restart", true},
+        FourComponentCase{"jpeg/cmyk_pillow", false}, FourComponentCase{"jpeg/cmyk_pillow_prog", false},
+        FourComponentCase{"jpeg/cmyk_pillow_c420", false}, FourComponentCase{"jpeg/cmyk_jpegtran_prog_restart", false},
+        // From Debian packages: JFIF and Adobe segments together (Go's and
+        // GTK's test pictures, GTK's with an ICC profile), and a YCCK file
+        // of wxWidgets' samples with Y and K sampled 2 x 2 and restarts.
+        FourComponentCase{"jpeg/go_video_001_cmyk", false}, FourComponentCase{"jpeg/gtk4_image_cmyk", false},
+        FourComponentCase{"jpeg/wx32_ycck", true}),
+    [](const ::testing::TestParamInfo<FourComponentCase> &info) {
+        const std::string path = info.param.p_path;
+        return path.substr(path.rfind('/') + 1);
+    });
+
+// An Adobe transform that names no four-component colour space (1, YCbCr;
+// or any above 2) is refused with the cause of four components.
+TEST(JpegColorTransform, FourComponentFileWithAnotherAdobeTransformIsRefused)
+{
+    const Bytes cmyk = test::ReadFileBytes(FixturePath("cmyk_pillow.jpg"));
+    for(int n_transform : {1, 3, 255}) {
+        LoadFailure failure = LoadFailure::kNone;
+        EXPECT_FALSE(test::DecodeJpegBytes(WithAdobeTransform(cmyk, n_transform), &failure)) << n_transform;
+        EXPECT_EQ(failure, LoadFailure::kFourComponentJpeg) << n_transform;
+    }
 }
 
 // ---- Broken progressions of a real file -------------------------------------

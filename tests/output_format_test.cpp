@@ -12,10 +12,11 @@ using namespace tarnwick;
 using Items = std::vector<uint32_t>;
 
 // The items of a width x height picture converted in place.
-Items Converted(Items pixels, int n_width, int n_height, OutputFormat format, bool b_dither = false)
+Items Converted(Items pixels, int n_width, int n_height, OutputFormat format, Dither dither = Dither::kNone,
+                uint8_t n_threshold = kDefaultThreshold)
 {
     Image image = {32, 0, 1, n_width, n_height, pixels.data()};
-    ConvertToOutputFormat(image, format, b_dither);
+    EXPECT_TRUE(ConvertToOutputFormat(image, format, dither, n_threshold));
     pixels.resize(size_t(n_ItemCount(image, format)));
     return pixels;
 }
@@ -55,8 +56,8 @@ TEST(OutputFormat, OnePixelInEveryFormat)
         EXPECT_EQ(Converted({c.n_pixel}, 1, 1, OutputFormat::kGray), Items{c.n_gray});
         EXPECT_EQ(Converted({c.n_pixel}, 1, 1, OutputFormat::kRgb), Items{c.n_pixel});
         // --dither changes only --mono.
-        EXPECT_EQ(Converted({c.n_pixel}, 1, 1, OutputFormat::kRgb565, true), Items{c.n_rgb565});
-        EXPECT_EQ(Converted({c.n_pixel}, 1, 1, OutputFormat::kGray, true), Items{c.n_gray});
+        EXPECT_EQ(Converted({c.n_pixel}, 1, 1, OutputFormat::kRgb565, Dither::kMonoFloyd), Items{c.n_rgb565});
+        EXPECT_EQ(Converted({c.n_pixel}, 1, 1, OutputFormat::kGray, Dither::kMonoFloyd), Items{c.n_gray});
     }
 }
 
@@ -78,7 +79,9 @@ TEST(OutputFormat, MonoRowsStartOnANewByteLeftmostPixelInTheTopBit)
     for(const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << c.n_width << "x" << c.n_height);
         Image image = {32, 0, 0, c.n_width, c.n_height, nullptr};
-        EXPECT_EQ(n_ItemCount(image, OutputFormat::kMono), uint64_t((c.n_width + 7) / 8 * c.n_height));
+        // One byte for each started run of eight pixels of a row: the bytes
+        // worked out by hand above.
+        EXPECT_EQ(n_ItemCount(image, OutputFormat::kMono), uint64_t(c.bytes.size()));
         EXPECT_EQ(Converted(c.pixels, c.n_width, c.n_height, OutputFormat::kMono), c.bytes);
     }
 }
@@ -94,14 +97,14 @@ TEST(OutputFormat, MonoRowsStartOnANewByteLeftmostPixelInTheTopBit)
 //   81), 81 clear (e 81, right +35 -> 183), 183 set. Bits 0 1 0 1.
 TEST(OutputFormat, DitheredFlatHalfGrayIsACheckerboard)
 {
-    EXPECT_EQ(Converted(Items(8, 0xFF808080), 4, 2, OutputFormat::kMono, true), (Items{0xA0, 0x50}));
+    EXPECT_EQ(Converted(Items(8, 0xFF808080), 4, 2, OutputFormat::kMono, Dither::kMonoFloyd), (Items{0xA0, 0x50}));
     // Without --dither every pixel of 128 is set.
     EXPECT_EQ(Converted(Items(8, 0xFF808080), 4, 2, OutputFormat::kMono), (Items{0xF0, 0xF0}));
 
     // A larger field: half the bits set, and nearly every pixel differs from
     // its right neighbour.
     const int n_size = 64;
-    const Items bytes = Converted(Items(n_size * n_size, 0xFF808080), n_size, n_size, OutputFormat::kMono, true);
+    const Items bytes = Converted(Items(n_size * n_size, 0xFF808080), n_size, n_size, OutputFormat::kMono, Dither::kMonoFloyd);
     int n_set = 0, n_changes = 0;
     for(int y = 0; y < n_size; ++y) {
         for(int x = 0; x < n_size; ++x) {
@@ -124,7 +127,7 @@ TEST(OutputFormat, DitheredRampSetsBitsInProportionToTheGray)
     for(int y = 0; y < n_height; ++y)
         for(int x = 0; x < n_width; ++x)
             ramp.push_back(0xFF000000u | uint32_t(x) * 0x010101u);
-    const Items bytes = Converted(ramp, n_width, n_height, OutputFormat::kMono, true);
+    const Items bytes = Converted(ramp, n_width, n_height, OutputFormat::kMono, Dither::kMonoFloyd);
     ASSERT_EQ(bytes.size(), size_t(n_width / 8 * n_height));
 
     const int n_bands = 8, n_band_width = n_width / n_bands;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 
 #include "header_text.h"
@@ -56,19 +55,6 @@ TEST(RunLengthPacker, ShortArrays)
     EXPECT_EQ(test::PackedItemText({}, true), "");
 }
 
-TEST(RunLengthPacker, GrayRunsAndLiteralsStopAt127)
-{
-    EXPECT_EQ(PackedItems(Pixels(300, 9), true), (Pixels{0xff, 9, 0xff, 9, 0xae, 9}));
-
-    Pixels no_triples = Join({Distinct(100), Distinct(100)}); // 0..99 twice
-    Pixels items = PackedItems(no_triples, true);
-    ASSERT_EQ(items.size(), 202u);
-    EXPECT_EQ(items[0], 0x7fu);
-    EXPECT_EQ(Pixels(items.begin() + 1, items.begin() + 128), Pixels(no_triples.begin(), no_triples.begin() + 127));
-    EXPECT_EQ(items[128], 0x49u);
-    EXPECT_EQ(Pixels(items.begin() + 129, items.end()), Pixels(no_triples.begin() + 127, no_triples.end()));
-}
-
 TEST(RunLengthPacker, TripleEndsALiteralOnlyWhenItLiesWithinTheLimit)
 {
     // 124 distinct values, then a triple that ends at the 127th pixel: it
@@ -95,16 +81,6 @@ TEST(RunLengthPacker, TripleEndsALiteralOnlyWhenItLiesWithinTheLimit)
     EXPECT_EQ(items, Join({{0x7f}, Distinct(127), {2, 126, 126}}));
 }
 
-TEST(RunLengthPacker, ThirtyTwoBitCountsAreNotCutAt127)
-{
-    EXPECT_EQ(PackedItems(Join({Pixels(1000, A), {B}}), false), (Pixels{0x800003e8, A, 1, B}));
-    Pixels alternating;
-    for(int i = 0; i < 300; ++i)
-        alternating.push_back(i % 2 ? A : B);
-    Pixels items = PackedItems(alternating, false);
-    EXPECT_EQ(items, Join({{300}, alternating}));
-}
-
 TEST(RunLengthPacker, PacketsShareTheLineCounterWithValues)
 {
     // Header and value pairs: the line breaks after every seventh item, in the
@@ -115,70 +91,6 @@ TEST(RunLengthPacker, PacketsShareTheLineCounterWithValues)
     EXPECT_EQ(test::PackedItemText(pixels, false),
               "0x80000003, 0x00000000, 0x80000003, 0x00000001, 0x80000003, 0x00000002, 0x80000003,\n"
               "\t0x00000003, 0x80000003, 0x00000004\n");
-}
-
-// Random arrays made of stretches that stress the packer: long runs, short
-// runs, pairs, alternations, runs around the 127 limit and noise.
-Pixels RandomPixels(std::mt19937 &random, bool b_gray)
-{
-    auto value = [&]() -> uint32_t {
-        uint32_t n_small = random() % 4; // few distinct values make accidental triples
-        if(random() % 2)
-            return b_gray ? n_small : 0xff000000u | n_small;
-        return b_gray ? random() % 256 : uint32_t(random());
-    };
-    Pixels pixels;
-    size_t n_stretches = random() % 12;
-    for(size_t s = 0; s < n_stretches; ++s) {
-        switch(random() % 6) {
-        case 0: pixels.insert(pixels.end(), 128 + random() % 400, value()); break;
-        case 1: pixels.insert(pixels.end(), 1 + random() % 4, value()); break;
-        case 2: pixels.insert(pixels.end(), 124 + random() % 8, value()); break;
-        case 3: {
-            uint32_t n_a = value(), n_b = value();
-            for(size_t i = 0, n = 2 + random() % 300; i < n; ++i)
-                pixels.push_back(i % 2 ? n_a : n_b);
-            break;
-        }
-        case 4:
-            for(size_t i = 0, n = random() % 300; i < n; ++i)
-                pixels.push_back(value());
-            break;
-        default:
-            for(size_t i = 0, n = random() % 200; i < n; ++i)
-                pixels.insert(pixels.end(), 1 + random() % 3, value());
-            break;
-        }
-    }
-    return pixels;
-}
-
-TEST(RunLengthPacker, RandomArraysUnpackToThemselves)
-{
-    std::mt19937 random(20240611);
-    for(int n_round = 0; n_round < 400; ++n_round) {
-        bool b_gray = n_round % 2 == 1;
-        Pixels pixels = RandomPixels(random, b_gray);
-        Pixels items = PackedItems(pixels, b_gray);
-        Pixels unpacked;
-        ASSERT_TRUE(test::UnpackPackets(items, b_gray, pixels.size(), unpacked))
-            << "round " << n_round << ": a count of 0, or packets not covering " << pixels.size() << " pixels";
-        ASSERT_EQ(unpacked, pixels) << "round " << n_round;
-        // No literal may hold three equal pixels that a run could have taken,
-        // except where the count limit cut it.
-        for(size_t n_item = 0, n_covered = 0; n_item < items.size();) {
-            uint32_t n_flag = b_gray ? 0x80 : 0x80000000u;
-            size_t n_count = items[n_item] & (n_flag - 1);
-            if(!(items[n_item] & n_flag)) {
-                for(size_t j = 1; j + 2 < n_count; ++j)
-                    ASSERT_FALSE(pixels[n_covered + j] == pixels[n_covered + j + 1] &&
-                                 pixels[n_covered + j] == pixels[n_covered + j + 2])
-                        << "round " << n_round << ": literal hides a triple";
-            }
-            n_item += 1 + ((items[n_item] & n_flag) ? 1 : n_count);
-            n_covered += n_count;
-        }
-    }
 }
 
 TEST(RunLengthPacker, PackedHeaderHoldsPacketsAndNoDecoderUnlessAsked)
