@@ -14,6 +14,13 @@
 # the unpacking function; .ci/run adds the RGB565 and 1-bit formats that
 # way. Prints one line per difference and a summary; the exit status is 0
 # only when everything agrees.
+#
+# TARNWICK_COMPARE_CRLF names outputs of <tarnwick-b> ("stdout", "out.h" for
+# the header) that must end every line with CR LF where <tarnwick-a> ends it
+# with LF: a Windows build writes both in the C library's text mode
+# (.ci/cross_build.sh mingw sets "stdout out.h"). A line of such an output
+# that ends in a bare LF is a difference; otherwise the output is compared
+# with its CR LF taken as LF. Unset, every output is compared byte for byte.
 set -u
 cd "$(dirname "$0")/.."
 
@@ -59,6 +66,20 @@ while IFS= read -r set; do
     run "$a" "$work/a" "$path" "${switches[@]}"
     run "$b" "$work/b" "$path" "${switches[@]}"
     n_runs=$((n_runs + 1))
+    bare_lf=
+    for f in ${TARNWICK_COMPARE_CRLF:-}; do
+      if [ -e "$work/b/$f" ]; then
+        if [ "$(tr -cd '\n' < "$work/b/$f" | wc -c)" != "$(grep -c $'\r$' "$work/b/$f")" ]; then
+          bare_lf=$f
+        fi
+        sed -i 's/\r$//' "$work/b/$f"
+      fi
+    done
+    if [ -n "$bare_lf" ]; then
+      echo "differs: $bare_lf of '$input' with switches '$set' has a line without CR LF"
+      n_diffs=$((n_diffs + 1))
+      continue
+    fi
     for f in out.h status stdout; do
       if [ -e "$work/a/$f" ] || [ -e "$work/b/$f" ]; then
         if ! cmp -s "$work/a/$f" "$work/b/$f"; then
