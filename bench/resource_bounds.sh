@@ -238,6 +238,25 @@ anim = struct.pack('<IH', 0, 0)
 pixel = flat_lossless(1, 1)
 anmf = bytes(12) + struct.pack('<I', 100)[:3] + b'\0' + b'VP8L' + struct.pack('<I', len(pixel)) + pixel + b'\0' * (len(pixel) & 1)
 write('webp-16383x16383-canvas-1x1-frame.webp', webp([(b'VP8X', vp8x), (b'ANIM', anim), (b'ANMF', anmf)]))
+def bmp(width, height, bits, compression, palette, data):
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, bits, compression, len(data), 0, 0,
+                       len(palette) // 4, 0)
+    offset = 14 + len(info) + len(palette)
+    return b'BM' + struct.pack('<IHHI', offset + len(data), 0, 0, offset) + info + palette + data
+
+# 60 bytes declaring 65535 x 65535 24-bit pixels (17 GB of pixel array, 12 GB
+# of rows), one pixel of data.
+bomb = bmp(65535, 65535, 24, 0, b'', b'\x11\x22\x33\x00\x00\x00')
+assert len(bomb) == 60
+write('bmp-65535x65535-60-bytes.bmp', bomb)
+# 62 bytes of run-length file declaring 30000 x 30000 (3.6 GB of pixels):
+# one run of 255 pixels, then the end of the picture.
+bomb = bmp(30000, 30000, 8, 1, b'\x00\x00\xff\x00', b'\xff\x00\x00\x01')
+assert len(bomb) == 62
+write('bmp-30000x30000-rle8-62-bytes.bmp', bomb)
+# 1-bit rows of 32767 x 32767 (134 MB of rows, 4 GiB of pixels) with one
+# row of data.
+write('bmp-32767x32767-1bit-one-row.bmp', bmp(32767, 32767, 1, 0, b'\x00' * 8, b'\xaa' * 4096))
 PY
 
 failed=0
@@ -270,7 +289,7 @@ measure() { # name input-path size max-seconds max-rss-kib [cause]
 }
 
 mkdir "$work/fifo"
-for input in "$work"/*.jpg "$work"/*.tga "$work"/*.png "$work"/*.gif "$work"/*.webp; do
+for input in "$work"/*.jpg "$work"/*.tga "$work"/*.png "$work"/*.bmp "$work"/*.gif "$work"/*.webp; do
   name=$(basename "$input")
   size=$(stat -c %s "$input")
   limit_seconds=$max_seconds limit_rss=$max_rss_kib

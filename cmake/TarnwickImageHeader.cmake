@@ -7,7 +7,7 @@
 #                           [BACKGROUND <RRGGBB>] [INVERT] [FRAME <n>]
 #                           [STDINT] [STATIC] [ATTRIBUTE <text>] [NAME <name>] [LVGL])
 #
-# Turns <image> (a PNG, JPEG, TGA, GIF or WebP file; relative paths start at
+# Turns <image> (a PNG, JPEG, TGA, BMP, GIF or WebP file; relative paths start at
 # the current source folder) into a C header at build time and makes <target>
 # depend on it. The header is made again whenever the image or the Tarnwick
 # executable changes.

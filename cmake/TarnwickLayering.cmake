@@ -4,7 +4,7 @@
 # also catches one written with a relative path ("../driver/driver.h"), and
 # stops the configuration with the file and line that break the rule.
 file(GLOB tarnwick_driver_headers RELATIVE ${PROJECT_SOURCE_DIR}/driver ${PROJECT_SOURCE_DIR}/driver/*.h)
-foreach(folder image tga jpeg png gif webp header)
+foreach(folder image tga jpeg png bmp gif webp header)
   file(GLOB sources ${PROJECT_SOURCE_DIR}/${folder}/*.h ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
   foreach(source ${sources})
     file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include")

@@ -1,7 +1,8 @@
 // The conversion driver. It reads the command line (switches.h), picks a
 // loader by the image path's extension (".tga" the TGA reader, ".jpg"/".jpeg"
-// the JPEG decoder, ".png" the PNG loader, ".gif" the GIF loader, ".webp" the
-// WebP loader, anything else TGA, then JPEG, PNG, GIF and WebP; the table
+// the JPEG decoder, ".png" the PNG loader, ".bmp"/".dib" the BMP reader, ".gif"
+// the GIF loader, ".webp" the WebP loader, anything else TGA, then JPEG, PNG,
+// BMP, GIF and WebP; the table
 // kLoaders), describes the picture once
 // (image/image_input.h: a pipe is read whole, so that every loader tried sees
 // the same bytes), fits the picture to the display (picture_fit.h: crop,
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bmp_reader.h"
 #include "gif_loader.h"
 #include "header_writer.h"
 #include "image.h"
@@ -63,6 +65,7 @@ const char kUsageText[] =
     "the picture is cropped, rotated, flipped, resized, put over the background\n"
     "\tand inverted in this order, whatever the order of the switches\n"
     "--frame=N reads frame N of an animated GIF (0 is the first)\n"
+    "image-file may also be in png, bmp (.bmp, .dib), gif or webp format\n"
     "--stdint declares the items uint32_t, uint16_t or uint8_t from <stdint.h>\n"
     "--static makes every definition static, for headers included more than once\n"
     "--attribute=TEXT writes TEXT after each array's [], e.g. PROGMEM\n"
@@ -86,6 +89,7 @@ const Loader kLoaders[] = {
     {"TGA", {".tga"}, LoadTgaImage},
     {"JPEG", {".jpg", ".jpeg"}, LoadJpegImage},
     {"PNG", {".png"}, LoadPngImage},
+    {"BMP", {".bmp", ".dib"}, LoadBmpImage},
     {"GIF", {".gif"}, LoadGifImage},
     {"WebP", {".webp"}, LoadWebpImage},
 };
@@ -137,8 +141,8 @@ void PrintLoaderProgress(const ConversionOptions &options, const char *p_verb, c
 // signature, so the TGA reader's cause stands when no other reader found one.
 bool b_FoundSignature(LoadFailure failure)
 {
-    return failure != LoadFailure::kNotJpeg && failure != LoadFailure::kNotPng && failure != LoadFailure::kNotGif &&
-           failure != LoadFailure::kNotWebp && failure != LoadFailure::kCannotOpen;
+    return failure != LoadFailure::kNotJpeg && failure != LoadFailure::kNotPng && failure != LoadFailure::kNotBmp &&
+           failure != LoadFailure::kNotGif && failure != LoadFailure::kNotWebp && failure != LoadFailure::kCannotOpen;
 }
 
 // One loader on the picture that OpenImageInput described; when that could

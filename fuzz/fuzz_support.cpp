@@ -21,7 +21,7 @@ const char *p_FuzzImageExtension(uint8_t n_choice)
     // ".png" stays the choice of 0x80 with low bits 0 (every choice byte
     // with the top bit set chose ".png" before GIF and WebP came).
     static const char *const kExtensions[] = {".tga", ".jpg", ".bin", ".jpeg"};
-    static const char *const kTopBitExtensions[] = {".png", ".gif", ".webp", ".png"};
+    static const char *const kTopBitExtensions[] = {".png", ".gif", ".webp", ".bmp"};
     return ((n_choice & 0x80) ? kTopBitExtensions : kExtensions)[n_choice & 3];
 }
 

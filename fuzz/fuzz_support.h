@@ -30,7 +30,7 @@ constexpr uint32_t kFuzzGifFramePastTheLast = 1u << 20;
 // The command line that the whole-conversion target runs for one input: the
 // choice byte (the input's first) has its low two bits pick the image name's
 // extension (".tga", ".jpg", ".bin", ".jpeg"), or with its top bit (0x80)
-// set (".png", ".gif", ".webp", ".png"); bits 2 to 6 add --rle,
+// set (".png", ".gif", ".webp", ".bmp"); bits 2 to 6 add --rle,
 // --rle-decoder, --gray, --verbose and an unknown switch. The format byte (the input's last, which
 // stays part of the image file) adds output-format switches after those with
 // its low three bits and bit 6 (the formats and 1-bit layouts), a set of

@@ -3,8 +3,8 @@
 #   fuzz/run_fuzzers.sh [seconds-per-target] [build-folder]
 # Each target starts from a copy of its committed seed corpus (fuzz/corpus/),
 # so the repository is never written; the JPEG target gets the JPEG marker
-# dictionary fuzz/jpeg.dict, the PNG, GIF and WebP targets fuzz/png.dict,
-# fuzz/gif.dict and fuzz/webp.dict, and the whole-conversion target all four. A crash, leak, timeout or
+# dictionary fuzz/jpeg.dict, the PNG, BMP, GIF and WebP targets fuzz/png.dict,
+# fuzz/bmp.dict, fuzz/gif.dict and fuzz/webp.dict, and the whole-conversion target all five. A crash, leak, timeout or
 # sanitizer report stops the script with a non-zero status and leaves the
 # input under <build-folder>/artifacts/; keep it in tests/crashers/ as a
 # regression test. A single allocation may reach 8 GiB: a progressive frame
@@ -18,17 +18,17 @@ build=${2:-build-fuzz}
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARNWICK_BUILD_FUZZ=ON -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_WERROR=ON >/dev/null
-cmake --build "$build" -j2 --target fuzz_tga fuzz_jpeg fuzz_png fuzz_gif fuzz_webp fuzz_convert >/dev/null
+cmake --build "$build" -j2 --target fuzz_tga fuzz_jpeg fuzz_png fuzz_bmp fuzz_gif fuzz_webp fuzz_convert >/dev/null
 
 mkdir -p "$build/artifacts"
 status=0
-for target in tga jpeg png gif webp convert; do
+for target in tga jpeg png bmp gif webp convert; do
   work=$(mktemp -d)
   cp -r "fuzz/corpus/$target/." "$work/"
   dict=()
   case $target in
-    jpeg | png | gif | webp) dict=(-dict=fuzz/$target.dict) ;;
-    convert) cat fuzz/jpeg.dict fuzz/png.dict fuzz/gif.dict fuzz/webp.dict >"$build/convert.dict" &&
+    jpeg | png | bmp | gif | webp) dict=(-dict=fuzz/$target.dict) ;;
+    convert) cat fuzz/jpeg.dict fuzz/png.dict fuzz/bmp.dict fuzz/gif.dict fuzz/webp.dict >"$build/convert.dict" &&
       dict=(-dict="$build/convert.dict") ;;
   esac
   echo "== fuzz_$target for ${seconds}s"

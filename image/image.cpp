@@ -49,31 +49,30 @@ void FreeImage(Image *p_image)
 #if TARNWICK_SIMD_SSE2
 namespace {
 
-// n_GrayValue of two pixels whose channels are the low two lanes of red,
-// green and blue: the same double products and sums in the same order.
-inline __m128i GrayOfTwo(__m128i red, __m128i green, __m128i blue)
-{
-    const __m128d gray = _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(red), _mm_set1_pd(kGrayWeightRed)),
-                                               _mm_mul_pd(_mm_cvtepi32_pd(green), _mm_set1_pd(kGrayWeightGreen))),
-                                    _mm_mul_pd(_mm_cvtepi32_pd(blue), _mm_set1_pd(kGrayWeightBlue)));
-    return _mm_cvttpd_epi32(gray);
-}
-
-// Four pixels at a time; returns how many pixels it reduced (a multiple of
+// Four pixels at a time, with n_GrayValue's integer weights: the products of
+// the even lanes and of the odd lanes as 64-bit numbers (_mm_mul_epu32),
+// summed and shifted. Returns how many pixels it reduced (a multiple of
 // four).
 uint64_t ReduceToGraySse2(uint32_t *p_pixels, uint64_t n_pixels)
 {
     const __m128i byte = _mm_set1_epi32(0xFF);
+    const __m128i red_factor = _mm_set1_epi32(int(kGrayFactorRed));
+    const __m128i green_factor = _mm_set1_epi32(int(kGrayFactorGreen));
+    const __m128i blue_factor = _mm_set1_epi32(int(kGrayFactorBlue));
     uint64_t i = 0;
     for(; i + 4 <= n_pixels; i += 4) {
         const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p_pixels + i));
         const __m128i red = _mm_and_si128(_mm_srli_epi32(pixels, 16), byte);
         const __m128i green = _mm_and_si128(_mm_srli_epi32(pixels, 8), byte);
         const __m128i blue = _mm_and_si128(pixels, byte);
-        const __m128i low = GrayOfTwo(red, green, blue);
-        const __m128i high = GrayOfTwo(_mm_shuffle_epi32(red, 0xEE), _mm_shuffle_epi32(green, 0xEE),
-                                       _mm_shuffle_epi32(blue, 0xEE));
-        __m128i gray = _mm_unpacklo_epi64(low, high);
+        const __m128i even = _mm_add_epi64(
+            _mm_add_epi64(_mm_mul_epu32(red, red_factor), _mm_mul_epu32(green, green_factor)),
+            _mm_mul_epu32(blue, blue_factor));
+        const __m128i odd = _mm_add_epi64(_mm_add_epi64(_mm_mul_epu32(_mm_srli_epi64(red, 32), red_factor),
+                                                        _mm_mul_epu32(_mm_srli_epi64(green, 32), green_factor)),
+                                          _mm_mul_epu32(_mm_srli_epi64(blue, 32), blue_factor));
+        __m128i gray = _mm_or_si128(_mm_srli_epi64(even, int(kGrayShift)),
+                                    _mm_slli_epi64(_mm_srli_epi64(odd, int(kGrayShift)), 32));
         // The clamp of n_GrayValue (which no sum of three bytes reaches).
         const __m128i above = _mm_cmpgt_epi32(gray, byte);
         gray = _mm_or_si128(_mm_andnot_si128(above, gray), _mm_and_si128(above, byte));
@@ -124,6 +123,13 @@ const char *DescribeLoadFailure(LoadFailure failure)
     case LoadFailure::kUnsupportedTgaClass: return "this TGA image type is not supported";
     case LoadFailure::kUnsupportedTgaDepth: return "this TGA pixel or colour-map depth is not supported";
     case LoadFailure::kPngNotBuiltIn: return "PNG support was not built in";
+    case LoadFailure::kNotBmp: return "not a BMP file (no BMP signature)";
+    case LoadFailure::kUnsupportedBmpHeader: return "this BMP header version (OS/2 2.x or unknown) is not supported";
+    case LoadFailure::kUnsupportedBmpDepth: return "this BMP bit depth is not supported";
+    case LoadFailure::kUnsupportedBmpCompression: return "this BMP compression is not supported";
+    case LoadFailure::kEmbeddedBmp: return "BMP with an embedded JPEG or PNG picture is not supported";
+    case LoadFailure::kCmykBmp: return "CMYK BMP is not supported";
+    case LoadFailure::kBmpMasks: return "BMP colour masks that overlap or are not contiguous are not supported";
     case LoadFailure::kNotGif: return "not a GIF file (no GIF87a or GIF89a signature)";
     case LoadFailure::kNotWebp: return "not a WebP file (no RIFF WEBP signature)";
     case LoadFailure::kNoSuchFrame: return "the file has no frame of that number (frames count from 0)";

@@ -63,12 +63,21 @@ constexpr double kGrayWeightRed = 0.29899999499320984;
 constexpr double kGrayWeightGreen = 0.5870000123977661;
 constexpr double kGrayWeightBlue = 0.11400000005960464;
 
+// The same value in integers: the weights times 2^27, rounded so that each
+// of the 2^24 colours gives exactly what the double products and sums, then
+// the truncation, give (the tests check every one). Their 64-bit sum avoids
+// converting every pixel to double and back.
+constexpr uint64_t kGrayShift = 27;
+constexpr uint64_t kGrayFactorRed = 40131100;   // about 0.299 * 2^27
+constexpr uint64_t kGrayFactorGreen = 78785808; // about 0.587 * 2^27
+constexpr uint64_t kGrayFactorBlue = 15300821;  // about 0.114 * 2^27
+
 inline uint32_t n_GrayValue(uint32_t n_pixel)
 {
-    const double f_gray = (((n_pixel >> 16) & 0xFF) * kGrayWeightRed + ((n_pixel >> 8) & 0xFF) * kGrayWeightGreen) +
-                          (n_pixel & 0xFF) * kGrayWeightBlue;
-    const uint32_t n_gray = uint32_t(f_gray); // truncation toward zero
-    return n_gray > 255 ? 255 : n_gray;
+    const uint64_t n_gray = (((n_pixel >> 16) & 0xFF) * kGrayFactorRed + ((n_pixel >> 8) & 0xFF) * kGrayFactorGreen +
+                             (n_pixel & 0xFF) * kGrayFactorBlue) >>
+                            kGrayShift;
+    return n_gray > 255 ? 255 : uint32_t(n_gray);
 }
 
 // Replaces every pixel by its n_GrayValue (bits 8-31 become zero). The
@@ -102,6 +111,13 @@ enum class LoadFailure : uint8_t {
     kUnsupportedTgaClass,// a TGA image type other than 1, 2, 3, 9, 10, 11
     kUnsupportedTgaDepth,// a TGA pixel or colour-map depth other than 16, 24, 32
     kPngNotBuiltIn,      // a PNG file, and the program was built without libpng
+    kNotBmp,             // no BMP signature ("BM") at the start
+    kUnsupportedBmpHeader,      // an info header of another size than 12, 40, 52, 56, 108, 124 (OS/2 2.x)
+    kUnsupportedBmpDepth,       // bits per pixel other than 1, 2, 4, 8, 16, 24, 32
+    kUnsupportedBmpCompression, // a BMP compression value that no version of the format defines
+    kEmbeddedBmp,        // BI_JPEG or BI_PNG: a whole JPEG or PNG file stands for the pixels
+    kCmykBmp,            // BI_CMYK, BI_CMYKRLE8, BI_CMYKRLE4
+    kBmpMasks,           // BMP colour masks that are not one run of bits each, overlap or reach past the pixel
     kNotGif,             // no GIF87a or GIF89a signature at the start
     kNotWebp,            // no RIFF container of form WEBP at the start
     kNoSuchFrame,        // the animation has no frame of the number asked for

@@ -28,6 +28,7 @@
 #include <png.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "png_file.h"
 #include "png_loader.h"
@@ -73,6 +74,12 @@ struct PngDecode {
     bool b_interlaced = false;
     bool b_transparency = false;
     int n_passes = 1;
+    // The first bytes after the signature (IHDR's length, type, width and
+    // height), kept as they are read: libpng may refuse a size before the
+    // loader sees it (a row too long for a 32-bit machine's memory), and
+    // such a size is "too large" on every machine.
+    uint8_t a_header_start[16] = {};
+    size_t n_header_start_bytes = 0;
     // Set by the callbacks, read by OnLibpngError to name the cause.
     bool b_input_ended = false;
     bool b_allocation_failed = false;
@@ -91,13 +98,27 @@ bool Fail(PngDecode &decode, LoadFailure cause)
     return false;
 }
 
+// The IHDR width and height read so far declare a picture the Image cannot
+// hold.
+bool b_DeclaresTooLargeAPicture(const PngDecode &decode)
+{
+    const uint8_t *p = decode.a_header_start;
+    if(decode.n_header_start_bytes < sizeof(decode.a_header_start) || std::memcmp(p + 4, "IHDR", 4) != 0)
+        return false;
+    const uint32_t n_width = uint32_t(p[8]) << 24 | uint32_t(p[9]) << 16 | uint32_t(p[10]) << 8 | p[11];
+    const uint32_t n_height = uint32_t(p[12]) << 24 | uint32_t(p[13]) << 16 | uint32_t(p[14]) << 8 | p[15];
+    return n_width > PNG_UINT_31_MAX || n_height > PNG_UINT_31_MAX ||
+           !b_IsAllowedImageSize(int32_t(n_width), int32_t(n_height));
+}
+
 [[noreturn]] void OnLibpngError(png_structp p_png, png_const_charp)
 {
     PngDecode &decode = DecodeOf(png_get_error_ptr(p_png));
     if(decode.failure == LoadFailure::kNone)
-        decode.failure = decode.b_input_ended        ? LoadFailure::kTruncated
-                         : decode.b_allocation_failed ? LoadFailure::kOutOfMemory
-                                                      : LoadFailure::kCorruptData;
+        decode.failure = decode.b_input_ended               ? LoadFailure::kTruncated
+                         : decode.b_allocation_failed        ? LoadFailure::kOutOfMemory
+                         : b_DeclaresTooLargeAPicture(decode) ? LoadFailure::kTooLarge
+                                                             : LoadFailure::kCorruptData;
     png_longjmp(p_png, 1);
 }
 
@@ -121,7 +142,10 @@ void FreeForLibpng(png_structp, png_voidp p_block)
 void ReadFromFile(png_structp p_png, png_bytep p_data, size_t n_size)
 {
     PngDecode &decode = DecodeOf(png_get_io_ptr(p_png));
-    if(n_ReadInput(decode.stream, p_data, n_size) != n_size) {
+    const size_t n_read = n_ReadInput(decode.stream, p_data, n_size);
+    for(size_t i = 0; i < n_read && decode.n_header_start_bytes < sizeof(decode.a_header_start); ++i)
+        decode.a_header_start[decode.n_header_start_bytes++] = p_data[i];
+    if(n_read != n_size) {
         decode.b_input_ended = true;
         png_error(p_png, "the file ends early");
     }

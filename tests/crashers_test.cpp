@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "bmp_reader.h"
 #include "driver.h"
 #include "fuzz_support.h"
 #include "gif_loader.h"
@@ -51,7 +52,8 @@ TEST(Crashers, Loaders)
         ImageLoader p_load;
         bool b_built_in;
     } loaders[] = {{"tga", LoadTgaImage, true}, {"jpeg", LoadJpegImage, true},
-                   {"png", LoadPngImage, b_IsPngSupportBuiltIn()}, {"gif", LoadGifImage, b_IsGifSupportBuiltIn()},
+                   {"png", LoadPngImage, b_IsPngSupportBuiltIn()}, {"bmp", LoadBmpImage, true},
+                   {"gif", LoadGifImage, b_IsGifSupportBuiltIn()},
                    {"webp", LoadWebpImage, b_IsWebpSupportBuiltIn()}};
     for(const auto &loader : loaders) {
         for(const std::string &path : CrasherFiles(loader.p_folder)) {

@@ -2,7 +2,9 @@
 // statuses and loader choice.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sys/stat.h>
+#include <system_error>
 
 #include "driver.h"
 #include "png_loader.h"
@@ -41,6 +43,7 @@ const char kUsage[] =
     "the picture is cropped, rotated, flipped, resized, put over the background\n"
     "\tand inverted in this order, whatever the order of the switches\n"
     "--frame=N reads frame N of an animated GIF (0 is the first)\n"
+    "image-file may also be in png, bmp (.bmp, .dib), gif or webp format\n"
     "--stdint declares the items uint32_t, uint16_t or uint8_t from <stdint.h>\n"
     "--static makes every definition static, for headers included more than once\n"
     "--attribute=TEXT writes TEXT after each array's [], e.g. PROGMEM\n"
@@ -62,8 +65,9 @@ protected:
     {
         const std::string path = dir.File(name);
         const size_t n_slash = name.rfind('/');
+        std::error_code error;
         if(n_slash != std::string::npos)
-            ::mkdir(dir.File(name.substr(0, n_slash)).c_str(), 0755);
+            std::filesystem::create_directories(dir.File(name.substr(0, n_slash)), error);
         EXPECT_TRUE(test::CopyFile(source, path));
         return path;
     }
@@ -89,7 +93,7 @@ TEST_F(DriverTest, FewerThanTwoPathsPrintsTheUsageAndSucceeds)
         EXPECT_EQ(result.err, kUsage);
         EXPECT_EQ(result.out, "");
     }
-    EXPECT_EQ(test::Shell("ls -A '" + dir.path() + "' | grep -q ."), 1) << "no file may be created";
+    EXPECT_TRUE(test::b_IsEmptyFolder(dir.path())) << "no file may be created";
 }
 
 TEST_F(DriverTest, QuietSuccessPrintsNothing)
@@ -183,7 +187,8 @@ TEST_F(DriverTest, PngFilesByNameAndByFallback)
                                       "attempting to load image in JPEG format ...\n"
                                       "attempting to load image in PNG format ...\n") +
                               (b_png ? "writing image data ... ok\n"
-                                     : "attempting to load image in GIF format ...\n"
+                                     : "attempting to load image in BMP format ...\n"
+                                       "attempting to load image in GIF format ...\n"
                                        "attempting to load image in WebP format ...\n"));
     if(b_png)
         EXPECT_NE(test::ReadFileText(dir.File("out.h")).find("_icon_bin_width = 13;\n"), std::string::npos);
@@ -206,9 +211,51 @@ TEST_F(DriverTest, PngFilesByNameAndByFallback)
                               (b_png ? "error: the file ends before the picture does\n" : not_built_in));
 }
 
+// ".bmp" and ".dib" in any letter case go to the BMP reader alone; other
+// names reach it last, after TGA, JPEG and PNG, and a BMP file's cause wins
+// over the TGA reader's.
+TEST_F(DriverTest, BmpFilesByNameAndByFallback)
+{
+    const std::string bmp = test::Fixture("bmp/im3_pal8.bmp");
+    for(const char *p_name : {"LOGO.BMP", "logo.Dib", "logo.dib"}) {
+        const std::string path = Place(bmp, p_name);
+        const test::RunResult result = RunTarnwick({path, dir.File("out.h"), "--verbose"});
+        EXPECT_EQ(result.n_exit_status, 0) << p_name;
+        EXPECT_EQ(result.out, "loading image in BMP format ...\nwriting image data ... ok\n");
+        EXPECT_EQ(result.err, "");
+    }
+    const std::string bin = Place(bmp, "logo.bin");
+    test::RunResult result = RunTarnwick({bin, dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(result.n_exit_status, 0);
+    EXPECT_EQ(result.out, "attempting to load image in TGA format ...\n"
+                          "attempting to load image in JPEG format ...\n"
+                          "attempting to load image in PNG format ...\n"
+                          "attempting to load image in BMP format ...\n"
+                          "writing image data ... ok\n");
+    EXPECT_NE(test::ReadFileText(dir.File("out.h")).find("_logo_bin_width = 13;\n"), std::string::npos);
+
+    // TGA content under a ".bmp" name is not tried as anything else.
+    const std::string tga = Place(Tga(), "photo.bmp");
+    result = RunTarnwick({tga, dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(result.n_exit_status, kFailure);
+    EXPECT_EQ(result.err, "error: error loading image file '" + tga + "'\nerror: not a BMP file (no BMP signature)\n");
+
+    // A BMP file of CMYK pixels, and a cut one, without extension: the BMP
+    // reader found its signature.
+    const test::Bytes bytes = test::ReadFileBytes(bmp);
+    test::Bytes cmyk = bytes;
+    cmyk[30] = 11;
+    result = RunTarnwick({Write("cmyk", cmyk), dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(result.err, "error: error loading image file '" + dir.File("cmyk") + "'\nerror: CMYK BMP is not supported\n");
+    const std::string cut = Write("cut", test::Bytes(bytes.begin(), bytes.begin() + 100));
+    result = RunTarnwick({cut, dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(result.n_exit_status, kFailure);
+    EXPECT_EQ(result.err, "error: error loading image file '" + cut + "'\nerror: the file ends before the picture does\n");
+}
+
 TEST_F(DriverTest, MissingInputIsALoadErrorOnEveryPath)
 {
-    for(const char *p_name : {"missing.tga", "missing.jpg", "missing.png", "missing"}) {
+    for(const char *p_name : {"missing.tga", "missing.jpg", "missing.png", "missing.bmp", "missing"}) {
         const std::string path = dir.File(p_name);
         const test::RunResult result = RunTarnwick({path, dir.File("out.h")});
         EXPECT_EQ(result.n_exit_status, kFailure) << p_name;
@@ -264,8 +311,23 @@ TEST_F(DriverTest, VerboseLoadErrorNamesTheCause)
     const test::Bytes zero_width = Patched(tga, 12, {0, 0});
     // A Windows bitmap (V5 header, 2 x 2, 24-bit, 154 bytes) seen as a TGA:
     // its data offset gives a width of 0 and its header size a height of 124.
-    test::Bytes bitmap = {'B', 'M', 154, 0, 0, 0, 0, 0, 0, 0, 138, 0, 0, 0, 124, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24};
+    // Through the fallback the BMP reader then loads it (all its pixels gray).
+    test::Bytes bitmap = {'B', 'M', 154, 0, 0, 0, 0, 0, 0, 0, 138, 0, 0, 0, 124, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24,
+                          0,   0,   0, 0, 0};
     bitmap.resize(154, 0x80);
+    const std::string picture = Write("picture", bitmap);
+    const test::RunResult converted = RunTarnwick({picture, dir.File("out.h"), "--verbose"});
+    EXPECT_EQ(converted.n_exit_status, 0);
+    EXPECT_EQ(converted.out, "attempting to load image in TGA format ...\n"
+                             "attempting to load image in JPEG format ...\n"
+                             "attempting to load image in PNG format ...\n"
+                             "attempting to load image in BMP format ...\n"
+                             "writing image data ... ok\n");
+    EXPECT_NE(test::ReadFileText(dir.File("out.h")).find("0xff808080, 0xff808080, 0xff808080, 0xff808080\n"),
+              std::string::npos);
+    EXPECT_EQ(RunTarnwick({Write("zero_width.tga", bitmap), dir.File("out.h"), "--verbose"}).err,
+              "error: error loading image file '" + dir.File("zero_width.tga") +
+                  "'\nerror: the picture has no pixels (its width or height is 0)\n");
     const struct {
         std::string path;
         const char *p_cause;
@@ -274,7 +336,6 @@ TEST_F(DriverTest, VerboseLoadErrorNamesTheCause)
         {Write("fractional", fractional),
          "JPEG sampling factors that are not whole multiples of each other (fractional sampling) are not supported"},
         {Write("zero.tga", zero_width), "the picture has no pixels (its width or height is 0)"},
-        {Write("picture", bitmap), "the picture has no pixels (its width or height is 0)"},
         {Place(test::Fixture("cjpeg_arithmetic.jpg"), "arith.jpg"), "arithmetic-coded JPEG is not supported"},
         {Place(test::Fixture("cjpeg_arithmetic.jpg"), "arith"), "arithmetic-coded JPEG is not supported"},
         {truncated, "the file ends before the picture does"},
@@ -306,6 +367,7 @@ TEST_F(DriverTest, PictureFromAFifoGivesTheSameHeaderAsTheFile)
         const char *p_name;
     } cases[] = {
         {Jpeg(), "sample.jpg"}, {Jpeg(), "sample"}, {Tga(), "picture"}, {test::Fixture("png/pil_pal4.png"), "palette"},
+        {test::Fixture("bmp/gimp_pal4_rle.bmp"), "icon.bmp"}, {test::Fixture("bmp/im_v5_argb4444.bmp"), "bitmap"},
     };
     for(const auto &c : cases) {
         if(c.source.find(".png") != std::string::npos && !tarnwick::b_IsPngSupportBuiltIn())
@@ -315,8 +377,8 @@ TEST_F(DriverTest, PictureFromAFifoGivesTheSameHeaderAsTheFile)
             const std::string label = c.p_name + switches;
             const std::string fifo = dir.File("fifo/") + c.p_name;
             ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-            const std::string run = std::string(" '" TARNWICK_EXE "' ") + c.p_name + " out.h --verbose" + switches +
-                                    " >stdout.txt";
+            const std::string run =
+                " " + test::TarnwickCommand() + " " + c.p_name + " out.h --verbose" + switches + " >stdout.txt";
             EXPECT_EQ(test::Shell("cd '" + dir.File("file") + "' &&" + run), 0) << label;
             EXPECT_EQ(test::Shell("cd '" + dir.File("fifo") + "' && { cat '" + c.source + "' >" + c.p_name + " & } &&" +
                                   run),
@@ -339,6 +401,7 @@ TEST_F(DriverTest, UnwritableHeaderIsAWriteError)
     EXPECT_EQ(result.err, "\nerror: error writing header file '" + missing_dir + "'\n");
     EXPECT_EQ(result.out, "");
 
+#ifndef _WIN32
     // A full device: the error follows the progress line, and the device stays.
     result = RunTarnwick({Tga(), "/dev/full", "--verbose"});
     EXPECT_EQ(result.n_exit_status, kFailure);
@@ -347,6 +410,7 @@ TEST_F(DriverTest, UnwritableHeaderIsAWriteError)
     struct stat info;
     ASSERT_EQ(::stat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
+#endif // (Windows has no full device)
 }
 
 } // namespace

@@ -56,10 +56,12 @@ TEST_F(GifWebpDriverTest, ByNameAndByFallback)
         {"webp/cwebp_lossy_q50.webp", "photo.WebP", b_webp, "loading image in WebP format ...\n"},
         {"gif/im_still.gif", "anim.bin", b_gif,
          "attempting to load image in TGA format ...\nattempting to load image in JPEG format ...\n"
-         "attempting to load image in PNG format ...\nattempting to load image in GIF format ...\n"},
+         "attempting to load image in PNG format ...\nattempting to load image in BMP format ...\n"
+         "attempting to load image in GIF format ...\n"},
         {"webp/cwebp_lossy_q50.webp", "photo", b_webp,
          "attempting to load image in TGA format ...\nattempting to load image in JPEG format ...\n"
-         "attempting to load image in PNG format ...\nattempting to load image in GIF format ...\n"
+         "attempting to load image in PNG format ...\nattempting to load image in BMP format ...\n"
+         "attempting to load image in GIF format ...\n"
          "attempting to load image in WebP format ...\n"},
     };
     for(const auto &c : cases) {

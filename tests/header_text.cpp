@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
+#include <filesystem>
+#include <system_error>
 
 #include "header_names.h"
 #include "header_writer.h"
@@ -57,14 +58,16 @@ std::string HeaderText(const Pixels &pixels, int n_width, int n_height, OutputFo
                        const HeaderOptions &options, const std::string &image_path, const std::string &header_path)
 {
     TempDir dir;
-    char a_previous[4096];
-    if(!getcwd(a_previous, sizeof(a_previous)) || chdir(dir.path().c_str()) != 0)
+    std::error_code error;
+    const std::filesystem::path previous = std::filesystem::current_path(error);
+    if(!error)
+        std::filesystem::current_path(dir.path(), error);
+    if(error)
         return std::string();
     bool b_written = WriteHeader(pixels, n_width, n_height, format, options, image_path, header_path);
     std::string text = b_written ? ReadFileText(header_path) : std::string();
-    if(chdir(a_previous) != 0)
-        return std::string();
-    return text;
+    std::filesystem::current_path(previous, error);
+    return error ? std::string() : text;
 }
 
 std::string HeaderText(const Pixels &pixels, int n_width, int n_height, const HeaderSwitches &switches,
@@ -83,13 +86,19 @@ static ItemKind KindOf(bool b_byte_items)
 }
 
 // The item writer's text for the items: 32-bit elements (p_pixels), or
-// bytes (p_bytes) in the 8-bit kind.
+// bytes (p_bytes) in the 8-bit kind. The items go to a stream in memory
+// (open_memstream) where the C library has one, else to a temporary file
+// read back.
 static std::string ItemText(const Pixels *p_pixels, const std::vector<uint8_t> *p_bytes, ItemKind kind,
                             bool b_packed)
 {
+#ifdef _WIN32
+    FILE *p_stream = OpenTemporaryFile();
+#else
     char *p_text = nullptr;
     size_t n_size = 0;
     FILE *p_stream = open_memstream(&p_text, &n_size);
+#endif
     if(!p_stream)
         return std::string();
     ItemWriter *p_writer = new ItemWriter;
@@ -104,9 +113,18 @@ static std::string ItemText(const Pixels *p_pixels, const std::vector<uint8_t> *
         WriteItems(*p_writer, p_pixels->data(), p_pixels->size(), true);
     FlushItemChunk(*p_writer);
     delete p_writer;
+#ifdef _WIN32
+    std::string text;
+    std::rewind(p_stream);
+    char block[65536];
+    for(size_t n_read; (n_read = std::fread(block, 1, sizeof(block), p_stream)) > 0;)
+        text.append(block, n_read);
+    std::fclose(p_stream);
+#else
     std::fclose(p_stream);
     std::string text(p_text, n_size);
     std::free(p_text);
+#endif
     return text;
 }
 

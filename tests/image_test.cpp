@@ -39,10 +39,19 @@ TEST(ReduceToGray, RewritesEveryPixelInPlace)
     EXPECT_EQ(image.n_bpp, 24);
 }
 
+// The documented formula: the double products and sums in this order, then
+// truncation.
+uint32_t n_GrayOfDoubles(uint32_t n_pixel)
+{
+    const double f_gray = (((n_pixel >> 16) & 0xFF) * kGrayWeightRed + ((n_pixel >> 8) & 0xFF) * kGrayWeightGreen) +
+                          (n_pixel & 0xFF) * kGrayWeightBlue;
+    return f_gray >= 255 ? 255 : uint32_t(f_gray);
+}
+
 // Every colour, with alpha set and clear, reduced in arrays of 65536 pixels
-// and one of 65537: each pixel as n_GrayValue gives it alone, however many
-// pixels are reduced at a time.
-TEST(ReduceToGray, EveryColourAsTheSinglePixelFormulaGivesIt)
+// and one of 65537: each pixel as the double formula gives it, however many
+// pixels are reduced at a time, and n_GrayValue alone gives the same.
+TEST(ReduceToGray, EveryColourAsTheDoubleFormulaGivesIt)
 {
     std::vector<uint32_t> pixels(65537);
     for(uint32_t n_blue = 0; n_blue < 256; ++n_blue) {
@@ -51,8 +60,11 @@ TEST(ReduceToGray, EveryColourAsTheSinglePixelFormulaGivesIt)
             pixels[i] = n_alpha | (i & 0xFFFF) << 8 | n_blue;
         Image image = {32, 0, 1, int32_t(pixels.size() - n_blue % 2), 1, pixels.data()};
         ReduceToGray(image);
-        for(uint32_t i = 0; i < uint32_t(image.n_width); ++i)
-            ASSERT_EQ(pixels[i], n_GrayValue(n_alpha | (i & 0xFFFF) << 8 | n_blue)) << std::hex << i << " " << n_blue;
+        for(uint32_t i = 0; i < uint32_t(image.n_width); ++i) {
+            const uint32_t n_pixel = n_alpha | (i & 0xFFFF) << 8 | n_blue;
+            ASSERT_EQ(pixels[i], n_GrayOfDoubles(n_pixel)) << std::hex << n_pixel;
+            ASSERT_EQ(n_GrayValue(n_pixel), n_GrayOfDoubles(n_pixel)) << std::hex << n_pixel;
+        }
     }
 }
 

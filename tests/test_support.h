@@ -61,14 +61,20 @@ private:
 // rows. Returns the number of rows handed over (-1 when a load failed).
 int32_t RowsHandedOverByLoader(tarnwick::ImageLoader p_load, const std::string &path);
 
-// Whole file as bytes / as text; an empty result when it cannot be read.
+// Whole file as bytes / as text (on Windows with CR LF read as '\n', as a
+// text file); an empty result when it cannot be read.
 Bytes ReadFileBytes(const std::string &path);
 std::string ReadFileText(const std::string &path);
 bool WriteFileBytes(const std::string &path, const Bytes &bytes);
 bool WriteFileText(const std::string &path, const std::string &text);
 bool FileExists(const std::string &path);
+bool b_IsEmptyFolder(const std::string &path);
 // Copies a file (a committed picture into a temporary folder, say).
 bool CopyFile(const std::string &from_path, const std::string &to_path);
+
+// A new temporary file open for reading and writing in binary mode, removed
+// when closed; nullptr if it could not be made.
+FILE *OpenTemporaryFile();
 
 // A reader's InputStream over its own copy of the bytes, as a loader reads a
 // picture that came from a pipe; position() is the bytes read so far.
@@ -98,7 +104,8 @@ inline tarnwick::ImageInput MemoryInput(const Bytes &bytes, uint32_t n_frame = 0
 // Path of a committed fixture under tests/fixtures.
 std::string Fixture(const std::string &name);
 
-// A fresh folder under /tmp, removed with everything in it on destruction.
+// A fresh folder under /tmp (on Windows under the build's tests folder),
+// removed with everything in it on destruction.
 class TempDir {
 public:
     TempDir();
@@ -114,15 +121,33 @@ private:
 
 struct RunResult {
     int n_exit_status = -1000; // as the process returned it (0..255), or -1000 if it did not exit
-    std::string out;           // standard output
-    std::string err;           // standard error
+    std::string out;           // standard output (on Windows as text: CR LF read as '\n')
+    std::string err;           // standard error (likewise)
 };
 
-// Runs a program with the arguments (no shell), capturing both streams.
-RunResult Run(const std::vector<std::string> &argv);
+// Runs a program with the arguments (no shell), capturing both streams; in
+// the folder when one is given.
+RunResult Run(const std::vector<std::string> &argv, const std::string &folder = "");
+// Runs a program built for the target machine (the built Tarnwick, or one
+// that the tests compiled): on a cross build for another Linux machine under
+// the emulator of TARNWICK_TARGET_LAUNCHER, otherwise as Run does.
+RunResult RunTarget(const std::vector<std::string> &argv, const std::string &folder = "");
+// Whether the tests can compile programs for the target (TARNWICK_CXX); not
+// in a Windows build that runs under Wine.
+bool b_CanCompileForTarget();
+// Runs TARNWICK_CXX with the target's flags (TARNWICK_CXX_FLAGS) and then the
+// arguments.
+RunResult CompileForTarget(const std::vector<std::string> &args);
 // Runs the built Tarnwick with the given arguments.
-RunResult RunTarnwick(const std::vector<std::string> &args);
-// Runs a command line through /bin/sh; returns its exit status.
+RunResult RunTarnwick(const std::vector<std::string> &args, const std::string &folder = "");
+// The words that start the built Tarnwick (the emulator's first on a cross
+// build), then the arguments: an argv for execv.
+std::vector<std::string> TarnwickArgv(const std::vector<std::string> &args);
+// The built Tarnwick as the start of a /bin/sh command line: its path in
+// single quotes, after the emulator's words on a cross build.
+std::string TarnwickCommand();
+// Runs a command line through the system's shell (/bin/sh, or cmd.exe on
+// Windows); returns its exit status.
 int Shell(const std::string &command);
 
 } // namespace test

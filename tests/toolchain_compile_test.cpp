@@ -253,11 +253,13 @@ std::string ExpectedLines(const std::vector<HeaderRow> &rows)
     return lines;
 }
 
-test::RunResult Compile(const std::string &compiler, const std::string &standard, const test::TempDir &dir,
-                        const std::string &source, const std::string &object)
+// Compiles one file as C (b_cpp false) or C++ with the project's compiler
+// for the target: C through its driver's C mode (-x c), the same front end
+// as the C compiler's.
+test::RunResult Compile(bool b_cpp, const test::TempDir &dir, const std::string &source, const std::string &object)
 {
-    return test::Run({compiler, standard, "-Wall", "-Wextra", "-Werror", "-I", dir.path(), "-c", dir.File(source),
-                      "-o", dir.File(object)});
+    return test::CompileForTarget({"-x", b_cpp ? "c++" : "c", b_cpp ? "-std=c++17" : "-std=c11", "-Wall", "-Wextra",
+                                   "-Werror", "-I", dir.path(), "-c", dir.File(source), "-o", dir.File(object)});
 }
 
 // Makes a header of the picture with the switches; false when the program
@@ -274,6 +276,8 @@ bool MakeHeader(const Picture &picture, const std::string &header, std::vector<s
 
 TEST(ToolchainCompile, EveryFormatLinksFromTwoCAndTwoCppFilesAndHoldsItsItems)
 {
+    if(!test::b_CanCompileForTarget())
+        GTEST_SKIP() << "no compiler for the target";
     test::TempDir dir;
     std::vector<Picture> pictures = {
         LoadPicture("alpha", "tga/pil_rgba32_top.tga", 13, 7),      // alpha from 19 to 236
@@ -335,24 +339,24 @@ TEST(ToolchainCompile, EveryFormatLinksFromTwoCAndTwoCppFilesAndHoldsItsItems)
     main_source += "}\nint main()\n{\n\treturn check_a_c() + check_b_c() + check_a_cpp() + check_b_cpp() != 0;\n}\n";
     ASSERT_TRUE(test::WriteFileText(dir.File("main.cpp"), main_source));
 
-    std::vector<std::string> link{TARNWICK_CXX, "-o", dir.File("check")};
+    std::vector<std::string> link{"-o", dir.File("check")};
     for(const char *p_object : {"expected", "a_c", "b_c"}) {
         const std::string object = p_object;
         const std::string source = object == "expected" ? "expected.c" : object.substr(0, 1) + ".c";
-        const test::RunResult compiled = Compile(TARNWICK_CC, "-std=c11", dir, source, object + ".o");
+        const test::RunResult compiled = Compile(false, dir, source, object + ".o");
         ASSERT_EQ(compiled.n_exit_status, 0) << source << ":\n" << compiled.err;
         link.push_back(dir.File(object + ".o"));
     }
     for(const char *p_object : {"a_cpp", "b_cpp", "main"}) {
         const std::string object = p_object;
         const std::string source = object == "main" ? "main.cpp" : object.substr(0, 1) + ".cpp";
-        const test::RunResult compiled = Compile(TARNWICK_CXX, "-std=c++17", dir, source, object + ".o");
+        const test::RunResult compiled = Compile(true, dir, source, object + ".o");
         ASSERT_EQ(compiled.n_exit_status, 0) << source << ":\n" << compiled.err;
         link.push_back(dir.File(object + ".o"));
     }
-    const test::RunResult linked = test::Run(link);
+    const test::RunResult linked = test::CompileForTarget(link);
     ASSERT_EQ(linked.n_exit_status, 0) << linked.err;
-    const test::RunResult run = test::Run({dir.File("check")});
+    const test::RunResult run = test::RunTarget({dir.File("check")});
     EXPECT_EQ(run.n_exit_status, 0);
     EXPECT_EQ(run.out, ExpectedLines(rows));
 }
@@ -362,23 +366,23 @@ TEST(ToolchainCompile, EveryFormatLinksFromTwoCAndTwoCppFilesAndHoldsItsItems)
 // defined twice.
 TEST(ToolchainCompile, WithoutStaticTheSameInclusionDoesNotLink)
 {
+    if(!test::b_CanCompileForTarget())
+        GTEST_SKIP() << "no compiler for the target";
     test::TempDir dir;
     const Picture picture = LoadPicture("alpha", "tga/pil_rgba32_top.tga", 13, 7);
     ASSERT_TRUE(MakeHeader(picture, dir.File("c.h"), {"--stdint", "--name=pic"}));
     ASSERT_TRUE(MakeHeader(picture, dir.File("cpp.h"), {"--stdint", "--name=pic", "--rle-decoder"}));
     for(const char *p_language : {"c", "cpp"}) {
         const std::string language = p_language;
-        const std::string compiler = language == "cpp" ? TARNWICK_CXX : TARNWICK_CC;
-        const std::string standard = language == "cpp" ? "-std=c++17" : "-std=c11";
         const std::string include = "#include \"" + language + ".h\"\n";
         ASSERT_TRUE(test::WriteFileText(dir.File("x." + language), include + "int main(void) { return (int)p_pic[0]; }\n"));
         ASSERT_TRUE(test::WriteFileText(dir.File("y." + language), include + "int y(void) { return (int)p_pic[1]; }\n"));
         for(const char *p_file : {"x", "y"}) {
             const std::string file = p_file;
-            const test::RunResult compiled = Compile(compiler, standard, dir, file + "." + language, file + ".o");
+            const test::RunResult compiled = Compile(language == "cpp", dir, file + "." + language, file + ".o");
             ASSERT_EQ(compiled.n_exit_status, 0) << compiled.err;
         }
-        const test::RunResult linked = test::Run({compiler, "-o", dir.File("twice"), dir.File("x.o"), dir.File("y.o")});
+        const test::RunResult linked = test::CompileForTarget({"-o", dir.File("twice"), dir.File("x.o"), dir.File("y.o")});
         EXPECT_NE(linked.n_exit_status, 0) << language;
         EXPECT_NE(linked.err.find(language == "c" ? "multiple definition of `p_pic'"
                                                   : "multiple definition of `p_DecompressRLEImage"),

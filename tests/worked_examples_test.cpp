@@ -5,7 +5,9 @@
 // (the README indents it by four blanks).
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -105,10 +107,11 @@ TEST(WorkedExamples, TheProgramWritesThemAndTheDocumentsQuoteThemByteForByte)
 
     for(const WorkedExample &example : kExamples) {
         const std::string label = std::string(example.p_image) + example.p_switches;
-        ASSERT_EQ(test::Shell("cd '" + dir.path() + "' && '" TARNWICK_EXE "' " + example.p_image + " out.h" +
-                              example.p_switches),
-                  0)
-            << label;
+        std::vector<std::string> args{example.p_image, "out.h"};
+        std::istringstream switches(example.p_switches);
+        for(std::string word; switches >> word;)
+            args.push_back(word);
+        ASSERT_EQ(test::RunTarnwick(args, dir.path()).n_exit_status, 0) << label;
         const std::string header = test::ReadFileText(dir.File("out.h"));
         const size_t n_array = header.find("const unsigned ");
         ASSERT_NE(n_array, std::string::npos) << label;
@@ -214,9 +217,11 @@ TEST(WorkedExamples, TheHeaderSwitchesOnTheSamePicture)
     const std::string readme = test::ReadFileText(std::string(TARNWICK_SOURCE_DIR) + "/README.md");
     const std::string manual = test::ReadFileText(std::string(TARNWICK_SOURCE_DIR) + "/doc/Tarnwick.1");
     for(const SwitchExample &example : kSwitchExamples) {
-        ASSERT_EQ(test::Shell("cd '" + dir.path() + "' && '" TARNWICK_EXE "' dots.tga dots.h" + example.p_switches),
-                  0)
-            << example.p_switches;
+        std::vector<std::string> args{"dots.tga", "dots.h"};
+        std::istringstream switches(example.p_switches);
+        for(std::string word; switches >> word;)
+            args.push_back(word);
+        ASSERT_EQ(test::RunTarnwick(args, dir.path()).n_exit_status, 0) << example.p_switches;
         const std::string header = test::ReadFileText(dir.File("dots.h"));
         const std::string excerpt = example.p_excerpt;
         const size_t n_start = header.find(excerpt.substr(0, excerpt.find('\n') + 1));
