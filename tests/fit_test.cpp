@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "png_loader.h"
 #include "test_support.h"
 
 namespace {
@@ -98,6 +99,8 @@ std::vector<PillowCase> PillowCases()
 // The largest difference of each filter is printed.
 TEST(Fit, ResizeMatchesPillowOnPhotosIconsAndPixelArt)
 {
+    if(!tarnwick::b_IsPngSupportBuiltIn())
+        GTEST_SKIP() << "PNG support was not built in: the pictures here are PNG files";
     const std::vector<PillowCase> cases = PillowCases();
     ASSERT_GE(cases.size(), 80u);
     std::map<std::string, int> largest;
@@ -173,6 +176,8 @@ const GeometryCase kGeometryCases[] = {
 
 TEST(Fit, CropRotateAndFlipMoveEveryPixelByIndexArithmetic)
 {
+    if(!tarnwick::b_IsPngSupportBuiltIn())
+        GTEST_SKIP() << "PNG support was not built in: the pictures here are PNG files";
     for(const char *p_picture : {"chelsea.png", "user-trash.png", "sprite.png", "camera.png"}) {
         const HeaderPixels original = Convert(p_picture, {});
         ASSERT_GT(original.n_width, 0);
@@ -219,6 +224,8 @@ uint32_t n_OverBackground(uint32_t n_pixel, uint32_t n_background)
 // against the formulas computed here from the untouched pixels.
 TEST(Fit, BackgroundInvertAndThresholdFollowTheirFormulas)
 {
+    if(!tarnwick::b_IsPngSupportBuiltIn())
+        GTEST_SKIP() << "PNG support was not built in: the pictures here are PNG files";
     for(const char *p_picture : {"user-trash.png", "folder-pictures.png", "sprite.png", "coffee.png"}) {
         SCOPED_TRACE(p_picture);
         const HeaderPixels original = Convert(p_picture, {});
@@ -299,6 +306,8 @@ TEST(Fit, MalformedValuesAreRefusedBeforeAnythingIsWritten)
         EXPECT_EQ(run.out, "");
         EXPECT_FALSE(test::FileExists(dir.File("out.h")));
     }
+    if(!tarnwick::b_IsPngSupportBuiltIn())
+        GTEST_SKIP() << "PNG support was not built in: the pictures here are PNG files";
     const test::RunResult outside =
         test::RunTarnwick({test::Fixture("fit/sprite.png"), dir.File("out.h"), "--crop=5x5+10+10"});
     EXPECT_EQ(outside.n_exit_status, kFailure);
