@@ -109,7 +109,8 @@ bool PlanArrays(const Image &image, OutputFormat format, const ItemLayout &layou
     plan.lvgl = LvglImageOf(lvgl_format, uint32_t(image.n_width), uint32_t(image.n_height));
     if(plan.lvgl.n_palette_bytes)
         PlanLvglPalette(format, layout, plan);
-    return b_FitsLvglHeader(plan.lvgl);
+    // The descriptor's data_size counts exactly the bytes the array holds.
+    return b_FitsLvglHeader(plan.lvgl) && plan.lvgl.n_data_size == plan.n_prefix_items + plan.n_items;
 }
 
 } // namespace tarnwick
