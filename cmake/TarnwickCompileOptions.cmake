@@ -26,6 +26,10 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
     # then sees their sizes (image/memory_block.h).
     add_compile_definitions(TARNWICK_BLOCKS_ON_HEAP)
     add_link_options(-fsanitize=address,undefined)
+  elseif(TARNWICK_SANITIZE STREQUAL "thread")
+    # ThreadSanitizer: the loader's and the header writer's threads.
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -g)
+    add_link_options(-fsanitize=thread)
   elseif(TARNWICK_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)

@@ -28,6 +28,7 @@
 #include "image_input.h"
 #include "jpeg_decoder.h"
 #include "output_format.h"
+#include "overlapped_writing.h"
 #include "picture_fit.h"
 #include "png_loader.h"
 #include "tga_reader.h"
@@ -180,7 +181,7 @@ Image *LoadByFallback(const ImageInput &input, bool b_input_open, const Conversi
 // The picture is looked at once: a regular file is opened again by each
 // loader tried, anything else (a pipe) is read whole first, and every
 // attempt reads the same bytes.
-Image *LoadImage(const char *p_path, const ConversionOptions &options, LoadFailure &failure)
+Image *LoadImage(const char *p_path, const ConversionOptions &options, const RowSink *p_sink, LoadFailure &failure)
 {
     const Loader *p_chosen = p_LoaderForExtension(p_path);
     PrintLoaderProgress(options, p_chosen ? "loading" : "attempting to load", p_chosen ? *p_chosen : kLoaders[0]);
@@ -188,6 +189,7 @@ Image *LoadImage(const char *p_path, const ConversionOptions &options, LoadFailu
     failure = LoadFailure::kNone;
     const bool b_input_open = OpenImageInput(p_path, input, failure);
     input.n_frame = options.n_frame;
+    input.p_row_sink = p_sink;
     Image *p_image = p_chosen ? TryLoader(*p_chosen, input, b_input_open, failure)
                               : LoadByFallback(input, b_input_open, options, failure);
     if(b_input_open)
@@ -266,28 +268,40 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
     if(!ParseSwitches(n_argc, p_argv, options))
         return -1;
 
+    // The header may be written while the picture loads (overlapped_writing.h).
+    OverlappedWriting *p_writing = PrepareOverlappedWriting(options, p_image_path, p_header_path);
     LoadFailure failure = LoadFailure::kNone;
-    Image *p_image = LoadImage(p_image_path, options, failure);
+    Image *p_image = LoadImage(p_image_path, options, p_writing ? p_RowSinkOf(*p_writing) : nullptr, failure);
+    int32_t n_converted_rows = 0;
+    const bool b_written_while_loading = FinishOverlappedWriting(p_writing, p_image, n_converted_rows);
     if(!p_image) {
         std::fprintf(stderr, "error: error loading image file '%s'\n", p_image_path);
         if(options.b_verbose)
             std::fprintf(stderr, "error: %s\n", DescribeLoadFailure(failure));
         return -1;
     }
-    FitError fit_error = {nullptr, TransformFailure::kNone, 0, 0};
-    p_image = FitPicture(p_image, options.fit, fit_error);
-    if(!p_image) {
-        PrintFitError(fit_error);
-        return -1;
-    }
     Palette palette;
-    ItemLayout layout;
-    p_image = ConvertPicture(p_image, options, palette, layout);
-    if(!p_image)
-        return -1;
+    ItemLayout layout = {MonoLayoutOf(options), options.header.b_lvgl, nullptr};
+    if(b_written_while_loading) {
+    } else if(n_converted_rows > 0) {
+        // Rows the writer converted before it stopped: a format converted
+        // pixel by pixel, without fitting.
+        ConvertRowsToOutputFormat(*p_image, options.format, n_converted_rows, p_image->n_height);
+    } else {
+        FitError fit_error = {nullptr, TransformFailure::kNone, 0, 0};
+        p_image = FitPicture(p_image, options.fit, fit_error);
+        if(!p_image) {
+            PrintFitError(fit_error);
+            return -1;
+        }
+        p_image = ConvertPicture(p_image, options, palette, layout);
+        if(!p_image)
+            return -1;
+    }
 
     PrintProgress(options, "writing image data ...");
     const bool b_written =
+        b_written_while_loading ||
         WriteImageHeader(*p_image, options.format, layout, options.header, p_image_path, p_header_path);
     FreeImage(p_image);
     if(!b_written) {

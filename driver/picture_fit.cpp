@@ -27,6 +27,12 @@ PictureFit NoPictureFit()
     return fit;
 }
 
+bool b_ChangesThePicture(const PictureFit &fit)
+{
+    return fit.p_crop_switch || fit.rotation != Rotation::kNone || fit.flip != Flip::kNone || fit.p_resize_switch ||
+           fit.p_background_switch || fit.b_invert;
+}
+
 Image *FitPicture(Image *p_image, const PictureFit &fit, FitError &error)
 {
     TransformFailure failure = TransformFailure::kNone;

@@ -33,6 +33,9 @@ struct PictureFit {
 // No fitting at all: the picture goes to the output format as loaded.
 PictureFit NoPictureFit();
 
+// True when any step would change the picture loaded.
+bool b_ChangesThePicture(const PictureFit &fit);
+
 // Why FitPicture failed: the switch whose step failed, as typed, the cause,
 // and the size of the picture that step was given.
 struct FitError {

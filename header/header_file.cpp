@@ -64,13 +64,13 @@ bool b_NamesTheImageFile(const char *p_header_path, const char *p_image_path)
     return b_SameFile(IdentifyPath(p_header_path), IdentifyPath(p_image_path));
 }
 
-bool OpenHeaderFile(const char *p_header_path, HeaderFile &header)
+bool OpenHeaderFile(const char *p_header_path, HeaderFile &header, bool b_replacement_only)
 {
     header.p_file = nullptr;
     header.b_replaces = false;
     header.b_removable = false;
     header.opened = FileIdentity{false, 0, 0};
-    return OpenReplacement(p_header_path, header) || OpenInPlace(p_header_path, header);
+    return OpenReplacement(p_header_path, header) || (!b_replacement_only && OpenInPlace(p_header_path, header));
 }
 
 bool CloseHeaderFile(HeaderFile &header, const char *p_header_path, bool b_written)

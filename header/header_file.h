@@ -43,8 +43,10 @@ struct HeaderFile {
 bool b_NamesTheImageFile(const char *p_header_path, const char *p_image_path);
 
 // Opens where the header's bytes go (text mode: each "\n" becomes the
-// platform's line end); false when nothing can be opened.
-bool OpenHeaderFile(const char *p_header_path, HeaderFile &header);
+// platform's line end); false when nothing can be opened. With
+// b_replacement_only only a new file that replaces the header when complete
+// will do: false where the header would be written in place.
+bool OpenHeaderFile(const char *p_header_path, HeaderFile &header, bool b_replacement_only = false);
 
 // Closes the file. When the text was written completely (b_written) and
 // closes cleanly, the header takes its place; otherwise what was written is

@@ -1,6 +1,7 @@
 #include "header_writer.h"
 
 #include <cstdio>
+#include <new>
 
 #include "array_plan.h"
 #include "byte_layout.h"
@@ -48,7 +49,6 @@ bool WriteComment(FILE *p_file, const char *p_image_path)
 // bytes, plain or packed.
 bool WriteImageItems(ItemWriter &writer, const Image &image, const ArrayPlan &plan)
 {
-    StartItemWriter(writer, writer.p_file, plan.kind);
     const size_t n_items = size_t(plan.n_items);
     if(plan.n_prefix_items)
         WriteItems(writer, plan.a_prefix, plan.n_prefix_items, n_items == 0);
@@ -107,22 +107,24 @@ bool WriteSizes(FILE *p_file, const Image &image, const ArrayPlan &plan, const c
            (!plan.n_pages || WriteConstant(p_file, plan, p_name, "pages", plan.n_pages));
 }
 
-// Everything between opening and closing the file; false at the first write
-// that fails, with nothing written after it.
-bool WriteHeaderText(FILE *p_file, const Image &image, const ArrayPlan &plan, const HeaderOptions &options,
-                     const char *p_image_path, const char *p_guard, const char *p_name)
+// The text in front of the picture's items, from the comment to the array's
+// "{"; false at the first write that fails.
+bool WriteTextBeforeItems(FILE *p_file, ItemWriter &writer, const ArrayPlan &plan, const HeaderOptions &options,
+                          const char *p_image_path, const char *p_guard, const char *p_name)
 {
-    ItemWriter writer; // for the palette, then for the picture's items
-    StartItemWriter(writer, p_file, plan.kind);
-
     return WriteComment(p_file, p_image_path) &&
            std::fprintf(p_file, "#ifndef %s\n#define %s\n\n", p_guard, p_guard) >= 0 &&
            (!options.b_stdint || std::fputs("#include <stdint.h>\n\n", p_file) >= 0) &&
            (!plan.b_lvgl || WriteLvglIncludes(p_file)) &&
            WritePalette(writer, p_file, plan, options.b_stdint, p_name) &&
-           WriteArrayHead(p_file, plan, plan.p_item_type, p_name, "") &&
-           WriteImageItems(writer, image, plan) &&
-           std::fputs("};\n\n", p_file) >= 0 &&
+           WriteArrayHead(p_file, plan, plan.p_item_type, p_name, "");
+}
+
+// The text after the picture's items, from the array's "};" to the end.
+bool WriteTextAfterItems(FILE *p_file, const Image &image, const ArrayPlan &plan, const HeaderOptions &options,
+                         const char *p_guard, const char *p_name)
+{
+    return std::fputs("};\n\n", p_file) >= 0 &&
            WriteSizes(p_file, image, plan, p_name) &&
            (!plan.b_lvgl || WriteLvglDescriptor(p_file, p_name, plan.lvgl, options.b_static)) &&
            (!plan.b_rle_decoder || std::fprintf(p_file, "\n%s%s", options.b_static ? "static inline " : "",
@@ -132,36 +134,115 @@ bool WriteHeaderText(FILE *p_file, const Image &image, const ArrayPlan &plan, co
 
 } // namespace
 
-bool WriteImageHeader(const Image &image, OutputFormat format, const ItemLayout &layout,
-                      const HeaderOptions &options, const char *p_image_path, const char *p_header_path)
+// A header being written: the open file, its stream buffer, the plan, the
+// names, and how far the picture's items have got.
+struct HeaderStream {
+    HeaderFile file;
+    ArrayPlan plan;
+    HeaderOptions options;
+    bool b_by_rows;          // the items follow the rows, one per pixel, and are written a few rows at a time
+    bool b_ok;               // every write so far succeeded
+    int32_t n_rows_written;  // (b_by_rows) rows whose items are written
+    size_t n_packed_items;   // (b_by_rows with packets) items the packets written cover
+    char a_guard[kHeaderNameBufferSize];
+    char a_name[kHeaderNameBufferSize];
+    ItemWriter writer;
+    // The stream's buffer, one item chunk in size, here until the file is
+    // closed: the stream then hands the system whole aligned 64 KiB blocks.
+    char a_stream_buffer[kItemChunkBytes];
+};
+
+HeaderStream *BeginImageHeader(const Image &image, OutputFormat format, const ItemLayout &layout,
+                               const HeaderOptions &options, const char *p_image_path, const char *p_header_path,
+                               bool b_by_rows)
 {
     ArrayPlan plan;
     if(!p_image_path || !p_header_path || !b_ImageIsWritable(image) ||
        (options.p_name && !b_IsHeaderName(options.p_name)) ||
        (options.p_attribute && !b_IsAttributeText(options.p_attribute)) ||
        !PlanArrays(image, format, layout, options, plan) || b_NamesTheImageFile(p_header_path, p_image_path))
-        return false;
+        return nullptr;
+    if(b_by_rows && (plan.b_byte_items || plan.n_prefix_items || plan.p_palette ||
+                     plan.n_items != n_PixelCount(image)))
+        return nullptr;
 
-    HeaderFile header;
-    if(!OpenHeaderFile(p_header_path, header))
-        return false;
-    FILE *p_file = header.p_file;
-    // The stream's buffer, one item chunk in size, here until the file is
-    // closed: the stream then hands the system whole aligned 64 KiB blocks.
-    char a_stream_buffer[kItemChunkBytes];
-    std::setvbuf(p_file, a_stream_buffer, _IOFBF, sizeof(a_stream_buffer));
-
-    char a_guard[kHeaderNameBufferSize];
-    char a_name[kHeaderNameBufferSize];
-    BuildGuardName(p_header_path, a_guard);
+    HeaderStream *p_stream = new(std::nothrow) HeaderStream;
+    if(!p_stream)
+        return nullptr;
+    HeaderStream &stream = *p_stream;
+    if(!OpenHeaderFile(p_header_path, stream.file, b_by_rows)) {
+        delete p_stream;
+        return nullptr;
+    }
+    FILE *p_file = stream.file.p_file;
+    std::setvbuf(p_file, stream.a_stream_buffer, _IOFBF, sizeof(stream.a_stream_buffer));
+    stream.plan = plan;
+    stream.options = options;
+    stream.b_by_rows = b_by_rows;
+    stream.n_rows_written = 0;
+    stream.n_packed_items = 0;
+    BuildGuardName(p_header_path, stream.a_guard);
     if(options.p_name)
-        std::snprintf(a_name, sizeof(a_name), "%s", options.p_name);
+        std::snprintf(stream.a_name, sizeof(stream.a_name), "%s", options.p_name);
     else
-        BuildArrayName(p_image_path, a_name);
+        BuildArrayName(p_image_path, stream.a_name);
 
-    const bool b_written =
-        WriteHeaderText(p_file, image, plan, options, p_image_path, a_guard, a_name) && std::fflush(p_file) == 0;
-    return CloseHeaderFile(header, p_header_path, b_written);
+    // One item writer for the palette, then for the picture's items.
+    StartItemWriter(stream.writer, p_file, plan.kind);
+    stream.b_ok = WriteTextBeforeItems(p_file, stream.writer, plan, options, p_image_path, stream.a_guard,
+                                       stream.a_name);
+    StartItemWriter(stream.writer, p_file, plan.kind);
+    return p_stream;
+}
+
+bool WriteHeaderRows(HeaderStream &stream, const Image &image, int32_t n_end_row)
+{
+    if(!stream.b_ok || !stream.b_by_rows || n_end_row <= stream.n_rows_written)
+        return stream.b_ok;
+    const size_t n_width = size_t(image.n_width);
+    const size_t n_total = n_width * size_t(image.n_height);
+    const size_t n_available = n_width * size_t(n_end_row);
+    if(stream.plan.b_rle) {
+        stream.n_packed_items =
+            WriteRunLengthPacketsSoFar(stream.writer, image.p_buffer, stream.n_packed_items, n_available, n_total);
+    } else {
+        const size_t n_first = n_width * size_t(stream.n_rows_written);
+        WriteItems(stream.writer, image.p_buffer + n_first, n_available - n_first, n_available == n_total);
+    }
+    stream.n_rows_written = n_end_row;
+    stream.b_ok = !std::ferror(stream.file.p_file);
+    return stream.b_ok;
+}
+
+bool EndImageHeader(HeaderStream *p_stream, const Image &image, const char *p_header_path)
+{
+    HeaderStream &stream = *p_stream;
+    if(stream.b_by_rows)
+        WriteHeaderRows(stream, image, image.n_height);
+    else if(stream.b_ok)
+        WriteImageItems(stream.writer, image, stream.plan);
+    FILE *p_file = stream.file.p_file;
+    FlushItemChunk(stream.writer);
+    const bool b_written = stream.b_ok && !std::ferror(p_file) &&
+                           WriteTextAfterItems(p_file, image, stream.plan, stream.options, stream.a_guard,
+                                               stream.a_name) &&
+                           std::fflush(p_file) == 0;
+    const bool b_in_place = CloseHeaderFile(stream.file, p_header_path, b_written);
+    delete p_stream;
+    return b_in_place;
+}
+
+void AbandonImageHeader(HeaderStream *p_stream, const char *p_header_path)
+{
+    CloseHeaderFile(p_stream->file, p_header_path, false);
+    delete p_stream;
+}
+
+bool WriteImageHeader(const Image &image, OutputFormat format, const ItemLayout &layout,
+                      const HeaderOptions &options, const char *p_image_path, const char *p_header_path)
+{
+    HeaderStream *p_stream = BeginImageHeader(image, format, layout, options, p_image_path, p_header_path, false);
+    return p_stream && EndImageHeader(p_stream, image, p_header_path);
 }
 
 } // namespace tarnwick

@@ -44,6 +44,38 @@ namespace tarnwick {
 bool WriteImageHeader(const Image &image, OutputFormat format, const ItemLayout &layout,
                       const HeaderOptions &options, const char *p_image_path, const char *p_header_path);
 
+// The same in steps, so that the items of a picture's first rows can be
+// written while its later rows are still being loaded.
+struct HeaderStream;
+
+// Makes the checks of WriteImageHeader, opens the file and writes the text up
+// to the array's first item; the image's size and descriptive fields must be
+// those of the finished picture, its pixels need not be there yet. With
+// b_by_rows the items are then written a few rows at a time
+// (WriteHeaderRows), which needs a format of one item a pixel in pixel order
+// (b_ConvertsPixelByPixel, without a palette), and the header is written to
+// a new file beside the header path only (never in place), so that nothing
+// there changes before EndImageHeader. nullptr when any of this cannot be;
+// a stream that failed to write is still returned and fails at the end.
+HeaderStream *BeginImageHeader(const Image &image, OutputFormat format, const ItemLayout &layout,
+                               const HeaderOptions &options, const char *p_image_path, const char *p_header_path,
+                               bool b_by_rows);
+
+// (b_by_rows) Writes the items of the rows after those written before, up to
+// n_end_row; those rows must hold their items already. With packets, a
+// packet that the rows so far do not decide waits for the next call. False
+// once a write has failed.
+bool WriteHeaderRows(HeaderStream &stream, const Image &image, int32_t n_end_row);
+
+// Writes the items not yet written (every one, without b_by_rows) and the
+// rest of the text, closes the file and puts it in place; releases the
+// stream. True when the header is complete and in place.
+bool EndImageHeader(HeaderStream *p_stream, const Image &image, const char *p_header_path);
+
+// Drops a header begun: closes and removes the new file, leaving the header
+// path as it was; releases the stream.
+void AbandonImageHeader(HeaderStream *p_stream, const char *p_header_path);
+
 } // namespace tarnwick
 
 #endif // TARNWICK_HEADER_WRITER_H

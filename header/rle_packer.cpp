@@ -120,19 +120,31 @@ void FlushBatch(ItemWriter &writer, ItemBatch &batch, bool b_ends_array)
     batch.n_count = 0;
 }
 
+// Writes the packets that start at n_position and that the first
+// n_available of the n_pixel_count pixels decide; returns where the first
+// packet not written starts. A packet is decided when it lies within the
+// known pixels and does not reach their end (where the next pixels could
+// still lengthen it), or when it reaches its count limit or the array's end.
 template <typename Item>
-void WritePackets(ItemWriter &writer, const Item *p_pixels, size_t n_pixel_count)
+size_t WritePackets(ItemWriter &writer, const Item *p_pixels, size_t n_position, size_t n_available,
+                    size_t n_pixel_count)
 {
     const PacketKind &kind = PacketsOf(writer.kind);
     ItemBatch batch;
     batch.n_count = 0;
-    size_t n_position = 0;
-    while(n_position < n_pixel_count) {
+    while(n_position < n_available) {
         const Item *p_start = p_pixels + n_position;
         size_t n_remaining = n_pixel_count - n_position;
         size_t n_limit = n_remaining < kind.n_largest_count ? n_remaining : kind.n_largest_count;
-        bool b_run = n_limit >= 3 && b_StartsTriple(p_start);
-        size_t n_length = b_run ? n_RunLength(p_start, n_limit) : n_LiteralLength(p_start, n_limit);
+        const size_t n_known = n_available - n_position;
+        const bool b_known = n_limit <= n_known;
+        if(!b_known && n_known < 3)
+            break;
+        const size_t n_seen = b_known ? n_limit : n_known;
+        bool b_run = n_seen >= 3 && b_StartsTriple(p_start);
+        size_t n_length = b_run ? n_RunLength(p_start, n_seen) : n_LiteralLength(p_start, n_seen);
+        if(!b_known && n_length == n_seen)
+            break;
         bool b_final_packet = n_length == n_remaining;
 
         if(batch.n_count + 2 > ItemBatch::kCapacity)
@@ -159,18 +171,27 @@ void WritePackets(ItemWriter &writer, const Item *p_pixels, size_t n_pixel_count
             FlushBatch(writer, batch, true);
         n_position += n_length;
     }
+    if(batch.n_count)
+        FlushBatch(writer, batch, false);
+    return n_position;
 }
 
 } // namespace
 
 void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t n_pixel_count)
 {
-    WritePackets(writer, p_pixels, n_pixel_count);
+    WritePackets(writer, p_pixels, 0, n_pixel_count, n_pixel_count);
 }
 
 void WriteRunLengthBytePackets(ItemWriter &writer, const uint8_t *p_bytes, size_t n_item_count)
 {
-    WritePackets(writer, p_bytes, n_item_count);
+    WritePackets(writer, p_bytes, 0, n_item_count, n_item_count);
+}
+
+size_t WriteRunLengthPacketsSoFar(ItemWriter &writer, const uint32_t *p_pixels, size_t n_position,
+                                  size_t n_available, size_t n_pixel_count)
+{
+    return WritePackets(writer, p_pixels, n_position, n_available, n_pixel_count);
 }
 
 } // namespace tarnwick

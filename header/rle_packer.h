@@ -34,6 +34,16 @@ void WriteRunLengthPackets(ItemWriter &writer, const uint32_t *p_pixels, size_t 
 // kind must be k8).
 void WriteRunLengthBytePackets(ItemWriter &writer, const uint8_t *p_bytes, size_t n_item_count);
 
+// Packing while later pixels are still coming: of the n_pixel_count pixels,
+// the first n_available are known. Writes the packets from n_position on
+// that the known pixels decide (those that end before the last known pixel,
+// or reach their count limit or the last pixel of all) and returns where the
+// next packet starts. Calls with growing n_available, each from where the
+// one before stopped, write exactly what one WriteRunLengthPackets call over
+// all the pixels writes.
+size_t WriteRunLengthPacketsSoFar(ItemWriter &writer, const uint32_t *p_pixels, size_t n_position,
+                                  size_t n_available, size_t n_pixel_count);
+
 } // namespace tarnwick
 
 #endif // TARNWICK_HEADER_RLE_PACKER_H

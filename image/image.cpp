@@ -84,15 +84,19 @@ uint64_t ReduceToGraySse2(uint32_t *p_pixels, uint64_t n_pixels)
 } // namespace
 #endif
 
-void ReduceToGray(Image &image)
+void ReducePixelsToGray(uint32_t *p_pixels, uint64_t n_pixels)
 {
-    const uint64_t n_pixels = n_PixelCount(image);
     uint64_t i = 0;
 #if TARNWICK_SIMD_SSE2
-    i = ReduceToGraySse2(image.p_buffer, n_pixels);
+    i = ReduceToGraySse2(p_pixels, n_pixels);
 #endif
     for(; i < n_pixels; ++i)
-        image.p_buffer[i] = n_GrayValue(image.p_buffer[i]);
+        p_pixels[i] = n_GrayValue(p_pixels[i]);
+}
+
+void ReduceToGray(Image &image)
+{
+    ReducePixelsToGray(image.p_buffer, n_PixelCount(image));
 }
 
 const char *DescribeLoadFailure(LoadFailure failure)

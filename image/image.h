@@ -84,6 +84,9 @@ inline uint32_t n_GrayValue(uint32_t n_pixel)
 // descriptive fields stay.
 void ReduceToGray(Image &image);
 
+// The same for n_pixels pixels from p_pixels on.
+void ReducePixelsToGray(uint32_t *p_pixels, uint64_t n_pixels);
+
 // Why a loader returned no Image. Every loader reports exactly one cause; a
 // variant of a format that the loader recognises but does not decode has a
 // value of its own, so that the user learns what to convert the file to.

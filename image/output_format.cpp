@@ -39,10 +39,8 @@ uint32_t n_SwappedBytes16(uint32_t n_value)
     return (n_value & 0xFF) << 8 | n_value >> 8;
 }
 
-void ConvertToRgb565(Image &image, bool b_swapped)
+void ConvertToRgb565(uint32_t *p_pixel, uint64_t n_pixels, bool b_swapped)
 {
-    const uint64_t n_pixels = n_PixelCount(image);
-    uint32_t *p_pixel = image.p_buffer;
     if(b_swapped) {
         for(uint64_t i = 0; i < n_pixels; ++i)
             p_pixel[i] = n_SwappedBytes16(n_Rgb565(n_CompositedOverBlack(p_pixel[i])));
@@ -187,11 +185,21 @@ void CompositeOverBlack(Image &image)
 }
 
 // Each pixel becomes its alpha.
-void ReduceToAlpha(Image &image)
+void ReduceToAlpha(uint32_t *p_pixels, uint64_t n_pixels)
 {
-    const uint64_t n_pixels = n_PixelCount(image);
     for(uint64_t i = 0; i < n_pixels; ++i)
-        image.p_buffer[i] >>= 24;
+        p_pixels[i] >>= 24;
+}
+
+// The formats of b_ConvertsPixelByPixel, on n_pixels pixels from p_pixels on.
+void ConvertPixels(uint32_t *p_pixels, uint64_t n_pixels, OutputFormat format)
+{
+    if(format == OutputFormat::kGray)
+        ReducePixelsToGray(p_pixels, n_pixels);
+    else if(format == OutputFormat::kRgb565 || format == OutputFormat::kRgb565Swapped)
+        ConvertToRgb565(p_pixels, n_pixels, format == OutputFormat::kRgb565Swapped);
+    else if(format == OutputFormat::kAlpha8)
+        ReduceToAlpha(p_pixels, n_pixels);
 }
 
 // The gray values become bits, by the threshold or the dithering asked for.
@@ -255,7 +263,7 @@ bool ConvertToElements(Image &image, OutputFormat format, Dither dither, uint8_t
     case OutputFormat::kRgb565Swapped:
         if(dither == Dither::kFloyd)
             return ConvertToRgb565Dithered(image, format == OutputFormat::kRgb565Swapped);
-        ConvertToRgb565(image, format == OutputFormat::kRgb565Swapped);
+        ConvertToRgb565(image.p_buffer, n_PixelCount(image), format == OutputFormat::kRgb565Swapped);
         return true;
     case OutputFormat::kMono:
         ReduceToCompositedGray(image);
@@ -267,7 +275,7 @@ bool ConvertToElements(Image &image, OutputFormat format, Dither dither, uint8_t
         CompositeOverBlack(image);
         return true;
     case OutputFormat::kAlpha8:
-        ReduceToAlpha(image);
+        ReduceToAlpha(image.p_buffer, n_PixelCount(image));
         return true;
     case OutputFormat::kIndexed:
         if(!layout.p_palette)
@@ -289,6 +297,27 @@ bool ConvertToOutputFormat(Image &image, OutputFormat format, Dither dither, uin
     if(spread.n_bytes)
         SpreadItemsIntoBytes(image, spread.n_bytes, spread.order);
     return true;
+}
+
+bool b_ConvertsPixelByPixel(OutputFormat format, Dither dither, const ItemLayout &layout)
+{
+    if(layout.b_lvgl)
+        return false;
+    switch(format) {
+    case OutputFormat::kRgb:
+    case OutputFormat::kGray:
+    case OutputFormat::kAlpha8: return true;
+    case OutputFormat::kRgb565:
+    case OutputFormat::kRgb565Swapped: return dither != Dither::kFloyd;
+    default: return false;
+    }
+}
+
+void ConvertRowsToOutputFormat(Image &image, OutputFormat format, int32_t n_first_row, int32_t n_end_row)
+{
+    const uint64_t n_width = uint64_t(image.n_width);
+    ConvertPixels(image.p_buffer + uint64_t(n_first_row) * n_width, uint64_t(n_end_row - n_first_row) * n_width,
+                  format);
 }
 
 bool b_ItemsAreBytes(OutputFormat format, const ItemLayout &layout)

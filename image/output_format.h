@@ -110,6 +110,16 @@ extern const uint8_t kBayerMatrix[8][8];
 bool ConvertToOutputFormat(Image &image, OutputFormat format, Dither dither = Dither::kNone,
                            uint8_t n_threshold = kDefaultThreshold, const ItemLayout &layout = kPlainItemLayout);
 
+// True when each item is one element made from its own pixel alone, so that
+// rows may be converted a few at a time while later rows are still being
+// loaded: kRgb, kGray, kAlpha8, and kRgb565 and kRgb565Swapped without
+// kFloyd; never in LVGL's bytes.
+bool b_ConvertsPixelByPixel(OutputFormat format, Dither dither, const ItemLayout &layout);
+
+// Converts rows n_first_row .. n_end_row - 1 of such a format in place,
+// exactly as ConvertToOutputFormat converts them.
+void ConvertRowsToOutputFormat(Image &image, OutputFormat format, int32_t n_first_row, int32_t n_end_row);
+
 // Bytes (items) per row of a kMono array: (n_width + 7) / 8.
 inline uint64_t n_MonoRowBytes(int32_t n_width)
 {

@@ -6,6 +6,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
@@ -16,6 +17,10 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#if defined(__linux__)
+#include <sched.h>
+#endif
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -201,6 +206,53 @@ void UnmapPages(void *p_pages, size_t)
         VirtualFree(info.AllocationBase, 0, MEM_RELEASE);
 }
 
+namespace {
+
+struct ThreadStart {
+    void (*p_Run)(void *);
+    void *p_context;
+};
+
+DWORD WINAPI RunThreadStart(LPVOID p_start)
+{
+    const ThreadStart start = *static_cast<ThreadStart *>(p_start);
+    std::free(p_start);
+    start.p_Run(start.p_context);
+    return 0;
+}
+
+} // namespace
+
+bool StartWorkerThread(void (*p_Run)(void *), void *p_context, WorkerThread &thread)
+{
+    ThreadStart *p_start = static_cast<ThreadStart *>(std::malloc(sizeof(ThreadStart)));
+    if(!p_start)
+        return false;
+    *p_start = ThreadStart{p_Run, p_context};
+    thread.p_handle = CreateThread(nullptr, 0, RunThreadStart, p_start, 0, nullptr);
+    if(!thread.p_handle)
+        std::free(p_start);
+    return thread.p_handle != nullptr;
+}
+
+void JoinWorkerThread(WorkerThread &thread)
+{
+    WaitForSingleObject(thread.p_handle, INFINITE);
+    CloseHandle(thread.p_handle);
+    thread.p_handle = nullptr;
+}
+
+unsigned n_UsableProcessors()
+{
+    DWORD_PTR n_process_mask = 0, n_system_mask = 0;
+    if(!GetProcessAffinityMask(GetCurrentProcess(), &n_process_mask, &n_system_mask))
+        return 1;
+    unsigned n_count = 0;
+    for(; n_process_mask; n_process_mask &= n_process_mask - 1)
+        ++n_count;
+    return n_count ? n_count : 1;
+}
+
 #else // POSIX
 
 namespace {
@@ -328,6 +380,60 @@ void *MapPages(size_t n_bytes, size_t n_alignment)
 void UnmapPages(void *p_pages, size_t n_bytes)
 {
     munmap(p_pages, n_bytes);
+}
+
+namespace {
+
+struct ThreadStart {
+    void (*p_Run)(void *);
+    void *p_context;
+};
+
+void *RunThreadStart(void *p_start)
+{
+    const ThreadStart start = *static_cast<ThreadStart *>(p_start);
+    std::free(p_start);
+    start.p_Run(start.p_context);
+    return nullptr;
+}
+
+} // namespace
+
+bool StartWorkerThread(void (*p_Run)(void *), void *p_context, WorkerThread &thread)
+{
+    ThreadStart *p_start = static_cast<ThreadStart *>(std::malloc(sizeof(ThreadStart)));
+    pthread_t *p_thread = static_cast<pthread_t *>(std::malloc(sizeof(pthread_t)));
+    if(p_start && p_thread) {
+        *p_start = ThreadStart{p_Run, p_context};
+        if(pthread_create(p_thread, nullptr, RunThreadStart, p_start) == 0) {
+            thread.p_handle = p_thread;
+            return true;
+        }
+    }
+    std::free(p_start);
+    std::free(p_thread);
+    thread.p_handle = nullptr;
+    return false;
+}
+
+void JoinWorkerThread(WorkerThread &thread)
+{
+    pthread_t *p_thread = static_cast<pthread_t *>(thread.p_handle);
+    pthread_join(*p_thread, nullptr);
+    std::free(p_thread);
+    thread.p_handle = nullptr;
+}
+
+unsigned n_UsableProcessors()
+{
+#if defined(__linux__)
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if(sched_getaffinity(0, sizeof(set), &set) == 0 && CPU_COUNT(&set) > 0)
+        return unsigned(CPU_COUNT(&set));
+#endif
+    const long n_online = sysconf(_SC_NPROCESSORS_ONLN);
+    return n_online > 0 ? unsigned(n_online) : 1;
 }
 
 #endif

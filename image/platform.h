@@ -176,6 +176,20 @@ bool MoveFileOver(const char *p_from, const char *p_to);
 void *MapPages(size_t n_bytes, size_t n_alignment);
 void UnmapPages(void *p_pages, size_t n_bytes);
 
+// A second thread of the process: p_Run(p_context) runs on it from
+// StartWorkerThread's return until it returns; JoinWorkerThread waits for
+// that and releases the thread. StartWorkerThread is false when the system
+// will not start one (nothing runs then).
+struct WorkerThread {
+    void *p_handle;
+};
+bool StartWorkerThread(void (*p_Run)(void *p_context), void *p_context, WorkerThread &thread);
+void JoinWorkerThread(WorkerThread &thread);
+
+// The processors this process may run on (its affinity: `taskset -c 0`
+// gives 1), at least 1.
+unsigned n_UsableProcessors();
+
 } // namespace tarnwick
 
 #endif // TARNWICK_IMAGE_PLATFORM_H

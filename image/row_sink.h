@@ -9,13 +9,14 @@
 // progressive JPEG, an interlaced PNG, a bottom-up TGA: their rows are final
 // only at the end). Should a later part of the file change rows already
 // handed over (a JPEG scan that follows the one that completed the picture),
-// the loader calls RowsWithdrawn and hands the rows over again from row 0.
-// When the loader returns, whatever it returns, nothing more is called;
-// every row of an Image it returns is final then, handed over or not.
+// the loader calls RowsWithdrawn and hands the rows over again from row 0;
+// a loader that fails calls it before it releases the Image. When the
+// loader returns, whatever it returns, nothing more is called; every row of
+// an Image it returns is final then, handed over or not.
 //
-// The calls come from the loader's thread; the sink decides what to do with
-// them (the driver's writer thread reads the rows, which the loader then
-// never writes again).
+// The calls come from the loader's thread. The sink may read (and rewrite
+// in place) the rows handed over, on another thread, until RowsWithdrawn
+// returns: the loader never writes them again before that.
 #ifndef TARNWICK_IMAGE_ROW_SINK_H
 #define TARNWICK_IMAGE_ROW_SINK_H
 

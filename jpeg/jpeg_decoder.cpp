@@ -399,6 +399,8 @@ Image *JpegDecoder::Decode(InputStream &stream, const RowSink *p_sink)
         if(n_marker == kEndOfImage) {
             Image *p_image = AssembleImage(*this);
             ReleaseFrame(*this);
+            if(p_streamed_image) // not the result: rows handed over go with it
+                WithdrawRows(p_row_sink);
             FreeImage(p_streamed_image); // (nullptr once it is the result)
             p_streamed_image = nullptr;
             return p_image;
@@ -408,6 +410,8 @@ Image *JpegDecoder::Decode(InputStream &stream, const RowSink *p_sink)
             break;
     }
     ReleaseFrame(*this);
+    if(p_streamed_image) // rows handed over go with the picture
+        WithdrawRows(p_row_sink);
     FreeImage(p_streamed_image);
     p_streamed_image = nullptr;
     if(failure == LoadFailure::kNone)

@@ -284,6 +284,8 @@ bool DecodeUnderErrorJump(PngDecode &decode)
 void ReleaseDecode(PngDecode &decode)
 {
     png_destroy_read_struct(&decode.p_png, &decode.p_info, nullptr);
+    if(decode.p_image) // a failed decode: rows handed over go with the picture
+        WithdrawRows(decode.p_row_sink);
     FreeImage(decode.p_image);
     decode.p_image = nullptr;
     CloseInputStream(decode.stream);

@@ -90,7 +90,7 @@ static ItemKind KindOf(bool b_byte_items)
 // (open_memstream) where the C library has one, else to a temporary file
 // read back.
 static std::string ItemText(const Pixels *p_pixels, const std::vector<uint8_t> *p_bytes, ItemKind kind,
-                            bool b_packed)
+                            bool b_packed, const std::vector<size_t> *p_piece_ends = nullptr)
 {
 #ifdef _WIN32
     FILE *p_stream = OpenTemporaryFile();
@@ -107,7 +107,17 @@ static std::string ItemText(const Pixels *p_pixels, const std::vector<uint8_t> *
         WriteRunLengthBytePackets(*p_writer, p_bytes->data(), p_bytes->size());
     else if(p_bytes)
         WriteByteItems(*p_writer, p_bytes->data(), p_bytes->size(), true);
-    else if(b_packed)
+    else if(p_piece_ends) {
+        // As the header writer writes rows while later ones are loading.
+        size_t n_written = 0;
+        for(const size_t n_end : *p_piece_ends) {
+            if(b_packed)
+                n_written = WriteRunLengthPacketsSoFar(*p_writer, p_pixels->data(), n_written, n_end, p_pixels->size());
+            else
+                WriteItems(*p_writer, p_pixels->data() + n_written, n_end - n_written, n_end == p_pixels->size());
+            n_written = b_packed ? n_written : n_end;
+        }
+    } else if(b_packed)
         WriteRunLengthPackets(*p_writer, p_pixels->data(), p_pixels->size());
     else
         WriteItems(*p_writer, p_pixels->data(), p_pixels->size(), true);
@@ -146,6 +156,12 @@ std::string PlainItemText(const Pixels &pixels, ItemKind kind)
 std::string PackedItemText(const Pixels &pixels, ItemKind kind)
 {
     return ItemText(&pixels, nullptr, kind, true);
+}
+
+std::string PieceByPieceItemText(const Pixels &pixels, ItemKind kind, bool b_packed,
+                                 const std::vector<size_t> &piece_ends)
+{
+    return ItemText(&pixels, nullptr, kind, b_packed, &piece_ends);
 }
 
 std::string PlainByteItemText(const std::vector<uint8_t> &bytes)

@@ -45,6 +45,10 @@ std::string PlainItemText(const Pixels &pixels, bool b_byte_items);
 std::string PackedItemText(const Pixels &pixels, bool b_byte_items);
 std::string PlainItemText(const Pixels &pixels, tarnwick::ItemKind kind);
 std::string PackedItemText(const Pixels &pixels, tarnwick::ItemKind kind);
+// The same written in pieces, as rows come while a picture loads: the
+// pixels up to each of piece_ends (growing; the last is pixels.size()).
+std::string PieceByPieceItemText(const Pixels &pixels, tarnwick::ItemKind kind, bool b_packed,
+                                 const std::vector<size_t> &piece_ends);
 // The same for 8-bit items taken from bytes (WriteByteItems,
 // WriteRunLengthBytePackets).
 std::string PlainByteItemText(const std::vector<uint8_t> &bytes);

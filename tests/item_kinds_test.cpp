@@ -3,6 +3,7 @@
 // and unpacked again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <random>
 
@@ -180,6 +181,14 @@ TEST(ItemKinds, RandomArraysOfEveryKindUnpackToThemselves)
         ASSERT_TRUE(test::UnpackPackets(items, c.kind, pixels.size(), unpacked))
             << "round " << n_round << ": a count of 0, or packets not covering " << pixels.size() << " pixels";
         ASSERT_EQ(unpacked, pixels) << "round " << n_round;
+        // Written piece by piece (each end the last of some known pixels),
+        // plain and packed: the same text as in one go.
+        std::vector<size_t> piece_ends;
+        for(size_t n_end = 0; n_end < pixels.size(); piece_ends.push_back(n_end))
+            n_end = std::min(pixels.size(), n_end + 1 + random() % (n_round % 2 ? 40 : 4000));
+        ASSERT_EQ(test::PieceByPieceItemText(pixels, c.kind, true, piece_ends), text) << "round " << n_round;
+        ASSERT_EQ(test::PieceByPieceItemText(pixels, c.kind, false, piece_ends), test::PlainItemText(pixels, c.kind))
+            << "round " << n_round;
         for(size_t n_item = 0, n_covered = 0; n_item < items.size();) {
             const size_t n_count = items[n_item] & (n_flag - 1);
             if(!(items[n_item] & n_flag)) {

@@ -175,8 +175,11 @@ bool ReadRows(TgaLoad &load, const TgaHeader &header, TgaPixelKind kind, const T
         uint32_t *p_row = image.p_buffer + size_t(n_row) * size_t(image.n_width);
         const bool b_ok = b_compressed ? ReadRlePixels(p_row, image.n_width, load.input, kind, color_map)
                                        : ReadRawPixels(p_row, image.n_width, load.input, kind, color_map);
-        if(!b_ok)
+        if(!b_ok) {
+            if(b_top_first) // the rows handed over go with the picture
+                WithdrawRows(p_sink);
             return FailReading(load);
+        }
         if(b_top_first && ((n_file_row + 1) % kRowsPerHandOver == 0 || n_file_row + 1 == image.n_height))
             HandOverRows(p_sink, image, n_file_row + 1);
     }

@@ -1,0 +1,191 @@
+// The writer thread and its hand-over with the loader (overlapped_writing.h).
+//
+// The loader's thread and the writer's share one record under one mutex:
+// how many rows are final, whether the loader withdrew them or finished, and
+// how far the writer has got. The writer converts and writes a stretch of
+// rows with the mutex released and marks itself busy meanwhile; a loader
+// that withdraws its rows (to write them again, or to release the picture)
+// waits until the writer is no longer busy, so the writer never reads rows
+// that change under it. Rows are handed over in bands (16 rows, or a JPEG's
+// MCU row), so the queue between the two threads is this one counter.
+#include "overlapped_writing.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <new>
+
+#include "header_writer.h"
+#include "output_format.h"
+#include "picture_fit.h"
+#include "platform.h"
+
+namespace tarnwick {
+
+struct OverlappedWriting {
+    // Fixed before the load.
+    const ConversionOptions *p_options;
+    const char *p_image_path;
+    const char *p_header_path;
+    RowSink sink;
+    // Shared, under the mutex.
+    std::mutex mutex;
+    std::condition_variable changed;
+    Image *p_image = nullptr;   // the picture being loaded, from the first hand-over on
+    int32_t n_final_rows = 0;   // rows the loader handed over
+    bool b_withdrawn = false;   // the loader took the rows back: the writer stops for good
+    bool b_load_ended = false;  // the loader returned
+    bool b_loaded = false;      // ... with p_image, every row final
+    bool b_busy = false;        // the writer is reading rows with the mutex released
+    bool b_stopped = false;     // the writer has stopped (or never started)
+    bool b_written = false;     // ... with the header written and in place
+    int32_t n_converted_rows = 0;
+    bool b_thread_started = false;
+    WorkerThread thread;
+};
+
+namespace {
+
+// Converts and writes rows n_done .. n_end - 1; false when a write failed.
+bool WriteRows(OverlappedWriting &writing, HeaderStream &stream, Image &image, int32_t n_done, int32_t n_end)
+{
+    ConvertRowsToOutputFormat(image, writing.p_options->format, n_done, n_end);
+    return WriteHeaderRows(stream, image, n_end);
+}
+
+// The writer thread: begins the header, then writes rows as they come until
+// the picture is complete (the header is finished and put in place) or the
+// overlap stops (the new file is removed).
+void RunWriter(void *p_context)
+{
+    OverlappedWriting &writing = *static_cast<OverlappedWriting *>(p_context);
+    const ConversionOptions &options = *writing.p_options;
+    std::unique_lock<std::mutex> lock(writing.mutex);
+    Image &image = *writing.p_image;
+    const ItemLayout layout = {MonoLayoutOf(options), options.header.b_lvgl, nullptr};
+    writing.b_busy = true;
+    lock.unlock();
+    HeaderStream *p_stream = BeginImageHeader(image, options.format, layout, options.header, writing.p_image_path,
+                                              writing.p_header_path, true);
+    lock.lock();
+    writing.b_busy = false;
+    writing.changed.notify_all();
+    bool b_ok = p_stream != nullptr;
+    int32_t n_done = 0;
+    while(b_ok) {
+        writing.changed.wait(lock, [&] {
+            return writing.b_withdrawn || writing.b_load_ended || writing.n_final_rows > n_done;
+        });
+        if(writing.b_withdrawn || (writing.b_load_ended && !writing.b_loaded))
+            break;
+        const int32_t n_end = writing.b_loaded ? image.n_height : writing.n_final_rows;
+        if(n_end > n_done) {
+            writing.b_busy = true;
+            lock.unlock();
+            b_ok = WriteRows(writing, *p_stream, image, n_done, n_end);
+            lock.lock();
+            writing.b_busy = false;
+            writing.n_converted_rows = n_done = n_end;
+            writing.changed.notify_all();
+        }
+        if(b_ok && writing.b_loaded && n_done == image.n_height) {
+            lock.unlock();
+            writing.b_written = EndImageHeader(p_stream, image, writing.p_header_path);
+            lock.lock();
+            p_stream = nullptr;
+            break;
+        }
+    }
+    if(p_stream) {
+        lock.unlock();
+        AbandonImageHeader(p_stream, writing.p_header_path);
+        lock.lock();
+    }
+    if(writing.b_withdrawn)
+        writing.n_converted_rows = 0;
+    writing.b_stopped = true;
+    writing.changed.notify_all();
+}
+
+void OnRowsFinal(void *p_context, const Image &image, int32_t n_final_rows)
+{
+    OverlappedWriting &writing = *static_cast<OverlappedWriting *>(p_context);
+    std::lock_guard<std::mutex> lock(writing.mutex);
+    if(writing.b_withdrawn)
+        return;
+    if(!writing.b_thread_started) {
+        // The loader's picture: its rows are handed over for writing.
+        writing.p_image = const_cast<Image *>(&image);
+        writing.b_thread_started = StartWorkerThread(RunWriter, &writing, writing.thread);
+        if(!writing.b_thread_started) {
+            writing.b_withdrawn = true;
+            return;
+        }
+    }
+    writing.n_final_rows = n_final_rows;
+    writing.changed.notify_all();
+}
+
+void OnRowsWithdrawn(void *p_context)
+{
+    OverlappedWriting &writing = *static_cast<OverlappedWriting *>(p_context);
+    std::unique_lock<std::mutex> lock(writing.mutex);
+    writing.b_withdrawn = true;
+    writing.changed.notify_all();
+    writing.changed.wait(lock, [&] { return !writing.b_busy; });
+    // The loader writes these rows again, or releases them: none of them
+    // holds items any more.
+    writing.n_converted_rows = 0;
+}
+
+} // namespace
+
+OverlappedWriting *PrepareOverlappedWriting(const ConversionOptions &options, const char *p_image_path,
+                                            const char *p_header_path)
+{
+    const ItemLayout layout = {MonoLayoutOf(options), options.header.b_lvgl, nullptr};
+    if(n_UsableProcessors() < 2 || b_ChangesThePicture(options.fit) ||
+       !b_ConvertsPixelByPixel(options.format, options.dither, layout))
+        return nullptr;
+    OverlappedWriting *p_writing = new(std::nothrow) OverlappedWriting;
+    if(!p_writing)
+        return nullptr;
+    p_writing->p_options = &options;
+    p_writing->p_image_path = p_image_path;
+    p_writing->p_header_path = p_header_path;
+    p_writing->sink = RowSink{p_writing, OnRowsFinal, OnRowsWithdrawn};
+    return p_writing;
+}
+
+const RowSink *p_RowSinkOf(OverlappedWriting &writing)
+{
+    return &writing.sink;
+}
+
+bool FinishOverlappedWriting(OverlappedWriting *p_writing, Image *p_image, int32_t &n_converted_rows)
+{
+    n_converted_rows = 0;
+    if(!p_writing)
+        return false;
+    OverlappedWriting &writing = *p_writing;
+    bool b_written = false;
+    {
+        std::unique_lock<std::mutex> lock(writing.mutex);
+        writing.b_load_ended = true;
+        // The writer's picture must be the one loaded; rows handed over by
+        // an attempt that failed were withdrawn before it let them go.
+        writing.b_loaded = p_image && p_image == writing.p_image;
+        writing.changed.notify_all();
+        if(writing.b_thread_started) {
+            writing.changed.wait(lock, [&] { return writing.b_stopped; });
+            b_written = writing.b_written;
+            if(writing.b_loaded)
+                n_converted_rows = writing.n_converted_rows;
+        }
+    }
+    if(writing.b_thread_started)
+        JoinWorkerThread(writing.thread);
+    delete p_writing;
+    return b_written;
+}
+
+} // namespace tarnwick
