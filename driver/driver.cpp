@@ -14,7 +14,8 @@
 // --static, --attribute, --name and --lvgl), and is the only layer
 // that prints: progress lines on standard output (with --verbose), the usage
 // text, the warning and the errors on standard error. With --verbose a failed
-// load also names its cause.
+// load also names its cause. Where it can, the header is written while the
+// picture is still loading, on a second thread (overlapped_writing.h).
 #include "driver.h"
 
 #include <cstdint>
@@ -254,6 +255,28 @@ Image *ConvertPicture(Image *p_image, const ConversionOptions &options, Palette 
     return p_image;
 }
 
+// The loaded picture fitted to the display and converted into the items of
+// the output format; rows that the header writer converted while the
+// picture loaded are not converted again. nullptr, after printing the
+// error, when a step fails.
+Image *MakeItems(Image *p_image, const ConversionOptions &options, int32_t n_converted_rows, Palette &palette,
+                 ItemLayout &layout)
+{
+    if(n_converted_rows > 0) {
+        // Only a format converted pixel by pixel, without fitting, gets here.
+        layout = {MonoLayoutOf(options), options.header.b_lvgl, nullptr};
+        ConvertRowsToOutputFormat(*p_image, options.format, n_converted_rows, p_image->n_height);
+        return p_image;
+    }
+    FitError fit_error = {nullptr, TransformFailure::kNone, 0, 0};
+    p_image = FitPicture(p_image, options.fit, fit_error);
+    if(!p_image) {
+        PrintFitError(fit_error);
+        return nullptr;
+    }
+    return ConvertPicture(p_image, options, palette, layout);
+}
+
 } // namespace
 
 int RunTarnwick(int n_argc, const char *const *p_argv)
@@ -281,20 +304,9 @@ int RunTarnwick(int n_argc, const char *const *p_argv)
         return -1;
     }
     Palette palette;
-    ItemLayout layout = {MonoLayoutOf(options), options.header.b_lvgl, nullptr};
-    if(b_written_while_loading) {
-    } else if(n_converted_rows > 0) {
-        // Rows the writer converted before it stopped: a format converted
-        // pixel by pixel, without fitting.
-        ConvertRowsToOutputFormat(*p_image, options.format, n_converted_rows, p_image->n_height);
-    } else {
-        FitError fit_error = {nullptr, TransformFailure::kNone, 0, 0};
-        p_image = FitPicture(p_image, options.fit, fit_error);
-        if(!p_image) {
-            PrintFitError(fit_error);
-            return -1;
-        }
-        p_image = ConvertPicture(p_image, options, palette, layout);
+    ItemLayout layout;
+    if(!b_written_while_loading) {
+        p_image = MakeItems(p_image, options, n_converted_rows, palette, layout);
         if(!p_image)
             return -1;
     }
