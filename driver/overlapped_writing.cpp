@@ -64,12 +64,13 @@ void RunWriter(void *p_context)
     const ItemLayout layout = {MonoLayoutOf(options), options.header.b_lvgl, nullptr};
     writing.b_busy = true;
     lock.unlock();
-    HeaderStream *p_stream = BeginImageHeader(image, options.format, layout, options.header, writing.p_image_path,
-                                              writing.p_header_path, true);
+    HeaderStream stream; // (on this thread's stack)
+    bool b_open = BeginImageHeader(stream, image, options.format, layout, options.header, writing.p_image_path,
+                                   writing.p_header_path, true);
     lock.lock();
     writing.b_busy = false;
     writing.changed.notify_all();
-    bool b_ok = p_stream != nullptr;
+    bool b_ok = b_open;
     int32_t n_done = 0;
     while(b_ok) {
         writing.changed.wait(lock, [&] {
@@ -81,7 +82,7 @@ void RunWriter(void *p_context)
         if(n_end > n_done) {
             writing.b_busy = true;
             lock.unlock();
-            b_ok = WriteRows(writing, *p_stream, image, n_done, n_end);
+            b_ok = WriteRows(writing, stream, image, n_done, n_end);
             lock.lock();
             writing.b_busy = false;
             writing.n_converted_rows = n_done = n_end;
@@ -89,15 +90,15 @@ void RunWriter(void *p_context)
         }
         if(b_ok && writing.b_loaded && n_done == image.n_height) {
             lock.unlock();
-            writing.b_written = EndImageHeader(p_stream, image, writing.p_header_path);
+            writing.b_written = EndImageHeader(stream, image, writing.p_header_path);
             lock.lock();
-            p_stream = nullptr;
+            b_open = false;
             break;
         }
     }
-    if(p_stream) {
+    if(b_open) {
         lock.unlock();
-        AbandonImageHeader(p_stream, writing.p_header_path);
+        AbandonImageHeader(stream, writing.p_header_path);
         lock.lock();
     }
     if(writing.b_withdrawn)

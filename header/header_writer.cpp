@@ -1,7 +1,6 @@
 #include "header_writer.h"
 
 #include <cstdio>
-#include <new>
 
 #include "array_plan.h"
 #include "byte_layout.h"
@@ -134,46 +133,21 @@ bool WriteTextAfterItems(FILE *p_file, const Image &image, const ArrayPlan &plan
 
 } // namespace
 
-// A header being written: the open file, its stream buffer, the plan, the
-// names, and how far the picture's items have got.
-struct HeaderStream {
-    HeaderFile file;
-    ArrayPlan plan;
-    HeaderOptions options;
-    bool b_by_rows;          // the items follow the rows, one per pixel, and are written a few rows at a time
-    bool b_ok;               // every write so far succeeded
-    int32_t n_rows_written;  // (b_by_rows) rows whose items are written
-    size_t n_packed_items;   // (b_by_rows with packets) items the packets written cover
-    char a_guard[kHeaderNameBufferSize];
-    char a_name[kHeaderNameBufferSize];
-    ItemWriter writer;
-    // The stream's buffer, one item chunk in size, here until the file is
-    // closed: the stream then hands the system whole aligned 64 KiB blocks.
-    char a_stream_buffer[kItemChunkBytes];
-};
-
-HeaderStream *BeginImageHeader(const Image &image, OutputFormat format, const ItemLayout &layout,
-                               const HeaderOptions &options, const char *p_image_path, const char *p_header_path,
-                               bool b_by_rows)
+bool BeginImageHeader(HeaderStream &stream, const Image &image, OutputFormat format, const ItemLayout &layout,
+                      const HeaderOptions &options, const char *p_image_path, const char *p_header_path,
+                      bool b_by_rows)
 {
     ArrayPlan plan;
     if(!p_image_path || !p_header_path || !b_ImageIsWritable(image) ||
        (options.p_name && !b_IsHeaderName(options.p_name)) ||
        (options.p_attribute && !b_IsAttributeText(options.p_attribute)) ||
        !PlanArrays(image, format, layout, options, plan) || b_NamesTheImageFile(p_header_path, p_image_path))
-        return nullptr;
+        return false;
     if(b_by_rows && (plan.b_byte_items || plan.n_prefix_items || plan.p_palette ||
                      plan.n_items != n_PixelCount(image)))
-        return nullptr;
-
-    HeaderStream *p_stream = new(std::nothrow) HeaderStream;
-    if(!p_stream)
-        return nullptr;
-    HeaderStream &stream = *p_stream;
-    if(!OpenHeaderFile(p_header_path, stream.file, b_by_rows)) {
-        delete p_stream;
-        return nullptr;
-    }
+        return false;
+    if(!OpenHeaderFile(p_header_path, stream.file, b_by_rows))
+        return false;
     FILE *p_file = stream.file.p_file;
     std::setvbuf(p_file, stream.a_stream_buffer, _IOFBF, sizeof(stream.a_stream_buffer));
     stream.plan = plan;
@@ -192,7 +166,7 @@ HeaderStream *BeginImageHeader(const Image &image, OutputFormat format, const It
     stream.b_ok = WriteTextBeforeItems(p_file, stream.writer, plan, options, p_image_path, stream.a_guard,
                                        stream.a_name);
     StartItemWriter(stream.writer, p_file, plan.kind);
-    return p_stream;
+    return true;
 }
 
 bool WriteHeaderRows(HeaderStream &stream, const Image &image, int32_t n_end_row)
@@ -214,9 +188,8 @@ bool WriteHeaderRows(HeaderStream &stream, const Image &image, int32_t n_end_row
     return stream.b_ok;
 }
 
-bool EndImageHeader(HeaderStream *p_stream, const Image &image, const char *p_header_path)
+bool EndImageHeader(HeaderStream &stream, const Image &image, const char *p_header_path)
 {
-    HeaderStream &stream = *p_stream;
     if(stream.b_by_rows)
         WriteHeaderRows(stream, image, image.n_height);
     else if(stream.b_ok)
@@ -227,22 +200,20 @@ bool EndImageHeader(HeaderStream *p_stream, const Image &image, const char *p_he
                            WriteTextAfterItems(p_file, image, stream.plan, stream.options, stream.a_guard,
                                                stream.a_name) &&
                            std::fflush(p_file) == 0;
-    const bool b_in_place = CloseHeaderFile(stream.file, p_header_path, b_written);
-    delete p_stream;
-    return b_in_place;
+    return CloseHeaderFile(stream.file, p_header_path, b_written);
 }
 
-void AbandonImageHeader(HeaderStream *p_stream, const char *p_header_path)
+void AbandonImageHeader(HeaderStream &stream, const char *p_header_path)
 {
-    CloseHeaderFile(p_stream->file, p_header_path, false);
-    delete p_stream;
+    CloseHeaderFile(stream.file, p_header_path, false);
 }
 
 bool WriteImageHeader(const Image &image, OutputFormat format, const ItemLayout &layout,
                       const HeaderOptions &options, const char *p_image_path, const char *p_header_path)
 {
-    HeaderStream *p_stream = BeginImageHeader(image, format, layout, options, p_image_path, p_header_path, false);
-    return p_stream && EndImageHeader(p_stream, image, p_header_path);
+    HeaderStream stream; // (its buffers on the stack: no allocation)
+    return BeginImageHeader(stream, image, format, layout, options, p_image_path, p_header_path, false) &&
+           EndImageHeader(stream, image, p_header_path);
 }
 
 } // namespace tarnwick

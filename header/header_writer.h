@@ -9,6 +9,9 @@
 #define TARNWICK_HEADER_WRITER_H
 
 #include "array_plan.h"
+#include "header_file.h"
+#include "header_names.h"
+#include "item_writer.h"
 #include "header_options.h"
 #include "image.h"
 #include "lvgl_descriptor.h"
@@ -45,8 +48,24 @@ bool WriteImageHeader(const Image &image, OutputFormat format, const ItemLayout 
                       const HeaderOptions &options, const char *p_image_path, const char *p_header_path);
 
 // The same in steps, so that the items of a picture's first rows can be
-// written while its later rows are still being loaded.
-struct HeaderStream;
+// written while its later rows are still being loaded. The record holds the
+// open file, its stream buffer, the plan, the names, and how far the items
+// have got; some 140 KB, for a stack.
+struct HeaderStream {
+    HeaderFile file;
+    ArrayPlan plan;
+    HeaderOptions options;
+    bool b_by_rows;         // the items follow the rows, one a pixel, a few rows at a time
+    bool b_ok;              // every write so far succeeded
+    int32_t n_rows_written; // (b_by_rows) rows whose items are written
+    size_t n_packed_items;  // (b_by_rows with packets) items the packets written cover
+    char a_guard[kHeaderNameBufferSize];
+    char a_name[kHeaderNameBufferSize];
+    ItemWriter writer;
+    // The stream's buffer, one item chunk in size: the stream then hands the
+    // system whole aligned 64 KiB blocks.
+    alignas(64) char a_stream_buffer[kItemChunkBytes];
+};
 
 // Makes the checks of WriteImageHeader, opens the file and writes the text up
 // to the array's first item; the image's size and descriptive fields must be
@@ -55,11 +74,11 @@ struct HeaderStream;
 // (WriteHeaderRows), which needs a format of one item a pixel in pixel order
 // (b_ConvertsPixelByPixel, without a palette), and the header is written to
 // a new file beside the header path only (never in place), so that nothing
-// there changes before EndImageHeader. nullptr when any of this cannot be;
-// a stream that failed to write is still returned and fails at the end.
-HeaderStream *BeginImageHeader(const Image &image, OutputFormat format, const ItemLayout &layout,
-                               const HeaderOptions &options, const char *p_image_path, const char *p_header_path,
-                               bool b_by_rows);
+// there changes before EndImageHeader. False, with nothing open, when any of
+// this cannot be; a write that fails here makes EndImageHeader fail.
+bool BeginImageHeader(HeaderStream &stream, const Image &image, OutputFormat format, const ItemLayout &layout,
+                      const HeaderOptions &options, const char *p_image_path, const char *p_header_path,
+                      bool b_by_rows);
 
 // (b_by_rows) Writes the items of the rows after those written before, up to
 // n_end_row; those rows must hold their items already. With packets, a
@@ -68,13 +87,13 @@ HeaderStream *BeginImageHeader(const Image &image, OutputFormat format, const It
 bool WriteHeaderRows(HeaderStream &stream, const Image &image, int32_t n_end_row);
 
 // Writes the items not yet written (every one, without b_by_rows) and the
-// rest of the text, closes the file and puts it in place; releases the
-// stream. True when the header is complete and in place.
-bool EndImageHeader(HeaderStream *p_stream, const Image &image, const char *p_header_path);
+// rest of the text, closes the file and puts it in place. True when the
+// header is complete and in place.
+bool EndImageHeader(HeaderStream &stream, const Image &image, const char *p_header_path);
 
 // Drops a header begun: closes and removes the new file, leaving the header
-// path as it was; releases the stream.
-void AbandonImageHeader(HeaderStream *p_stream, const char *p_header_path);
+// path as it was.
+void AbandonImageHeader(HeaderStream &stream, const char *p_header_path);
 
 } // namespace tarnwick
 

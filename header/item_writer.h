@@ -55,7 +55,7 @@ struct ItemWriter {
     int n_line_countdown;   // items still to come on the current line
     size_t n_chunk_used;    // bytes of a_chunk not yet handed to p_file
     size_t n_hand_over_at;  // bytes of a_chunk the next hand-over passes on (0: not yet known)
-    char a_chunk[kItemChunkBytes + kLongestItemBytes];
+    alignas(64) char a_chunk[kItemChunkBytes + kLongestItemBytes];
 };
 
 void StartItemWriter(ItemWriter &writer, FILE *p_file, ItemKind kind);
