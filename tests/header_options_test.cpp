@@ -1,13 +1,16 @@
 // The switches that shape the header's text for a toolchain (--stdint,
 // --static, --attribute, --name): each changes exactly its own part of
 // today's header, for every item kind, plain and packed, with and without
-// the unpacking function; and the values they refuse.
+// the unpacking function; the values the writer refuses; and the limits of
+// LVGL's descriptor, and what --lvgl leaves out. (The descriptor's numbers and
+// bytes for every colour format are checked by toolchain_compile_test.)
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "header_names.h"
 #include "header_text.h"
+#include "lvgl_descriptor.h"
 #include "test_support.h"
 
 namespace {
@@ -89,23 +92,6 @@ TEST(HeaderOptions, EachSwitchChangesOnlyItsOwnPartOfTheHeader)
     }
 }
 
-// The worked example of the README's "--stdint --static --attribute=PROGMEM
-// --name=dot" on the 3 x 1 dot, byte for byte.
-TEST(HeaderOptions, AllFourTogether)
-{
-    HeaderOptions options = kPlainHeaderOptions;
-    options.b_stdint = options.b_static = true;
-    options.p_attribute = "PROGMEM";
-    options.p_name = "dot";
-    EXPECT_EQ(test::HeaderText({0xff0000ff, 0xff00ff00, 0xffff0000}, 3, 1, OutputFormat::kRgb, options, "dot.tga",
-                               "dot.h"),
-              "/*\n *\timage header file\n *\tcreated from 'dot.tga'\n */\n\n"
-              "#ifndef __DOT_H_INCLUDED\n#define __DOT_H_INCLUDED\n\n#include <stdint.h>\n\n"
-              "static const uint32_t p_dot[] PROGMEM = {\n\t0xff0000ff, 0xff00ff00, 0xffff0000\n};\n\n"
-              "static const unsigned int n_dot_width = 3;\nstatic const unsigned int n_dot_height = 1;\n\n"
-              "#endif //__DOT_H_INCLUDED\n");
-}
-
 TEST(HeaderOptions, NamesMustBeCIdentifiersAndAttributesOneLine)
 {
     for(const char *p_good : {"a", "_", "logo", "Logo_2", "_9", "x1y2", "ABC"})
@@ -119,8 +105,13 @@ TEST(HeaderOptions, NamesMustBeCIdentifiersAndAttributesOneLine)
         EXPECT_TRUE(b_IsAttributeText(p_good)) << p_good;
     for(const char *p_bad : {"\n", "a\nb", "a\r", "PROGMEM\r\n"})
         EXPECT_FALSE(b_IsAttributeText(p_bad));
+}
 
-    // The writer refuses them too, before creating the file.
+// The writer refuses a bad name, an attribute of two lines and a picture too
+// large for LVGL before creating the file; with --lvgl it writes no packets
+// and no function whatever --rle and --rle-decoder say.
+TEST(HeaderOptions, TheWriterRefusesBeforeCreatingTheFileAndLvglTakesNoPackets)
+{
     test::TempDir dir;
     HeaderOptions options = kPlainHeaderOptions;
     options.p_name = "1x";
@@ -128,7 +119,31 @@ TEST(HeaderOptions, NamesMustBeCIdentifiersAndAttributesOneLine)
     options = kPlainHeaderOptions;
     options.p_attribute = "A\n#define B";
     EXPECT_FALSE(test::WriteHeader({1}, 1, 1, OutputFormat::kRgb, options, "a.tga", dir.File("a.h")));
+    options = kPlainHeaderOptions;
+    options.b_lvgl = true;
+    EXPECT_FALSE(test::WriteHeader(test::Pixels(65536, 0), 65536, 1, OutputFormat::kGray, options, "a.tga",
+                                   dir.File("a.h")));
     EXPECT_FALSE(test::FileExists(dir.File("a.h")));
+
+    const std::string lvgl = test::HeaderText(Pixels(20, 0x33), 5, 4, OutputFormat::kGray, options, "g.png", "g.h");
+    options.b_rle = options.b_rle_decoder = true;
+    EXPECT_NE(lvgl.find("dsc_g_png"), std::string::npos);
+    EXPECT_EQ(test::HeaderText(Pixels(20, 0x33), 5, 4, OutputFormat::kGray, options, "g.png", "g.h"), lvgl);
+}
+
+// The limits of the LVGL 9 descriptor's 16-bit fields.
+TEST(HeaderOptions, LvglWidthHeightAndStrideMustFitSixteenBits)
+{
+    EXPECT_TRUE(b_FitsLvglHeader(LvglImageOf(LvglFormat::kL8, 65535, 65535)));
+    EXPECT_FALSE(b_FitsLvglHeader(LvglImageOf(LvglFormat::kL8, 65536, 1)));
+    EXPECT_FALSE(b_FitsLvglHeader(LvglImageOf(LvglFormat::kI1, 1, 65536)));
+    // 4 bytes a pixel: 16383 pixels make 65532 bytes, 16384 make 65536.
+    EXPECT_TRUE(b_FitsLvglHeader(LvglImageOf(LvglFormat::kArgb8888, 16383, 1)));
+    EXPECT_FALSE(b_FitsLvglHeader(LvglImageOf(LvglFormat::kArgb8888, 16384, 1)));
+    EXPECT_TRUE(b_FitsLvglHeader(LvglImageOf(LvglFormat::kRgb888, 21845, 1)));
+    EXPECT_FALSE(b_FitsLvglHeader(LvglImageOf(LvglFormat::kRgb888, 21846, 1)));
+    // The largest data size does not wrap around.
+    EXPECT_EQ(LvglImageOf(LvglFormat::kI8, 65535, 65535).n_data_size, 1024ull + 65535ull * 65535ull);
 }
 
 } // namespace

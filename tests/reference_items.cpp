@@ -78,7 +78,7 @@ std::vector<int> MonoBits(const Picture &picture, bool b_dither)
     return bits;
 }
 
-static Items Rows(const std::vector<int> &bits, int n_width, int n_height, bool b_lsb_first)
+Items Rows(const std::vector<int> &bits, int n_width, int n_height, bool b_lsb_first)
 {
     const int n_row_bytes = (n_width + 7) / 8;
     Items bytes(size_t(n_row_bytes * n_height), 0);
@@ -87,16 +87,6 @@ static Items Rows(const std::vector<int> &bits, int n_width, int n_height, bool 
             if(bits[size_t(y * n_width + x)])
                 bytes[size_t(y * n_row_bytes + x / 8)] |= b_lsb_first ? 1u << (x % 8) : 0x80u >> (x % 8);
     return bytes;
-}
-
-Items RowsMsbFirst(const std::vector<int> &bits, int n_width, int n_height)
-{
-    return Rows(bits, n_width, n_height, false);
-}
-
-Items RowsLsbFirst(const std::vector<int> &bits, int n_width, int n_height)
-{
-    return Rows(bits, n_width, n_height, true);
 }
 
 Items Pages(const std::vector<int> &bits, int n_width, int n_height)

@@ -38,9 +38,9 @@ Items EachPixel(const Picture &picture, const std::function<uint32_t(uint32_t)> 
 // Floyd-Steinberg diffusion of the error (7, 3, 5, 1 sixteenths, C++
 // division).
 std::vector<int> MonoBits(const Picture &picture, bool b_dither);
-// Rows of (width + 7) / 8 bytes, the leftmost pixel in 0x80 (or in 0x01).
-Items RowsMsbFirst(const std::vector<int> &bits, int n_width, int n_height);
-Items RowsLsbFirst(const std::vector<int> &bits, int n_width, int n_height);
+// Rows of (width + 7) / 8 bytes, the leftmost pixel in 0x80 (b_lsb_first:
+// in 0x01).
+Items Rows(const std::vector<int> &bits, int n_width, int n_height, bool b_lsb_first);
 // Pages of 8 rows, a byte a column, the top row in bit 0.
 Items Pages(const std::vector<int> &bits, int n_width, int n_height);
 

@@ -1,14 +1,19 @@
-// Headers as a toolchain takes them: one table over the output formats and
-// layouts, each header made with --stdint and --static (and a name of its
-// own, --name), included from two C files and two C++ files that are linked
-// into one program, compiled by the system's C and C++ compilers with -Wall
-// -Wextra -Werror and no definitions on the command line. Every item of
-// every array is read back in each of the four files and compared with the
-// items this test computes from the picture's reference pixels (the .rgba
-// file beside each fixture, decoded by ImageMagick, not by Tarnwick);
-// packed arrays are unpacked by an unpacker of the test's own in every file,
-// and in the C++ files also by the p_DecompressRLEImage of a header made
-// with --rle-decoder. Without --static the same inclusion does not link.
+// Headers as compilers take them: one table over the output formats and
+// layouts, made from real pictures, every item compared with the items this
+// test computes from the picture's reference pixels (the .rgba file beside
+// each fixture, decoded by ImageMagick, not by Tarnwick; reference_items.h).
+// - With --stdint, --static and --name, every header is included from two C
+//   files and two C++ files linked into one program, each compiled with
+//   -Wall -Wextra -Werror; each file checks the item types and prints every
+//   array and constant, packed arrays unpacked by the test's own reading of
+//   the packets and, in the C++ files, by the p_DecompressRLEImage of a
+//   header made with --rle-decoder. Without --static the same inclusion does
+//   not link.
+// - With --lvgl, each header is compiled against the stand-in of LVGL 9's
+//   declarations in tests/lvgl_stand_in, as C (designators) and as C++
+//   (positionally), in both member orders (LV_BIG_ENDIAN_SYSTEM) and for the
+//   member lists of LVGL 9.0 to 9.3; the program prints each descriptor's
+//   fields and every byte its `data` points at.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -23,12 +28,76 @@ namespace {
 
 using namespace reference;
 
-// The constants a layout declares after the height, with their values.
-using Constants = std::vector<std::pair<std::string, uint64_t>>;
+// The fixtures, all 13 x 7 pixels.
+std::vector<Picture> Pictures()
+{
+    std::vector<Picture> pictures = {
+        LoadPicture("alpha", "tga/pil_rgba32_top.tga", 13, 7),      // alpha from 19 to 236; 8-bit indices
+        LoadPicture("rle", "tga/im_rgba32_rle.tga", 13, 7),        // run-length coded, alpha from 0
+        LoadPicture("palette", "tga/pil_pal24_bottom.tga", 13, 7), // colour-mapped, bottom row first; 4-bit indices
+    };
+    if(tarnwick::b_IsPngSupportBuiltIn()) {
+        pictures.push_back(LoadPicture("png", "png/im_rgba16_interlaced.png", 13, 7));
+        pictures.push_back(LoadPicture("pal1", "png/pil_pal1.png", 13, 7));      // 1-bit indices
+        pictures.push_back(LoadPicture("pal2", "png/pil_pal2_trns.png", 13, 7)); // 2-bit indices
+    }
+    for(const Picture &picture : pictures)
+        EXPECT_EQ(picture.pixels.size(), size_t(picture.n_width * picture.n_height)) << picture.path;
+    return pictures;
+}
 
-// One row of the table: a format or layout, the switches that ask for it,
-// the bytes of one item, its items, and its constants; with --indexed a
-// palette array too.
+// Makes a header of the picture with the switches; false when the program
+// fails.
+bool MakeHeader(const Picture &picture, const std::string &header, const std::vector<std::string> &switches)
+{
+    std::vector<std::string> args{picture.path, header};
+    args.insert(args.end(), switches.begin(), switches.end());
+    const test::RunResult run = test::RunTarnwick(args);
+    EXPECT_EQ(run.n_exit_status, 0) << header << ": " << run.err;
+    EXPECT_EQ(run.out + run.err, "") << header;
+    return run.n_exit_status == 0;
+}
+
+// Compiles the sources in the folder for the target (C through the
+// compiler driver's C mode, -x c: the C compiler's front end), links them
+// and runs the program; the result of the first step that fails, or of the
+// run.
+test::RunResult Build(const test::TempDir &dir, const std::string &program, const std::vector<std::string> &sources,
+                      const std::vector<std::string> &flags = {})
+{
+    std::vector<std::string> link{"-o", dir.File(program)};
+    for(const std::string &source : sources) {
+        const bool b_cpp = source.find(".cpp") != std::string::npos;
+        std::vector<std::string> args{"-x", b_cpp ? "c++" : "c", b_cpp ? "-std=c++17" : "-std=c11", "-Wall",
+                                      "-Wextra", "-Werror", "-I", dir.path()};
+        args.insert(args.end(), flags.begin(), flags.end());
+        args.insert(args.end(), {"-c", dir.File(source), "-o", dir.File(source + ".o")});
+        const test::RunResult compiled = test::CompileForTarget(args);
+        if(compiled.n_exit_status != 0)
+            return compiled;
+        link.push_back(dir.File(source + ".o"));
+    }
+    const test::RunResult linked = test::CompileForTarget(link);
+    return linked.n_exit_status != 0 ? linked : test::RunTarget({dir.File(program)});
+}
+
+// Numbers as the programs print them.
+std::string Listed(const Items &items)
+{
+    std::string text;
+    for(uint32_t n_item : items)
+        text += " " + std::to_string(n_item);
+    return text;
+}
+
+// ---- --stdint, --static, --name ----------------------------------------------
+
+// The constants a layout declares after the height, with their values.
+using Constants = std::vector<std::pair<std::string, uint32_t>>;
+
+// A format or layout: its switches, the bytes of its items, its items and
+// constants; with --indexed a palette array too; its colour format's value
+// in LVGL 9 (I1 for the indexed ones, 0 where --lvgl does not take it).
 struct Format {
     const char *p_label;
     std::vector<std::string> switches;
@@ -36,6 +105,7 @@ struct Format {
     std::function<Items(const Picture &)> items;
     std::function<Constants(const Picture &)> constants;
     bool b_palette; // p_<name>_palette and n_<name>_palette_size
+    uint32_t n_lvgl_format;
 };
 
 Constants NoConstants(const Picture &)
@@ -48,230 +118,141 @@ Constants RowBytes(const Picture &p)
     return {{"row_bytes", (p.n_width + 7) / 8}};
 }
 
-Items IndexedItems(const Picture &p)
+uint32_t Rgb565OverBlack(uint32_t n_pixel)
 {
-    const Items palette = PaletteOf(p);
-    return PackedIndices(p, palette, IndexBits(palette.size()));
+    return Rgb565(OverBlack(n_pixel));
 }
 
 std::vector<Format> Formats()
 {
     return {
-        {"rgb", {}, 4, [](const Picture &p) { return p.pixels; }, NoConstants, false},
-        {"gray", {"--gray"}, 1, [](const Picture &p) { return EachPixel(p, Gray); }, NoConstants, false},
-        {"rgb565", {"--rgb565"}, 2, [](const Picture &p) {
-             return EachPixel(p, [](uint32_t n_pixel) { return Rgb565(OverBlack(n_pixel)); });
-         }, NoConstants, false},
+        {"rgb", {}, 4, [](const Picture &p) { return p.pixels; }, NoConstants, false, 0x10},
+        {"gray", {"--gray"}, 1, [](const Picture &p) { return EachPixel(p, Gray); }, NoConstants, false, 0x06},
+        {"rgb565", {"--rgb565"}, 2, [](const Picture &p) { return EachPixel(p, Rgb565OverBlack); }, NoConstants,
+         false, 0x12},
         {"swapped", {"--rgb565-swapped"}, 2, [](const Picture &p) {
-             return EachPixel(p, [](uint32_t n_pixel) {
-                 const uint32_t n_value = Rgb565(OverBlack(n_pixel));
-                 return (n_value & 0xff) << 8 | n_value >> 8;
-             });
-         }, NoConstants, false},
+             return EachPixel(p, [](uint32_t n) { return (Rgb565OverBlack(n) & 0xff) << 8 | Rgb565OverBlack(n) >> 8; });
+         }, NoConstants, false, 0x1B},
         {"mono", {"--mono"}, 1, [](const Picture &p) {
-             return RowsMsbFirst(MonoBits(p, false), p.n_width, p.n_height);
-         }, RowBytes, false},
+             return Rows(MonoBits(p, false), p.n_width, p.n_height, false);
+         }, RowBytes, false, 0x07},
         {"dither", {"--mono", "--dither"}, 1, [](const Picture &p) {
-             return RowsMsbFirst(MonoBits(p, true), p.n_width, p.n_height);
-         }, RowBytes, false},
+             return Rows(MonoBits(p, true), p.n_width, p.n_height, false);
+         }, RowBytes, false, 0},
         {"lsb", {"--mono", "--mono-lsb"}, 1, [](const Picture &p) {
-             return RowsLsbFirst(MonoBits(p, false), p.n_width, p.n_height);
-         }, RowBytes, false},
+             return Rows(MonoBits(p, false), p.n_width, p.n_height, true);
+         }, RowBytes, false, 0},
         {"pages", {"--mono", "--dither", "--mono-pages"}, 1, [](const Picture &p) {
              return Pages(MonoBits(p, true), p.n_width, p.n_height);
-         }, [](const Picture &p) { return Constants{{"pages", (p.n_height + 7) / 8}}; }, false},
+         }, [](const Picture &p) { return Constants{{"pages", (p.n_height + 7) / 8}}; }, false, 0},
         {"rgb888", {"--rgb888"}, 1, [](const Picture &p) { return Bytes(EachPixel(p, OverBlack), 3, false); },
-         NoConstants, false},
+         NoConstants, false, 0},
         {"bgr888", {"--bgr888"}, 1, [](const Picture &p) { return Bytes(EachPixel(p, OverBlack), 3, true); },
-         NoConstants, false},
+         NoConstants, false, 0x0F},
         {"alpha8", {"--alpha8"}, 1, [](const Picture &p) {
-             return EachPixel(p, [](uint32_t n_pixel) { return n_pixel >> 24; });
-         }, NoConstants, false},
-        {"indexed", {"--indexed"}, 1, IndexedItems, [](const Picture &p) {
-             const int n_bits = IndexBits(PaletteOf(p).size());
+             return EachPixel(p, [](uint32_t n) { return n >> 24; });
+         }, NoConstants, false, 0x0E},
+        {"indexed", {"--indexed"}, 1, [](const Picture &p) {
+             return PackedIndices(p, PaletteOf(p), IndexBits(PaletteOf(p).size()));
+         }, [](const Picture &p) {
+             const uint32_t n_bits = uint32_t(IndexBits(PaletteOf(p).size()));
              return Constants{{"bits", n_bits}, {"row_bytes", (p.n_width * n_bits + 7) / 8}};
-         }, true},
+         }, true, 0x07},
     };
 }
 
-// --- The program ------------------------------------------------------------
-
-// Shared by the four files: the expected items (defined once, in
-// expected.c) and the comparisons (static inline: a file that does not use
-// one is not warned).
+// Shared by the four files: the type check and the printing (static inline:
+// a file that does not use one is not warned). A packed array is unpacked by
+// the test's own reading of the packets: a header item whose top bit marks a
+// run of one value, else a literal of values; the other bits count.
 const char kChecks[] = R"(#include <stdint.h>
 #include <stdio.h>
-#include <stdlib.h>
-#include "expected.h"
 #ifdef __cplusplus
-#define CHECK_ITEM_SIZE(array, n_bytes) static_assert(sizeof(array[0]) == n_bytes, #array)
+#include <type_traits>
+#define CHECK_TYPE(array, item) static_assert(std::is_same<std::decay<decltype(array[0])>::type, item>::value, #array)
 #else
-#define CHECK_ITEM_SIZE(array, n_bytes) _Static_assert(sizeof(array[0]) == n_bytes, #array)
+#define CHECK_TYPE(array, item) _Static_assert(sizeof(array[0]) == sizeof(item), #array)
 #endif
 
-static inline uint32_t ItemAt(const void *p_items, unsigned long i, unsigned n_item_bytes)
+static inline uint32_t ItemAt(const void *p_items, unsigned long i, unsigned n_bytes)
 {
-	if(n_item_bytes == 1)
+	if(n_bytes == 1)
 		return ((const uint8_t *)p_items)[i];
-	if(n_item_bytes == 2)
-		return ((const uint16_t *)p_items)[i];
-	return ((const uint32_t *)p_items)[i];
+	return n_bytes == 2 ? ((const uint16_t *)p_items)[i] : ((const uint32_t *)p_items)[i];
 }
 
-static inline int Report(const char *p_file, const char *p_label, unsigned long n_count, const uint32_t *p_items,
-	const uint32_t *p_expected, unsigned long n_expected)
+static inline void Print(const char *p_label, const void *p_items, unsigned long n_items, unsigned n_bytes,
+	int b_packed)
 {
-	unsigned long i, n_bad = n_count == n_expected ? 0 : 1000000;
-	for(i = 0; i < n_count && i < n_expected; ++i)
-		n_bad += p_items[i] != p_expected[i];
-	printf("%s %s %lu %lu\n", p_file, p_label, n_count, n_bad);
-	return n_bad != 0;
-}
-
-static inline int CompareItems(const char *p_file, const char *p_label, const void *p_items, unsigned long n_items,
-	unsigned n_item_bytes, const uint32_t *p_expected, unsigned long n_expected)
-{
-	uint32_t *p_values = (uint32_t *)malloc((n_items + 1) * sizeof(uint32_t));
-	unsigned long i;
-	int n_bad;
-	for(i = 0; i < n_items; ++i)
-		p_values[i] = ItemAt(p_items, i, n_item_bytes);
-	n_bad = Report(p_file, p_label, n_items, p_values, p_expected, n_expected);
-	free(p_values);
-	return n_bad;
-}
-
-/* The packets unpacked by the test's own reading of the format: a header
-   item whose top bit marks a run of one value, else a literal of values;
-   the other bits count. */
-static inline int CompareUnpacked(const char *p_file, const char *p_label, const void *p_items, unsigned long n_items,
-	unsigned n_item_bytes, const uint32_t *p_expected, unsigned long n_expected)
-{
-	const uint32_t n_flag = n_item_bytes == 4 ? 0x80000000u : n_item_bytes == 2 ? 0x8000u : 0x80u;
-	uint32_t *p_values = (uint32_t *)malloc((n_expected + 1) * sizeof(uint32_t));
-	unsigned long n_read = 0, n_made = 0, k;
-	int n_bad;
-	while(n_made < n_expected && n_read < n_items) {
-		uint32_t n_header = ItemAt(p_items, n_read++, n_item_bytes);
-		unsigned long n_count = n_header & (n_flag - 1);
-		for(k = 0; k < n_count && n_made < n_expected && n_read < n_items; ++k)
-			p_values[n_made++] = ItemAt(p_items, (n_header & n_flag) ? n_read : n_read + k, n_item_bytes);
-		n_read += (n_header & n_flag) ? 1 : n_count;
+	const uint32_t n_flag = 1u << (8 * n_bytes - 1);
+	unsigned long i = 0, k;
+	printf("%s", p_label);
+	while(i < n_items) {
+		const uint32_t n_item = ItemAt(p_items, i, n_bytes);
+		const unsigned long n_count = b_packed ? n_item & (n_flag - 1) : 1;
+		const int b_run = b_packed && (n_item & n_flag);
+		i += b_packed;
+		for(k = 0; k < n_count && i + (b_run ? 0 : k) < n_items; ++k)
+			printf(" %lu", (unsigned long)ItemAt(p_items, i + (b_run ? 0 : k), n_bytes));
+		i += b_run ? 1 : n_count;
 	}
-	n_bad = Report(p_file, p_label, n_made, p_values, p_expected, n_expected);
-	if(n_read != n_items)
-		n_bad = 1;
-	free(p_values);
-	return n_bad;
+	printf("\n");
 }
 )";
 
 // One header of the program: what it was made from and its name.
 struct HeaderRow {
-    std::string name;       // --name, and the label of its lines
+    std::string name; // --name, and the label of its lines
     const Picture *p_picture;
     const Format *p_format;
     bool b_packed;
-    Items expected;
 };
 
-std::string ItemList(const Items &items)
+// One of the four files: it includes every header and prints every array
+// and constant, each line starting with the file's name; the program's
+// lines, or (b_expected) the lines it must print.
+std::string FileText(const std::string &file, const std::vector<HeaderRow> &rows, bool b_expected)
 {
-    std::string text;
-    for(size_t i = 0; i < items.size(); ++i)
-        text += (i % 12 ? " " : "\n\t") + std::to_string(items[i]) + "u,";
-    return text;
-}
-
-// The source of one of the four files: it includes every header and checks
-// every array, returning the number of arrays that differ.
-std::string FileSource(const std::string &file, bool b_cpp, const std::vector<HeaderRow> &rows)
-{
-    std::string source = "#include \"checks.h\"\n";
-    for(const HeaderRow &row : rows)
-        source += "#include \"" + row.name + ".h\"\n";
-    if(b_cpp) {
-        source += "#include <type_traits>\n";
-        for(const HeaderRow &row : rows)
-            if(row.b_packed)
-                source += "namespace " + row.name + "_ns {\n#include \"" + row.name + "_dec.h\"\n}\n";
-    }
-    std::string function = file;
-    for(char &c : function)
-        if(c == '.')
-            c = '_';
-    source += std::string(b_cpp ? "extern \"C\" " : "") + "int check_" + function + "(void)\n{\n\tint n_bad = 0;\n";
+    const bool b_cpp = file.find(".cpp") != std::string::npos;
+    std::string includes = "#include \"checks.h\"\n", body, expected;
     for(const HeaderRow &row : rows) {
-        const std::string array = "p_" + row.name, n = std::to_string(row.p_format->n_item_bytes);
-        const std::string expected = "a_expected_" + row.name + ", n_expected_" + row.name;
-        source += "\t{\n\t\tCHECK_ITEM_SIZE(" + array + ", " + n + ");\n";
-        source += std::string("\t\tn_bad += ") + (row.b_packed ? "CompareUnpacked" : "CompareItems") + "(\"" + file +
-                  "\", \"" + row.name + "\", " + array + ", sizeof(" + array + ") / sizeof(" + array + "[0]), " + n +
-                  ", " + expected + ");\n";
-        source += "\t\tn_bad += n_" + row.name + "_width != " + std::to_string(row.p_picture->n_width) + " || n_" +
-                  row.name + "_height != " + std::to_string(row.p_picture->n_height) + ";\n";
-        for(const auto &constant : row.p_format->constants(*row.p_picture))
-            source += "\t\tn_bad += n_" + row.name + "_" + constant.first + " != " + std::to_string(constant.second) +
-                      ";\n";
-        if(row.p_format->b_palette) {
-            const std::string palette = array + "_palette";
-            source += "\t\tCHECK_ITEM_SIZE(" + palette + ", 4);\n\t\tn_bad += CompareItems(\"" + file + "\", \"" +
-                      row.name + "_palette\", " + palette + ", n_" + row.name + "_palette_size, 4, a_expected_" +
-                      row.name + "_palette, n_expected_" + row.name + "_palette);\n";
+        const Picture &picture = *row.p_picture;
+        const std::string array = "p_" + row.name, n = "n_" + row.name + "_", label = file + " " + row.name;
+        const Items items = row.p_format->items(picture);
+        includes += "#include \"" + row.name + ".h\"\n";
+        const int n_bytes = row.p_format->n_item_bytes;
+        body += "\tCHECK_TYPE(" + array + (n_bytes == 4 ? ", uint32_t" : n_bytes == 2 ? ", uint16_t" : ", uint8_t") +
+                ");\n\tPrint(\"" + label + "\", " + array +
+                ", sizeof(" + array + ") / sizeof(" + array + "[0]), sizeof(" + array + "[0]), " +
+                (row.b_packed ? "1" : "0") + ");\n";
+        expected += label + Listed(items) + "\n";
+        std::string format = label + "_size %u %u", values = n + "width, " + n + "height";
+        Items numbers = {uint32_t(picture.n_width), uint32_t(picture.n_height)};
+        for(const auto &constant : row.p_format->constants(picture)) {
+            format += " %u";
+            values += ", " + n + constant.first;
+            numbers.push_back(constant.second);
         }
-        if(b_cpp) {
-            const std::string type = n == "1" ? "uint8_t" : n == "2" ? "uint16_t" : "uint32_t";
-            source += "\t\tstatic_assert(std::is_same<std::decay<decltype(" + array + "[0])>::type, " + type +
-                      ">::value, \"" + row.name + "\");\n";
+        body += "\tprintf(\"" + format + "\\n\", " + values + ");\n";
+        expected += label + "_size" + Listed(numbers) + "\n";
+        if(row.p_format->b_palette) {
+            body += "\tCHECK_TYPE(" + array + "_palette, uint32_t);\n\tPrint(\"" + label + "_palette\", " + array +
+                    "_palette, " + n + "palette_size, 4, 0);\n";
+            expected += label + "_palette" + Listed(PaletteOf(picture)) + "\n";
         }
         if(b_cpp && row.b_packed) {
-            const std::string space = row.name + "_ns::";
-            source += "\t\tauto *p_unpacked = " + space + "p_DecompressRLEImage(" + space + "p_" + row.name +
-                      "_dec, int(n_expected_" + row.name + "));\n";
-            source += "\t\tn_bad += CompareItems(\"" + file + "\", \"" + row.name + "_dec\", p_unpacked, n_expected_" +
-                      row.name + ", " + n + ", " + expected + ");\n\t\tdelete[] p_unpacked;\n";
-        }
-        source += "\t}\n";
-    }
-    return source + "\treturn n_bad;\n}\n";
-}
-
-// The lines the program must print: one per array and file, none differing.
-std::string ExpectedLines(const std::vector<HeaderRow> &rows)
-{
-    std::string lines;
-    for(const char *p_file : {"a.c", "b.c", "a.cpp", "b.cpp"}) {
-        for(const HeaderRow &row : rows) {
-            lines += std::string(p_file) + " " + row.name + " " + std::to_string(row.expected.size()) + " 0\n";
-            if(row.p_format->b_palette)
-                lines += std::string(p_file) + " " + row.name + "_palette " +
-                         std::to_string(PaletteOf(*row.p_picture).size()) + " 0\n";
-            if(row.b_packed && std::string(p_file).find("cpp") != std::string::npos)
-                lines += std::string(p_file) + " " + row.name + "_dec " + std::to_string(row.expected.size()) + " 0\n";
+            const std::string space = row.name + "_ns::", count = std::to_string(items.size());
+            includes += "namespace " + row.name + "_ns {\n#include \"" + row.name + "_dec.h\"\n}\n";
+            body += "\t{\n\t\tconst auto *p_items = " + space + "p_DecompressRLEImage(" + space + array + "_dec, " +
+                    count + ");\n\t\tPrint(\"" + label + "_dec\", p_items, " + count +
+                    ", sizeof(p_items[0]), 0);\n\t\tdelete[] p_items;\n\t}\n";
+            expected += label + "_dec" + Listed(items) + "\n";
         }
     }
-    return lines;
-}
-
-// Compiles one file as C (b_cpp false) or C++ with the project's compiler
-// for the target: C through its driver's C mode (-x c), the same front end
-// as the C compiler's.
-test::RunResult Compile(bool b_cpp, const test::TempDir &dir, const std::string &source, const std::string &object)
-{
-    return test::CompileForTarget({"-x", b_cpp ? "c++" : "c", b_cpp ? "-std=c++17" : "-std=c11", "-Wall", "-Wextra",
-                                   "-Werror", "-I", dir.path(), "-c", dir.File(source), "-o", dir.File(object)});
-}
-
-// Makes a header of the picture with the switches; false when the program
-// fails.
-bool MakeHeader(const Picture &picture, const std::string &header, std::vector<std::string> switches)
-{
-    std::vector<std::string> args{picture.path, header};
-    args.insert(args.end(), switches.begin(), switches.end());
-    const test::RunResult run = test::RunTarnwick(args);
-    EXPECT_EQ(run.n_exit_status, 0) << header << ": " << run.err;
-    EXPECT_EQ(run.out + run.err, "") << header;
-    return run.n_exit_status == 0;
+    std::string function = "print_" + file;
+    function[function.find('.')] = '_';
+    return b_expected ? expected
+                      : includes + (b_cpp ? "extern \"C\" " : "") + "void " + function + "(void)\n{\n" + body + "}\n";
 }
 
 TEST(ToolchainCompile, EveryFormatLinksFromTwoCAndTwoCppFilesAndHoldsItsItems)
@@ -279,25 +260,14 @@ TEST(ToolchainCompile, EveryFormatLinksFromTwoCAndTwoCppFilesAndHoldsItsItems)
     if(!test::b_CanCompileForTarget())
         GTEST_SKIP() << "no compiler for the target";
     test::TempDir dir;
-    std::vector<Picture> pictures = {
-        LoadPicture("alpha", "tga/pil_rgba32_top.tga", 13, 7),      // alpha from 19 to 236
-        LoadPicture("rle", "tga/im_rgba32_rle.tga", 13, 7),        // run-length coded, alpha from 0
-        LoadPicture("palette", "tga/pil_pal24_bottom.tga", 13, 7), // colour-mapped, bottom row first
-    };
-    if(tarnwick::b_IsPngSupportBuiltIn()) {
-        pictures.push_back(LoadPicture("png", "png/im_rgba16_interlaced.png", 13, 7));
-        pictures.push_back(LoadPicture("pal1", "png/pil_pal1.png", 13, 7)); // 2 colours: 1-bit indices
-        pictures.push_back(LoadPicture("pal4", "png/pil_pal4.png", 13, 7)); // 4-bit indices
-    }
+    const std::vector<Picture> pictures = Pictures();
     const std::vector<Format> formats = Formats();
-
     std::vector<HeaderRow> rows;
     for(const Picture &picture : pictures) {
-        ASSERT_EQ(picture.pixels.size(), size_t(picture.n_width * picture.n_height)) << picture.path;
         for(const Format &format : formats) {
             for(bool b_packed : {false, true}) {
-                HeaderRow row{picture.label + "_" + format.p_label + (b_packed ? "_rle" : ""), &picture, &format,
-                              b_packed, format.items(picture)};
+                const HeaderRow row{picture.label + "_" + format.p_label + (b_packed ? "_rle" : ""), &picture, &format,
+                                    b_packed};
                 std::vector<std::string> switches = format.switches;
                 switches.insert(switches.end(), {"--stdint", "--static", "--name=" + row.name});
                 if(b_packed)
@@ -312,53 +282,20 @@ TEST(ToolchainCompile, EveryFormatLinksFromTwoCAndTwoCppFilesAndHoldsItsItems)
             }
         }
     }
-
-    std::string expected = "#include <stdint.h>\n", declarations;
-    auto add_expected = [&](const std::string &name, const Items &items) {
-        expected += "const uint32_t a_expected_" + name + "[] = {" + ItemList(items) + "\n};\n" +
-                    "const unsigned long n_expected_" + name + " = " + std::to_string(items.size()) + ";\n";
-        declarations +=
-            "extern const uint32_t a_expected_" + name + "[];\nextern const unsigned long n_expected_" + name + ";\n";
-    };
-    for(const HeaderRow &row : rows) {
-        add_expected(row.name, row.expected);
-        if(row.p_format->b_palette)
-            add_expected(row.name + "_palette", PaletteOf(*row.p_picture));
-    }
-    ASSERT_TRUE(test::WriteFileText(dir.File("expected.c"), expected));
-    ASSERT_TRUE(test::WriteFileText(dir.File("expected.h"), "#include <stdint.h>\n#ifdef __cplusplus\nextern \"C\" {\n"
-                                                            "#endif\n" + declarations +
-                                                            "#ifdef __cplusplus\n}\n#endif\n"));
     ASSERT_TRUE(test::WriteFileText(dir.File("checks.h"), kChecks));
-    std::string main_source = "extern \"C\" {\n";
-    for(const char *p_file : {"a_c", "b_c", "a_cpp", "b_cpp"}) {
-        const std::string name = p_file, source = name.substr(0, name.find('_')) + "." + name.substr(name.find('_') + 1);
-        ASSERT_TRUE(test::WriteFileText(dir.File(source), FileSource(source, name.find("cpp") != std::string::npos, rows)));
-        main_source += "int check_" + name + "(void);\n";
+    std::string expected;
+    for(const char *p_file : {"a.c", "b.c", "a.cpp", "b.cpp"}) {
+        ASSERT_TRUE(test::WriteFileText(dir.File(p_file), FileText(p_file, rows, false)));
+        expected += FileText(p_file, rows, true);
     }
-    main_source += "}\nint main()\n{\n\treturn check_a_c() + check_b_c() + check_a_cpp() + check_b_cpp() != 0;\n}\n";
-    ASSERT_TRUE(test::WriteFileText(dir.File("main.cpp"), main_source));
-
-    std::vector<std::string> link{"-o", dir.File("check")};
-    for(const char *p_object : {"expected", "a_c", "b_c"}) {
-        const std::string object = p_object;
-        const std::string source = object == "expected" ? "expected.c" : object.substr(0, 1) + ".c";
-        const test::RunResult compiled = Compile(false, dir, source, object + ".o");
-        ASSERT_EQ(compiled.n_exit_status, 0) << source << ":\n" << compiled.err;
-        link.push_back(dir.File(object + ".o"));
-    }
-    for(const char *p_object : {"a_cpp", "b_cpp", "main"}) {
-        const std::string object = p_object;
-        const std::string source = object == "main" ? "main.cpp" : object.substr(0, 1) + ".cpp";
-        const test::RunResult compiled = Compile(true, dir, source, object + ".o");
-        ASSERT_EQ(compiled.n_exit_status, 0) << source << ":\n" << compiled.err;
-        link.push_back(dir.File(object + ".o"));
-    }
-    const test::RunResult linked = test::CompileForTarget(link);
-    ASSERT_EQ(linked.n_exit_status, 0) << linked.err;
-    const test::RunResult run = test::RunTarget({dir.File("check")});
-    EXPECT_EQ(run.n_exit_status, 0);
-    EXPECT_EQ(run.out, ExpectedLines(rows));
+    ASSERT_TRUE(test::WriteFileText(dir.File("main.cpp"),
+                                    "extern \"C\" {\nvoid print_a_c(void);\nvoid print_b_c(void);\n"
+                                    "void print_a_cpp(void);\nvoid print_b_cpp(void);\n}\n"
+                                    "int main()\n{\n\tprint_a_c();\n\tprint_b_c();\n"
+                                    "\tprint_a_cpp();\n\tprint_b_cpp();\n}\n"));
+    const test::RunResult run = Build(dir, "check", {"a.c", "b.c", "a.cpp", "b.cpp", "main.cpp"});
+    EXPECT_EQ(run.n_exit_status, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
 }
 
 // The same inclusion without --static: C gives each const array external
@@ -372,22 +309,126 @@ TEST(ToolchainCompile, WithoutStaticTheSameInclusionDoesNotLink)
     const Picture picture = LoadPicture("alpha", "tga/pil_rgba32_top.tga", 13, 7);
     ASSERT_TRUE(MakeHeader(picture, dir.File("c.h"), {"--stdint", "--name=pic"}));
     ASSERT_TRUE(MakeHeader(picture, dir.File("cpp.h"), {"--stdint", "--name=pic", "--rle-decoder"}));
-    for(const char *p_language : {"c", "cpp"}) {
-        const std::string language = p_language;
+    for(const std::string language : {"c", "cpp"}) {
         const std::string include = "#include \"" + language + ".h\"\n";
-        ASSERT_TRUE(test::WriteFileText(dir.File("x." + language), include + "int main(void) { return (int)p_pic[0]; }\n"));
-        ASSERT_TRUE(test::WriteFileText(dir.File("y." + language), include + "int y(void) { return (int)p_pic[1]; }\n"));
-        for(const char *p_file : {"x", "y"}) {
-            const std::string file = p_file;
-            const test::RunResult compiled = Compile(language == "cpp", dir, file + "." + language, file + ".o");
-            ASSERT_EQ(compiled.n_exit_status, 0) << compiled.err;
-        }
-        const test::RunResult linked = test::CompileForTarget({"-o", dir.File("twice"), dir.File("x.o"), dir.File("y.o")});
-        EXPECT_NE(linked.n_exit_status, 0) << language;
+        ASSERT_TRUE(test::WriteFileText(dir.File("x." + language), include + "int main(void) { return p_pic[0]; }\n"));
+        ASSERT_TRUE(test::WriteFileText(dir.File("y." + language), include + "int y(void) { return p_pic[1]; }\n"));
+        const test::RunResult linked = Build(dir, "twice", {"x." + language, "y." + language});
         EXPECT_NE(linked.err.find(language == "c" ? "multiple definition of `p_pic'"
                                                   : "multiple definition of `p_DecompressRLEImage"),
                   std::string::npos)
             << linked.err;
+    }
+}
+
+// ---- --lvgl ------------------------------------------------------------------
+
+// What LVGL reads: the palette, each entry blue, green, red, alpha, padded
+// with zero bytes to 2 to the bits per index entries (black and white for
+// --mono's I1); then the items, low byte first.
+Items LvglBytes(const Format &format, const Picture &picture, const Items &items)
+{
+    if(format.n_lvgl_format != 0x07)
+        return Bytes(items, format.n_item_bytes, true);
+    const Items palette = format.b_palette ? PaletteOf(picture) : Items{0xff000000, 0xffffffff};
+    Items bytes = Bytes(palette, 4, true);
+    bytes.resize(size_t(4 << IndexBits(palette.size())), 0);
+    bytes.insert(bytes.end(), items.begin(), items.end());
+    return bytes;
+}
+
+// Prints, for each descriptor, "<label> magic cf flags w h stride data_size
+// same-array bytes...".
+std::string LvglProgram(const std::vector<std::string> &labels)
+{
+    std::string source = "#include <stdio.h>\n";
+    for(const std::string &label : labels)
+        source += "#include \"" + label + ".h\"\n";
+    source += "static void Print(const char *p_label, const lv_image_dsc_t *p_dsc, const uint8_t *p_array, "
+              "unsigned long n_array_bytes)\n{\n\tunsigned long i;\n"
+              "\tprintf(\"%s %u %u %u %u %u %u %u %d\", p_label, (unsigned)p_dsc->header.magic, "
+              "(unsigned)p_dsc->header.cf, (unsigned)p_dsc->header.flags, (unsigned)p_dsc->header.w, "
+              "(unsigned)p_dsc->header.h, (unsigned)p_dsc->header.stride, (unsigned)p_dsc->data_size, "
+              "p_dsc->data == p_array && p_dsc->data_size == n_array_bytes);\n"
+              "\tfor(i = 0; i < p_dsc->data_size; ++i)\n\t\tprintf(\" %u\", (unsigned)p_dsc->data[i]);\n"
+              "\tprintf(\"\\n\");\n}\nint main(void)\n{\n";
+    for(const std::string &label : labels)
+        source += "\tPrint(\"" + label + "\", &dsc_" + label + ", p_" + label + ", sizeof(p_" + label + "));\n";
+    return source + "\treturn 0;\n}\n";
+}
+
+TEST(LvglCompile, EveryLvglFormatCompilesAsCAndCppAndHoldsLvglsBytes)
+{
+    if(!test::b_CanCompileForTarget())
+        GTEST_SKIP() << "no compiler for the target";
+    test::TempDir dir;
+    const std::vector<Picture> pictures = Pictures();
+    // Every row on every picture; a second copy of the first picture's
+    // headers with --static. The label, its line, and whether it needs 9.3.
+    struct Header {
+        std::string label, line;
+        bool b_needs_9_3;
+    };
+    std::vector<Header> headers;
+    for(const Picture &picture : pictures) {
+        for(const Format &format : Formats()) {
+            for(bool b_static : {false, true}) {
+                if(!format.n_lvgl_format || (b_static && &picture != &pictures[0]))
+                    continue;
+                const std::string label = picture.label + "_" + format.p_label + (b_static ? "_static" : "");
+                std::vector<std::string> switches = format.switches;
+                switches.insert(switches.end(), {"--lvgl", "--name=" + label});
+                if(b_static)
+                    switches.push_back("--static");
+                ASSERT_TRUE(MakeHeader(picture, dir.File(label + ".h"), switches));
+                // I1, I2, I4 or I8 after the bits an index.
+                const Items items = format.items(picture), bytes = LvglBytes(format, picture, items);
+                const int n_bits = format.b_palette ? IndexBits(PaletteOf(picture).size()) : 1;
+                const uint32_t n_format = format.n_lvgl_format + (n_bits == 1 ? 0 : n_bits == 2 ? 1 : n_bits / 4 + 1);
+                const uint32_t w = uint32_t(picture.n_width), h = uint32_t(picture.n_height);
+                const uint32_t n_stride = uint32_t(items.size()) * uint32_t(format.n_item_bytes) / h;
+                headers.push_back({label, label + Listed({25, n_format, 0, w, h, n_stride, uint32_t(bytes.size()), 1}) +
+                                              Listed(bytes) + "\n",
+                                   format.n_lvgl_format == 0x1B}); // RGB565_SWAPPED: LVGL 9.3 on
+            }
+        }
+    }
+
+    const std::string stand_in = std::string(TARNWICK_SOURCE_DIR) + "/tests/lvgl_stand_in";
+    const struct {
+        const char *p_source;
+        std::vector<std::string> flags;
+    } kBuilds[] = {
+        {"lvgl0.c", {}},
+        {"lvgl1.cpp", {}},
+        {"lvgl2.c", {"-std=c99", "-DLV_BIG_ENDIAN_SYSTEM=1"}},
+        {"lvgl3.cpp", {"-std=c++11", "-DLV_BIG_ENDIAN_SYSTEM=1"}},
+        {"lvgl4.cpp", {"-DLVGL_VERSION_MINOR=0"}},
+        {"lvgl5.cpp", {"-DLVGL_VERSION_MINOR=1"}},
+        {"lvgl6.c", {"-DLVGL_VERSION_MINOR=2", "-DLV_BIG_ENDIAN_SYSTEM=1"}},
+        {"lvgl7.cpp", {"-DLVGL_VERSION_MINOR=2", "-DLV_BIG_ENDIAN_SYSTEM=1"}},
+        {"lvgl8.cpp", {"-DLV_LVGL_H_INCLUDE_SIMPLE"}}, // "lvgl.h", from the folder lvgl
+    };
+    for(const auto &build : kBuilds) {
+        bool b_before_9_3 = false, b_simple = false;
+        for(const std::string &flag : build.flags) {
+            b_before_9_3 |= flag.find("MINOR") != std::string::npos;
+            b_simple |= flag.find("SIMPLE") != std::string::npos;
+        }
+        std::vector<std::string> labels;
+        std::string expected;
+        for(const Header &header : headers) {
+            if(b_before_9_3 && header.b_needs_9_3)
+                continue;
+            labels.push_back(header.label);
+            expected += header.line;
+        }
+        ASSERT_TRUE(test::WriteFileText(dir.File(build.p_source), LvglProgram(labels)));
+        std::vector<std::string> flags = build.flags;
+        flags.insert(flags.end(), {"-I", b_simple ? stand_in + "/lvgl" : stand_in});
+        const test::RunResult run = Build(dir, build.p_source + std::string(".out"), {build.p_source}, flags);
+        EXPECT_EQ(run.n_exit_status, 0) << build.p_source << ":\n" << run.err;
+        EXPECT_EQ(run.out, expected) << build.p_source;
     }
 }
 
