@@ -16,7 +16,10 @@
 # the build, and run-tarnwick, a wrapper that runs the cross-built program
 # through the emulator for tests/compare_outputs.sh. The comparison covers
 # every picture compare_outputs.sh takes and the switch sets of
-# .ci/switch_sets, the sets CI compares the scalar build with.
+# .ci/cross_switch_sets: one or two for each output format and layout, a
+# resize with dithering, and the LVGL, indexed and 24-bit arrays (fewer than
+# .ci/switch_sets, which the native scalar build is compared with: each
+# conversion under an emulator costs tens of times its native time).
 #
 # The target's GoogleTest, libpng and zlib: for the Linux targets Debian's
 # packages of that architecture (apt-get download after dpkg
@@ -203,7 +206,7 @@ echo "== $target: tests ran in $(seconds "$step") s"
 chmod +x "$build/run-tarnwick"
 
 step=$(date +%s)
-if ! TARNWICK_SWITCH_SETS=$(cat .ci/switch_sets) TARNWICK_COMPARE_CRLF=$compare_crlf \
+if ! TARNWICK_SWITCH_SETS=$(cat .ci/cross_switch_sets) TARNWICK_COMPARE_CRLF=$compare_crlf \
     TARNWICK_COMPARE_EXCLUDE=$compare_exclude \
     tests/compare_outputs.sh "$native" "$build/run-tarnwick"; then
   n_failed_steps=$((n_failed_steps + 1))
