@@ -1,18 +1,17 @@
 // The writer thread and its hand-over with the loader (overlapped_writing.h).
 //
-// The loader's thread and the writer's share one record under one mutex:
+// The loader's thread and the writer's share one record under one lock:
 // how many rows are final, whether the loader withdrew them or finished, and
 // how far the writer has got. The writer converts and writes a stretch of
-// rows with the mutex released and marks itself busy meanwhile; a loader
+// rows with the lock released and marks itself busy meanwhile; a loader
 // that withdraws its rows (to write them again, or to release the picture)
 // waits until the writer is no longer busy, so the writer never reads rows
 // that change under it. Rows are handed over in bands (16 rows, or a JPEG's
 // MCU row), so the queue between the two threads is this one counter.
 #include "overlapped_writing.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <new>
+#include <cstdlib>
+#include <type_traits>
 
 #include "header_writer.h"
 #include "output_format.h"
@@ -21,25 +20,25 @@
 
 namespace tarnwick {
 
+// A plain record: every member starts as zero, false or nullptr (calloc).
 struct OverlappedWriting {
     // Fixed before the load.
     const ConversionOptions *p_options;
     const char *p_image_path;
     const char *p_header_path;
     RowSink sink;
-    // Shared, under the mutex.
-    std::mutex mutex;
-    std::condition_variable changed;
-    Image *p_image = nullptr;   // the picture being loaded, from the first hand-over on
-    int32_t n_final_rows = 0;   // rows the loader handed over
-    bool b_withdrawn = false;   // the loader took the rows back: the writer stops for good
-    bool b_load_ended = false;  // the loader returned
-    bool b_loaded = false;      // ... with p_image, every row final
-    bool b_busy = false;        // the writer is reading rows with the mutex released
-    bool b_stopped = false;     // the writer has stopped (or never started)
-    bool b_written = false;     // ... with the header written and in place
-    int32_t n_converted_rows = 0;
-    bool b_thread_started = false;
+    // Shared, under the gate's lock.
+    ThreadGate *p_gate;
+    Image *p_image;           // the picture being loaded, from the first hand-over on
+    int32_t n_final_rows;     // rows the loader handed over
+    bool b_withdrawn;         // the loader took the rows back: the writer stops for good
+    bool b_load_ended;        // the loader returned
+    bool b_loaded;            // ... with p_image, every row final
+    bool b_busy;              // the writer is reading rows with the lock released
+    bool b_stopped;           // the writer has stopped (or never started)
+    bool b_written;           // ... with the header written and in place
+    int32_t n_converted_rows; // rows holding their items
+    bool b_thread_started;
     WorkerThread thread;
 };
 
@@ -59,83 +58,84 @@ void RunWriter(void *p_context)
 {
     OverlappedWriting &writing = *static_cast<OverlappedWriting *>(p_context);
     const ConversionOptions &options = *writing.p_options;
-    std::unique_lock<std::mutex> lock(writing.mutex);
+    ThreadGate &gate = *writing.p_gate;
+    LockGate(gate);
     Image &image = *writing.p_image;
     const ItemLayout layout = {MonoLayoutOf(options), options.header.b_lvgl, nullptr};
     writing.b_busy = true;
-    lock.unlock();
+    UnlockGate(gate);
     HeaderStream stream; // (on this thread's stack)
     bool b_open = BeginImageHeader(stream, image, options.format, layout, options.header, writing.p_image_path,
                                    writing.p_header_path, true);
-    lock.lock();
+    LockGate(gate);
     writing.b_busy = false;
-    writing.changed.notify_all();
+    WakeAtGate(gate);
     bool b_ok = b_open;
     int32_t n_done = 0;
     while(b_ok) {
-        writing.changed.wait(lock, [&] {
-            return writing.b_withdrawn || writing.b_load_ended || writing.n_final_rows > n_done;
-        });
+        while(!writing.b_withdrawn && !writing.b_load_ended && writing.n_final_rows <= n_done)
+            WaitAtGate(gate);
         if(writing.b_withdrawn || (writing.b_load_ended && !writing.b_loaded))
             break;
         const int32_t n_end = writing.b_loaded ? image.n_height : writing.n_final_rows;
         if(n_end > n_done) {
             writing.b_busy = true;
-            lock.unlock();
+            UnlockGate(gate);
             b_ok = WriteRows(writing, stream, image, n_done, n_end);
-            lock.lock();
+            LockGate(gate);
             writing.b_busy = false;
             writing.n_converted_rows = n_done = n_end;
-            writing.changed.notify_all();
+            WakeAtGate(gate);
         }
         if(b_ok && writing.b_loaded && n_done == image.n_height) {
-            lock.unlock();
+            UnlockGate(gate);
             writing.b_written = EndImageHeader(stream, image, writing.p_header_path);
-            lock.lock();
+            LockGate(gate);
             b_open = false;
             break;
         }
     }
     if(b_open) {
-        lock.unlock();
+        UnlockGate(gate);
         AbandonImageHeader(stream, writing.p_header_path);
-        lock.lock();
+        LockGate(gate);
     }
     if(writing.b_withdrawn)
         writing.n_converted_rows = 0;
     writing.b_stopped = true;
-    writing.changed.notify_all();
+    WakeAtGate(gate);
+    UnlockGate(gate);
 }
 
 void OnRowsFinal(void *p_context, const Image &image, int32_t n_final_rows)
 {
     OverlappedWriting &writing = *static_cast<OverlappedWriting *>(p_context);
-    std::lock_guard<std::mutex> lock(writing.mutex);
-    if(writing.b_withdrawn)
-        return;
-    if(!writing.b_thread_started) {
+    LockGate(*writing.p_gate);
+    if(!writing.b_withdrawn && !writing.b_thread_started) {
         // The loader's picture: its rows are handed over for writing.
         writing.p_image = const_cast<Image *>(&image);
         writing.b_thread_started = StartWorkerThread(RunWriter, &writing, writing.thread);
-        if(!writing.b_thread_started) {
-            writing.b_withdrawn = true;
-            return;
-        }
+        writing.b_withdrawn = !writing.b_thread_started;
     }
-    writing.n_final_rows = n_final_rows;
-    writing.changed.notify_all();
+    if(!writing.b_withdrawn) {
+        writing.n_final_rows = n_final_rows;
+        WakeAtGate(*writing.p_gate);
+    }
+    UnlockGate(*writing.p_gate);
 }
 
 void OnRowsWithdrawn(void *p_context)
 {
     OverlappedWriting &writing = *static_cast<OverlappedWriting *>(p_context);
-    std::unique_lock<std::mutex> lock(writing.mutex);
+    LockGate(*writing.p_gate);
     writing.b_withdrawn = true;
-    writing.changed.notify_all();
-    writing.changed.wait(lock, [&] { return !writing.b_busy; });
+    WakeAtGate(*writing.p_gate);
+    while(writing.b_busy)
+        WaitAtGate(*writing.p_gate);
     // The loader writes these rows again, or releases them: none of them
     // holds items any more.
     writing.n_converted_rows = 0;
+    UnlockGate(*writing.p_gate);
 }
 
 } // namespace
@@ -147,9 +147,15 @@ OverlappedWriting *PrepareOverlappedWriting(const ConversionOptions &options, co
     if(n_UsableProcessors() < 2 || b_ChangesThePicture(options.fit) ||
        !b_ConvertsPixelByPixel(options.format, options.dither, layout))
         return nullptr;
-    OverlappedWriting *p_writing = new(std::nothrow) OverlappedWriting;
+    static_assert(std::is_trivial<OverlappedWriting>::value, "made by calloc, released with free");
+    OverlappedWriting *p_writing = static_cast<OverlappedWriting *>(std::calloc(1, sizeof(OverlappedWriting)));
     if(!p_writing)
         return nullptr;
+    p_writing->p_gate = CreateThreadGate();
+    if(!p_writing->p_gate) {
+        std::free(p_writing);
+        return nullptr;
+    }
     p_writing->p_options = &options;
     p_writing->p_image_path = p_image_path;
     p_writing->p_header_path = p_header_path;
@@ -169,23 +175,24 @@ bool FinishOverlappedWriting(OverlappedWriting *p_writing, Image *p_image, int32
         return false;
     OverlappedWriting &writing = *p_writing;
     bool b_written = false;
-    {
-        std::unique_lock<std::mutex> lock(writing.mutex);
-        writing.b_load_ended = true;
-        // The writer's picture must be the one loaded; rows handed over by
-        // an attempt that failed were withdrawn before it let them go.
-        writing.b_loaded = p_image && p_image == writing.p_image;
-        writing.changed.notify_all();
-        if(writing.b_thread_started) {
-            writing.changed.wait(lock, [&] { return writing.b_stopped; });
-            b_written = writing.b_written;
-            if(writing.b_loaded)
-                n_converted_rows = writing.n_converted_rows;
-        }
+    LockGate(*writing.p_gate);
+    writing.b_load_ended = true;
+    // The writer's picture must be the one loaded; rows handed over by an
+    // attempt that failed were withdrawn before it let them go.
+    writing.b_loaded = p_image && p_image == writing.p_image;
+    WakeAtGate(*writing.p_gate);
+    if(writing.b_thread_started) {
+        while(!writing.b_stopped)
+            WaitAtGate(*writing.p_gate);
+        b_written = writing.b_written;
+        if(writing.b_loaded)
+            n_converted_rows = writing.n_converted_rows;
     }
+    UnlockGate(*writing.p_gate);
     if(writing.b_thread_started)
         JoinWorkerThread(writing.thread);
-    delete p_writing;
+    DestroyThreadGate(writing.p_gate);
+    std::free(p_writing);
     return b_written;
 }
 

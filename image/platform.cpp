@@ -242,6 +242,46 @@ void JoinWorkerThread(WorkerThread &thread)
     thread.p_handle = nullptr;
 }
 
+struct ThreadGate {
+    SRWLOCK lock;
+    CONDITION_VARIABLE changed;
+};
+
+ThreadGate *CreateThreadGate()
+{
+    ThreadGate *p_gate = static_cast<ThreadGate *>(std::malloc(sizeof(ThreadGate)));
+    if(p_gate) {
+        InitializeSRWLock(&p_gate->lock);
+        InitializeConditionVariable(&p_gate->changed);
+    }
+    return p_gate;
+}
+
+void DestroyThreadGate(ThreadGate *p_gate)
+{
+    std::free(p_gate);
+}
+
+void LockGate(ThreadGate &gate)
+{
+    AcquireSRWLockExclusive(&gate.lock);
+}
+
+void UnlockGate(ThreadGate &gate)
+{
+    ReleaseSRWLockExclusive(&gate.lock);
+}
+
+void WaitAtGate(ThreadGate &gate)
+{
+    SleepConditionVariableSRW(&gate.changed, &gate.lock, INFINITE, 0);
+}
+
+void WakeAtGate(ThreadGate &gate)
+{
+    WakeAllConditionVariable(&gate.changed);
+}
+
 unsigned n_UsableProcessors()
 {
     DWORD_PTR n_process_mask = 0, n_system_mask = 0;
@@ -422,6 +462,57 @@ void JoinWorkerThread(WorkerThread &thread)
     pthread_join(*p_thread, nullptr);
     std::free(p_thread);
     thread.p_handle = nullptr;
+}
+
+struct ThreadGate {
+    pthread_mutex_t mutex;
+    pthread_cond_t changed;
+};
+
+ThreadGate *CreateThreadGate()
+{
+    ThreadGate *p_gate = static_cast<ThreadGate *>(std::malloc(sizeof(ThreadGate)));
+    if(!p_gate)
+        return nullptr;
+    if(pthread_mutex_init(&p_gate->mutex, nullptr) != 0) {
+        std::free(p_gate);
+        return nullptr;
+    }
+    if(pthread_cond_init(&p_gate->changed, nullptr) != 0) {
+        pthread_mutex_destroy(&p_gate->mutex);
+        std::free(p_gate);
+        return nullptr;
+    }
+    return p_gate;
+}
+
+void DestroyThreadGate(ThreadGate *p_gate)
+{
+    if(!p_gate)
+        return;
+    pthread_cond_destroy(&p_gate->changed);
+    pthread_mutex_destroy(&p_gate->mutex);
+    std::free(p_gate);
+}
+
+void LockGate(ThreadGate &gate)
+{
+    pthread_mutex_lock(&gate.mutex);
+}
+
+void UnlockGate(ThreadGate &gate)
+{
+    pthread_mutex_unlock(&gate.mutex);
+}
+
+void WaitAtGate(ThreadGate &gate)
+{
+    pthread_cond_wait(&gate.changed, &gate.mutex);
+}
+
+void WakeAtGate(ThreadGate &gate)
+{
+    pthread_cond_broadcast(&gate.changed);
 }
 
 unsigned n_UsableProcessors()

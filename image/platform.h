@@ -186,6 +186,20 @@ struct WorkerThread {
 bool StartWorkerThread(void (*p_Run)(void *p_context), void *p_context, WorkerThread &thread);
 void JoinWorkerThread(WorkerThread &thread);
 
+// A mutex with one condition that the threads wait on: LockGate and
+// UnlockGate around the shared state; WaitAtGate (with the gate locked)
+// releases it until another thread calls WakeAtGate, then locks it again
+// (it may also return without one: wait in a loop on the state); WakeAtGate
+// wakes every waiting thread. nullptr from CreateThreadGate when the system
+// has none to give.
+struct ThreadGate;
+ThreadGate *CreateThreadGate();
+void DestroyThreadGate(ThreadGate *p_gate);
+void LockGate(ThreadGate &gate);
+void UnlockGate(ThreadGate &gate);
+void WaitAtGate(ThreadGate &gate);
+void WakeAtGate(ThreadGate &gate);
+
 // The processors this process may run on (its affinity: `taskset -c 0`
 // gives 1), at least 1.
 unsigned n_UsableProcessors();
