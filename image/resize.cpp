@@ -32,19 +32,6 @@ int64_t n_RoundedQuotient(int64_t n_numerator, int64_t n_denominator)
     return (2 * n_numerator + n_denominator) / (2 * n_denominator);
 }
 
-Image *AllocateLike(const Image &image, int32_t n_width, int32_t n_height, TransformFailure &failure)
-{
-    Image *p_new = AllocateImage(n_width, n_height);
-    if(!p_new) {
-        failure = TransformFailure::kOutOfMemory;
-        return nullptr;
-    }
-    p_new->n_bpp = image.n_bpp;
-    p_new->b_grayscale = image.b_grayscale;
-    p_new->b_alpha = image.b_alpha;
-    return p_new;
-}
-
 // The input pixel of each output pixel, as resize.h says for kNearest.
 void NearestIndices(int32_t n_in, int32_t n_out, int32_t *p_index)
 {
@@ -334,7 +321,7 @@ Image *ResizeImage(Image *p_image, int32_t n_new_width, int32_t n_new_height, Re
 {
     if(n_new_width == p_image->n_width && n_new_height == p_image->n_height)
         return p_image;
-    Image *p_new = AllocateLike(*p_image, n_new_width, n_new_height, failure);
+    Image *p_new = AllocateImageLike(*p_image, n_new_width, n_new_height, failure);
     if(!p_new)
         return nullptr;
     const bool b_done = filter == ResizeFilter::kNearest ? ResizeNearest(*p_image, *p_new)

@@ -8,20 +8,6 @@
 namespace tarnwick {
 namespace {
 
-// A new Image of the given size with the old one's descriptive fields.
-Image *AllocateLike(const Image &image, int32_t n_width, int32_t n_height, TransformFailure &failure)
-{
-    Image *p_new = AllocateImage(n_width, n_height);
-    if(!p_new) {
-        failure = TransformFailure::kOutOfMemory;
-        return nullptr;
-    }
-    p_new->n_bpp = image.n_bpp;
-    p_new->b_grayscale = image.b_grayscale;
-    p_new->b_alpha = image.b_alpha;
-    return p_new;
-}
-
 // Rotates by 90 degrees into p_new (H x W), in square tiles so that both the
 // rows read and the rows written stay in the cache. b_clockwise: new (x, y) =
 // old (y, H - 1 - x); otherwise (270 clockwise) new (x, y) = old (W - 1 - y, x).
@@ -55,6 +41,19 @@ void ReverseRow(uint32_t *p_row, size_t n_width)
 
 } // namespace
 
+Image *AllocateImageLike(const Image &image, int32_t n_width, int32_t n_height, TransformFailure &failure)
+{
+    Image *p_new = AllocateImage(n_width, n_height);
+    if(!p_new) {
+        failure = TransformFailure::kOutOfMemory;
+        return nullptr;
+    }
+    p_new->n_bpp = image.n_bpp;
+    p_new->b_grayscale = image.b_grayscale;
+    p_new->b_alpha = image.b_alpha;
+    return p_new;
+}
+
 const char *DescribeTransformFailure(TransformFailure failure)
 {
     switch(failure) {
@@ -80,7 +79,7 @@ Image *CropImage(Image *p_image, const CropRectangle &rectangle, TransformFailur
         failure = TransformFailure::kCropOutside;
         return nullptr;
     }
-    Image *p_new = AllocateLike(*p_image, rectangle.n_width, rectangle.n_height, failure);
+    Image *p_new = AllocateImageLike(*p_image, rectangle.n_width, rectangle.n_height, failure);
     if(!p_new)
         return nullptr;
     const size_t n_old_width = size_t(uint32_t(p_image->n_width));
@@ -106,7 +105,7 @@ Image *RotateImage(Image *p_image, Rotation rotation, TransformFailure &failure)
     case Rotation::k270:
         break;
     }
-    Image *p_new = AllocateLike(*p_image, p_image->n_height, p_image->n_width, failure);
+    Image *p_new = AllocateImageLike(*p_image, p_image->n_height, p_image->n_width, failure);
     if(!p_new)
         return nullptr;
     RotateQuarter(*p_image, *p_new, rotation == Rotation::k90);

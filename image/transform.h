@@ -38,6 +38,10 @@ enum class TransformFailure : uint8_t {
 // A few words naming the cause, lower case, no line end; never nullptr.
 const char *DescribeTransformFailure(TransformFailure failure);
 
+// A new Image of the given size with the old one's descriptive fields;
+// nullptr with kOutOfMemory when it cannot be had.
+Image *AllocateImageLike(const Image &image, int32_t n_width, int32_t n_height, TransformFailure &failure);
+
 struct CropRectangle {
     int32_t n_x;      // left column of the rectangle
     int32_t n_y;      // top row
