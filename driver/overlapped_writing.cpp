@@ -60,6 +60,14 @@ void RunWriter(void *p_context)
     const ConversionOptions &options = *writing.p_options;
     ThreadGate &gate = *writing.p_gate;
     LockGate(gate);
+    if(writing.b_withdrawn || (writing.b_load_ended && !writing.b_loaded)) {
+        // The load failed before this thread first ran: the picture may be
+        // gone already, and there is nothing to write.
+        writing.b_stopped = true;
+        WakeAtGate(gate);
+        UnlockGate(gate);
+        return;
+    }
     Image &image = *writing.p_image;
     const ItemLayout layout = {MonoLayoutOf(options), options.header.b_lvgl, nullptr};
     writing.b_busy = true;
