@@ -380,8 +380,8 @@ TEST_F(DriverTest, PictureFromAFifoGivesTheSameHeaderAsTheFile)
             const std::string run =
                 " " + test::TarnwickCommand() + " " + c.p_name + " out.h --verbose" + switches + " >stdout.txt";
             EXPECT_EQ(test::Shell("cd '" + dir.File("file") + "' &&" + run), 0) << label;
-            EXPECT_EQ(test::Shell("cd '" + dir.File("fifo") + "' && { cat '" + c.source + "' >" + c.p_name + " & } &&" +
-                                  run),
+            EXPECT_EQ(test::Shell("cd '" + dir.File("fifo") + "' && " + test::FeedFifoInBackground(c.source, c.p_name) +
+                                  " &&" + run),
                       0)
                 << label;
             EXPECT_EQ(test::ReadFileBytes(dir.File("fifo/out.h")), test::ReadFileBytes(dir.File("file/out.h"))) << label;

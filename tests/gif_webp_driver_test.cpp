@@ -174,9 +174,11 @@ TEST_F(GifWebpDriverTest, FrameFromAFifo)
     const std::string source = test::Fixture("gif/gifsicle_disposal_previous.gif");
     ASSERT_TRUE(test::CopyFile(source, dir.File("file/anim.gif")));
     ASSERT_EQ(::mkfifo(dir.File("fifo/anim.gif").c_str(), 0644), 0);
-    const std::string run = std::string(" '" TARNWICK_EXE "' anim.gif out.h --frame=3 --rle");
+    const std::string run = " " + test::TarnwickCommand() + " anim.gif out.h --frame=3 --rle";
     EXPECT_EQ(test::Shell("cd '" + dir.File("file") + "' &&" + run), 0);
-    EXPECT_EQ(test::Shell("cd '" + dir.File("fifo") + "' && { cat '" + source + "' >anim.gif & } &&" + run), 0);
+    EXPECT_EQ(test::Shell("cd '" + dir.File("fifo") + "' && " + test::FeedFifoInBackground(source, "anim.gif") +
+                          " &&" + run),
+              0);
     const std::string header = test::ReadFileText(dir.File("file/out.h"));
     EXPECT_NE(header, "");
     EXPECT_EQ(test::ReadFileText(dir.File("fifo/out.h")), header);

@@ -400,6 +400,11 @@ std::string TarnwickCommand()
     return command + "'" TARNWICK_EXE "'";
 }
 
+std::string FeedFifoInBackground(const std::string &source_path, const std::string &fifo_name)
+{
+    return "{ timeout 60 sh -c \"cat '" + source_path + "' >'" + fifo_name + "'\" </dev/null 2>/dev/null & }";
+}
+
 int Shell(const std::string &command)
 {
     int n_status = std::system(command.c_str());

@@ -146,6 +146,10 @@ std::vector<std::string> TarnwickArgv(const std::vector<std::string> &args);
 // The built Tarnwick as the start of a /bin/sh command line: its path in
 // single quotes, after the emulator's words on a cross build.
 std::string TarnwickCommand();
+// A /bin/sh command that writes the file at source_path into the FIFO
+// fifo_name in the background. It gives up after 60 seconds, so a reader
+// that never opens the FIFO fails its test instead of stalling the suite.
+std::string FeedFifoInBackground(const std::string &source_path, const std::string &fifo_name);
 // Runs a command line through the system's shell (/bin/sh, or cmd.exe on
 // Windows); returns its exit status.
 int Shell(const std::string &command);
