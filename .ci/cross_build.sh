@@ -134,6 +134,9 @@ prepare_wine() {
     local made
     made=$(date +%s)
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+    # wineboot leaves its server up for a few seconds; a second one for the
+    # same prefix would refuse to start.
+    wineserver -w
     echo "== mingw: Wine prefix made in $(seconds "$made") s"
   fi
   wineserver -p
