@@ -140,6 +140,10 @@ prepare_wine() {
     echo "== mingw: Wine prefix made in $(seconds "$made") s"
   fi
   wineserver -p
+  # Wine's own services (services.exe, winedevice.exe) start with the first
+  # program and live as long as the server. Started here, they hold none of
+  # the pipes through which the build and the tests read a program's output.
+  /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1 || true
 }
 
 start=$(date +%s)
