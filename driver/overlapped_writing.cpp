@@ -51,53 +51,56 @@ bool WriteRows(OverlappedWriting &writing, HeaderStream &stream, Image &image, i
     return WriteHeaderRows(stream, image, n_end);
 }
 
+// Whether the loader took its rows back: it withdrew them, or its load
+// ended without this picture. The picture may be released then.
+bool b_RowsTakenBack(const OverlappedWriting &writing)
+{
+    return writing.b_withdrawn || (writing.b_load_ended && !writing.b_loaded);
+}
+
 // The writer thread: begins the header, then writes rows as they come until
 // the picture is complete (the header is finished and put in place) or the
-// overlap stops (the new file is removed).
+// overlap stops (the new file is removed). A load that failed before this
+// thread first ran leaves nothing to write.
 void RunWriter(void *p_context)
 {
     OverlappedWriting &writing = *static_cast<OverlappedWriting *>(p_context);
     const ConversionOptions &options = *writing.p_options;
     ThreadGate &gate = *writing.p_gate;
     LockGate(gate);
-    if(writing.b_withdrawn || (writing.b_load_ended && !writing.b_loaded)) {
-        // The load failed before this thread first ran: the picture may be
-        // gone already, and there is nothing to write.
-        writing.b_stopped = true;
-        WakeAtGate(gate);
-        UnlockGate(gate);
-        return;
-    }
-    Image &image = *writing.p_image;
-    const ItemLayout layout = {MonoLayoutOf(options), options.header.b_lvgl, nullptr};
-    writing.b_busy = true;
-    UnlockGate(gate);
+    Image *const p_image = writing.p_image;
     HeaderStream stream; // (on this thread's stack)
-    bool b_open = BeginImageHeader(stream, image, options.format, layout, options.header, writing.p_image_path,
-                                   writing.p_header_path, true);
-    LockGate(gate);
-    writing.b_busy = false;
-    WakeAtGate(gate);
+    bool b_open = false;
+    if(!b_RowsTakenBack(writing)) {
+        const ItemLayout layout = {MonoLayoutOf(options), options.header.b_lvgl, nullptr};
+        writing.b_busy = true;
+        UnlockGate(gate);
+        b_open = BeginImageHeader(stream, *p_image, options.format, layout, options.header, writing.p_image_path,
+                                  writing.p_header_path, true);
+        LockGate(gate);
+        writing.b_busy = false;
+        WakeAtGate(gate);
+    }
     bool b_ok = b_open;
     int32_t n_done = 0;
     while(b_ok) {
         while(!writing.b_withdrawn && !writing.b_load_ended && writing.n_final_rows <= n_done)
             WaitAtGate(gate);
-        if(writing.b_withdrawn || (writing.b_load_ended && !writing.b_loaded))
+        if(b_RowsTakenBack(writing))
             break;
-        const int32_t n_end = writing.b_loaded ? image.n_height : writing.n_final_rows;
+        const int32_t n_end = writing.b_loaded ? p_image->n_height : writing.n_final_rows;
         if(n_end > n_done) {
             writing.b_busy = true;
             UnlockGate(gate);
-            b_ok = WriteRows(writing, stream, image, n_done, n_end);
+            b_ok = WriteRows(writing, stream, *p_image, n_done, n_end);
             LockGate(gate);
             writing.b_busy = false;
             writing.n_converted_rows = n_done = n_end;
             WakeAtGate(gate);
         }
-        if(b_ok && writing.b_loaded && n_done == image.n_height) {
+        if(b_ok && writing.b_loaded && n_done == p_image->n_height) {
             UnlockGate(gate);
-            writing.b_written = EndImageHeader(stream, image, writing.p_header_path);
+            writing.b_written = EndImageHeader(stream, *p_image, writing.p_header_path);
             LockGate(gate);
             b_open = false;
             break;
